@@ -1,0 +1,88 @@
+#pragma once
+// The small graphics layer the image code draws through: drawing contexts that
+// a bitmap can be selected into, and the two blits between them (a plain copy
+// that converts pixel formats, and a nearest-pixel scaled copy).
+//
+// Coordinates are picture coordinates: row 0 is the top row of the picture,
+// whatever order the rows have in memory.
+
+#include <cstddef>
+#include <cstdint>
+
+// Raster operation: the only one the program uses.
+inline constexpr int32_t SRCCOPY = 0x00CC0020;
+// Stretch mode: drop or repeat rows and columns, never blend.
+inline constexpr int32_t COLORONCOLOR = 3;
+
+// A view of a bitmap's pixel memory.
+struct cBitmapBits {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t BPP = 0;                   // 1, 4, 8 or 32
+    int32_t Stride = 0;                // bytes per memory row
+    uint8_t* Bits = nullptr;           // first byte of memory row 0
+    bool BottomUp = true;              // memory row 0 is the bottom row of the picture
+    const uint8_t* ColorTable = nullptr;  // 2^BPP entries Blue, Green, Red, reserved when BPP <= 8
+
+    // Address of picture row y (0 = top).
+    uint8_t* Row(int32_t y) const {
+        const int32_t memoryRow = BottomUp ? Height - 1 - y : y;
+        return Bits + static_cast<std::ptrdiff_t>(memoryRow) * Stride;
+    }
+};
+
+// A drawing context: something blits can go into. A memory context draws into
+// the bitmap selected into it; a window's context (the preview canvas) draws
+// on screen.
+class cDC {
+public:
+    virtual ~cDC() = default;
+
+    // Copies the w x h rectangle at (xSrc, ySrc) of src to (x, y). Indexed
+    // source pixels become their colour-table colours at 32 bpp (unused byte
+    // 0); at equal depths the bytes are copied. Returns nonzero on success.
+    virtual int32_t BitBlt(int32_t x, int32_t y, int32_t w, int32_t h,
+                           const cBitmapBits& src, int32_t xSrc, int32_t ySrc) = 0;
+
+    // Nearest-pixel scaled copy of the wSrc x hSrc rectangle at (xSrc, ySrc)
+    // onto the w x h rectangle at (x, y): destination pixel (dx, dy) takes
+    // source (xSrc + floor((2dx+1)·wSrc / 2w), ySrc + floor((2dy+1)·hSrc / 2h)).
+    // Returns nonzero on success.
+    virtual int32_t StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h,
+                               const cBitmapBits& src, int32_t xSrc, int32_t ySrc,
+                               int32_t wSrc, int32_t hSrc) = 0;
+
+    // The bitmap selected into this context, or nullptr (a window's context).
+    virtual const cBitmapBits* SelectedBitmap() const = 0;
+
+    int32_t GetStretchBltMode() const { return stretchMode_; }
+    int32_t SetStretchBltMode(int32_t mode) {
+        const int32_t old = stretchMode_;
+        stretchMode_ = mode;
+        return old;
+    }
+
+private:
+    int32_t stretchMode_ = 1;  // BLACKONWHITE, as a new context starts
+};
+
+// A memory drawing context: blits go into the bitmap selected into it.
+class cMemoryDC final : public cDC {
+public:
+    // Selects a bitmap (nullptr: none) and returns the one selected before.
+    const cBitmapBits* SelectObject(const cBitmapBits* bitmap) {
+        const cBitmapBits* old = selected_;
+        selected_ = bitmap;
+        return old;
+    }
+
+    int32_t BitBlt(int32_t x, int32_t y, int32_t w, int32_t h,
+                   const cBitmapBits& src, int32_t xSrc, int32_t ySrc) override;
+    int32_t StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h,
+                       const cBitmapBits& src, int32_t xSrc, int32_t ySrc,
+                       int32_t wSrc, int32_t hSrc) override;
+    const cBitmapBits* SelectedBitmap() const override { return selected_; }
+
+private:
+    const cBitmapBits* selected_ = nullptr;
+};

@@ -1,0 +1,100 @@
+#pragma once
+// cDIB: the program's one in-memory raster image, a device-independent bitmap
+// whose pixel bytes are read and written directly through lpBits.
+//
+// Rows are stored bottom-up (memory row 0 is the bottom row of the picture),
+// each padded to a multiple of 4 bytes. 32-bpp pixels are Blue, Green, Red,
+// unused; 8-bpp pixels index the 256-entry colour table.
+
+#include "GraphicsLayer.h"
+#include "cPicture.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+// The 40-byte BMP information header, as held by the image and written to files.
+#pragma pack(push, 1)
+struct BITMAPINFOHEADER {
+    uint32_t biSize = 0;
+    int32_t biWidth = 0;
+    int32_t biHeight = 0;
+    uint16_t biPlanes = 0;
+    uint16_t biBitCount = 0;
+    uint32_t biCompression = 0;
+    uint32_t biSizeImage = 0;
+    int32_t biXPelsPerMeter = 0;
+    int32_t biYPelsPerMeter = 0;
+    uint32_t biClrUsed = 0;
+    uint32_t biClrImportant = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+
+class cDIB {
+public:
+    cDIB();
+    ~cDIB();
+    cDIB(const cDIB&) = delete;
+    cDIB& operator=(const cDIB&) = delete;
+
+    // Builds zero-filled storage; false when none could be made (the image is
+    // then empty). Raises an overflow error when the stride or size leaves int32.
+    bool Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp);
+
+    // Copies a picture's bitmap into the image (at 32 bpp when Force32bpp).
+    // Returns the picture's own bits per pixel, or 0 when nothing was copied.
+    uint8_t CreateFromStdPicture(const cPicture* Image, bool Force32bpp);
+
+    void CloneTo(cDIB& oDIB) const;
+
+    // Writes the image as a BMP file (see cDIBSave.cpp). Raises on failure.
+    void Save(const std::string& filename) const;
+
+    void Destroy();
+
+    int32_t LoadBlt(cDC* hSrcDC, int32_t x, int32_t y, int32_t nWidth, int32_t nHeight);
+    int32_t Stretch(cDC* hDstDC, int32_t x, int32_t y, int32_t nWidth, int32_t nHeight,
+                    int32_t xSrc, int32_t ySrc, int32_t nSrcWidth, int32_t nSrcHeight,
+                    int32_t lROP = SRCCOPY) const;
+
+    // Fills the image with one colour, given as 0x00BBGGRR.
+    void Cls(uint32_t BackColor);
+
+    // Palette: 4 bytes an entry, Blue, Green, Red, reserved.
+    void SetPalette(std::span<const uint8_t> Palette);
+    void GetPalette(std::vector<uint8_t>& Palette) const;
+
+    void Resize(int32_t NewWidth, int32_t NewHeight, bool StretchDIB);
+    void GetBestFitInfo(int32_t DstW, int32_t DstH, int32_t& bfx, int32_t& bfy,
+                        int32_t& bfW, int32_t& bfH, bool StretchFit = false) const;
+
+    cDC* hDIBDC() const { return hDIBDC_.get(); }
+    uintptr_t hDIB() const { return reinterpret_cast<uintptr_t>(hDIB_.get()); }
+    uint8_t* lpBits() const { return lpBits_; }
+    int32_t Width() const { return Width_; }
+    int32_t Height() const { return Height_; }
+    int32_t BPP() const { return BPP_; }
+    int32_t BytesPerScanline() const { return BytesPerScanline_; }
+    int32_t Size() const { return Size_; }
+    const BITMAPINFOHEADER& InfoHeader() const { return infoHeader_; }
+
+    // A new, independent 32-bpp picture holding a copy of the image.
+    cPicture Image() const;
+
+private:
+    struct Storage;  // pixel memory, colour table and the bitmap view over them
+
+    std::unique_ptr<cMemoryDC> hDIBDC_;
+    std::unique_ptr<Storage> hDIB_;
+    uint8_t* lpBits_ = nullptr;
+    int32_t Width_ = 0;
+    int32_t Height_ = 0;
+    int32_t BPP_ = 0;
+    int32_t BytesPerScanline_ = 0;
+    int32_t Size_ = 0;
+    BITMAPINFOHEADER infoHeader_;
+    const cBitmapBits* hOldBitmap_ = nullptr;
+};

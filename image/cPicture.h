@@ -1,0 +1,25 @@
+#pragma once
+// A picture object: what the picture loader delivers and what cDIB::Image()
+// returns. It is a plain value (width, height, bits per pixel, colour table,
+// pixels); the pixel memory is shared, read-only, and kept alive by Owner, so
+// a loader can hand over its decoded buffer without copying it.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+enum class PictureType { None, Bitmap, Icon, Metafile };
+
+struct cPicture {
+    PictureType Type = PictureType::None;  // None: the empty picture of an empty file name
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t BPP = 0;                       // 1, 4, 8 (indexed, ColorTable used) or 32 (B, G, R, unused)
+    std::vector<uint8_t> ColorTable;       // 4 bytes an entry: Blue, Green, Red, reserved
+    int32_t Stride = 0;                    // bytes from one row to the next
+    const uint8_t* Bits = nullptr;         // first byte of the top row: rows run top-down
+    std::shared_ptr<const void> Owner;     // keeps Bits alive
+
+    bool IsBitmap() const { return Type == PictureType::Bitmap && Bits != nullptr; }
+    const uint8_t* Row(int32_t y) const { return Bits + static_cast<std::ptrdiff_t>(y) * Stride; }
+};
