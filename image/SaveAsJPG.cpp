@@ -39,8 +39,7 @@ constexpr int Unsupported = 1003;
 constexpr int Quality = 1004;
 }  // namespace JpegStatus
 
-[[noreturn]] void RaiseSaveError(int status)
-{
+[[noreturn]] void RaiseSaveError(int status) {
     throw cError(ErrorNumber::InvalidCall,
                  "Cannot save the image. GDI+ Error:" + std::to_string(status));
 }
@@ -56,8 +55,7 @@ struct EncodedBytesFree {
 using EncodedBytes = std::unique_ptr<unsigned char, EncodedBytesFree>;
 
 // Indexed pixels (1, 4 or 8 bpp) as top-down RGB rows through the colour table.
-std::vector<unsigned char> ExpandIndexed(const cDIB& image)
-{
+std::vector<unsigned char> ExpandIndexed(const cDIB& image) {
     const int32_t width = image.Width();
     const int32_t height = image.Height();
     const int32_t bpp = image.BPP();
@@ -69,14 +67,14 @@ std::vector<unsigned char> ExpandIndexed(const cDIB& image)
     unsigned char* out = rgb.data();
     for (int32_t y = 0; y < height; ++y) {
         // Memory rows are bottom-up: picture row 0 is the last one in memory.
-        const uint8_t* row = image.lpBits()
-            + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(image.BytesPerScanline());
+        const uint8_t* row = image.lpBits() + static_cast<size_t>(height - 1 - y) *
+                                                  static_cast<size_t>(image.BytesPerScanline());
         for (int32_t x = 0; x < width; ++x) {
             unsigned index = 0;
             if (bpp == 8) {
                 index = row[x];
             } else if (bpp == 4) {
-                index = (row[x / 2] >> ((x % 2) ? 4 : 0)) & 0x0F;
+                index = (row[x / 2] >> ((x % 2) ? 0 : 4)) & 0x0F;
             } else {
                 index = (row[x / 8] >> (7 - x % 8)) & 0x01;
             }
@@ -90,8 +88,7 @@ std::vector<unsigned char> ExpandIndexed(const cDIB& image)
 }
 
 // Encodes the image; the result is owned by the returned pointer.
-EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length)
-{
+EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length) {
     const int32_t width = image.Width();
     const int32_t height = image.Height();
     const int32_t bpp = image.BPP();
@@ -132,8 +129,7 @@ EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length)
 // A new file beside the target, removed again unless it was renamed over it.
 class TemporaryJpegFile {
 public:
-    explicit TemporaryJpegFile(const std::string& target)
-    {
+    explicit TemporaryJpegFile(const std::string& target) {
         const size_t slash = target.find_last_of('/');
         const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
         const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -162,8 +158,7 @@ public:
         RaiseSaveError(EEXIST);
     }
 
-    ~TemporaryJpegFile()
-    {
+    ~TemporaryJpegFile() {
         if (fd_ >= 0) {
             ::close(fd_);
         }
@@ -175,8 +170,7 @@ public:
     TemporaryJpegFile(const TemporaryJpegFile&) = delete;
     TemporaryJpegFile& operator=(const TemporaryJpegFile&) = delete;
 
-    void Write(const unsigned char* data, size_t length)
-    {
+    void Write(const unsigned char* data, size_t length) {
         while (length > 0) {
             const ssize_t written = ::write(fd_, data, length);
             if (written < 0) {
@@ -190,8 +184,7 @@ public:
         }
     }
 
-    void RenameOver(const std::string& target)
-    {
+    void RenameOver(const std::string& target) {
         const int closed = ::close(fd_);
         fd_ = -1;
         if (closed != 0) {
@@ -211,8 +204,7 @@ private:
 
 }  // namespace
 
-void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality)
-{
+void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {
     if (quality > 100) {
         RaiseSaveError(JpegStatus::Quality);
     }
