@@ -82,18 +82,16 @@ bool IsExistingFile(const std::string& path) {
     return regular;
 }
 
-// Names are UTF-8 here. A folder name passes when every character has a
-// printable code in the Windows-1252 single-byte set; a character outside
-// Latin-1 would be "?" in that set (its few extra letters sit at 128..159,
-// which is refused as well), so every code point above 255 is refused, as is
-// a name that is not UTF-8 at all.
+// Names are UTF-8 here, the system's own character set, so every valid
+// character can be represented; only bytes that are not UTF-8 read as "?".
+// Control characters (C0, DEL and C1) and "?" itself are refused.
 bool HasInvalidNameChars(const std::string& name) {
     const std::optional<std::u32string> chars = DecodeUtf8(name);
     if (!chars) {
         return true;
     }
     return std::any_of(chars->begin(), chars->end(), [](char32_t c) {
-        return c < 32 || c == U'?' || (c >= 127 && c <= 159) || c > 255;
+        return c < 32 || c == U'?' || (c >= 127 && c <= 159);
     });
 }
 

@@ -1,1 +1,134 @@
-// (being written)
+// One file's road: load, convert with an optimal palette, write. Shared by
+// pixolune-cli (ReduceFile) and the window (the naming and writing pieces).
+
+#include "ReduceJob.h"
+
+#include "MainPaths.h"
+#include "PictureLoader.h"
+#include "SaveAsJPG.h"
+#include "cDIB.h"
+#include "cError.h"
+#include "mDither8bpp.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+uint64_t FileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+// A name beside the target that no other writer (thread or process) uses, in
+// the same folder so that the final rename cannot cross file systems.
+std::string TemporaryPathFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    const std::string::size_type slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + "." + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1)) + ".tmp";
+}
+
+// Removes the temporary file unless the rename has taken it over.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+    void RenameTo(const std::string& target) {
+        if (::rename(path_.c_str(), target.c_str()) != 0) {
+            const int error = errno;
+            throw cError(error == EACCES || error == EPERM ? ErrorNumber::PermissionDenied
+                                                           : ErrorNumber::PathFileAccess,
+                         "Cannot write " + target + ": " + std::strerror(error));
+        }
+        path_.clear();
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+std::string ReducedBaseName(const std::string& sourcePath) {
+    const std::string name = FileNameFromPath(sourcePath);
+    // All pieces but the last, each followed by "." and the final "." dropped:
+    // that is the text before the last dot.
+    const std::string::size_type lastDot = name.rfind('.');
+    const std::string stem = lastDot == std::string::npos ? name : name.substr(0, lastDot);
+    return stem + "-reduced.";
+}
+
+std::string ReducedOutputPath(const std::string& folder, const std::string& baseName, OutputType type) {
+    return folder + "/" + baseName + (type == OutputType::JPG ? "jpg" : "bmp");
+}
+
+void WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality) {
+    // Written under another name and renamed over the target, so a failed
+    // write leaves an earlier output as it was.
+    TemporaryFile temporary(TemporaryPathFor(path));
+    if (type == OutputType::JPG) {
+        SaveJPG(reduced, temporary.Path(), quality);
+    } else {
+        reduced.Save(temporary.Path());
+    }
+    temporary.RenameTo(path);
+}
+
+ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder, OutputType type,
+                        uint8_t quality) {
+    ReduceResult result;
+    try {
+        result.BytesIn = FileSize(sourcePath);
+        mDither8bpp::SetPaletteMode(1);
+
+        cDIB source;
+        {
+            const cPicture picture = LoadPicture(GetShortFilename(sourcePath));
+            if (source.CreateFromStdPicture(&picture, true) == 0) {
+                result.Message = "Unexpected error loading image.." + sourcePath;
+                return result;
+            }
+        }  // the decoded file is freed here: only the 32-bpp copy stays
+
+        cDIB target;
+        mDither8bpp::DitherTo8bpp(source, target);
+        source.Destroy();
+        if (target.hDIB() == 0) {
+            result.Message = "Nothing to save.";
+            return result;
+        }
+
+        const std::string outputPath = ReducedOutputPath(folder, ReducedBaseName(sourcePath), type);
+        WriteReduced(target, outputPath, type, quality);
+        result.Ok = true;
+        result.OutputPath = outputPath;
+        result.BytesOut = FileSize(outputPath);
+    } catch (const cError& error) {
+        result.Message = error.Description();
+    } catch (const std::bad_alloc&) {
+        result.Message = "Out of memory";
+    } catch (const std::exception& error) {
+        result.Message = error.what();
+    } catch (...) {
+        result.Message = "Unexpected error reducing " + sourcePath;
+    }
+    if (!result.Ok) result.OutputPath.clear();
+    return result;
+}

@@ -110,17 +110,21 @@ TEST(FolderWalk, RefusesNamesWithTheirSubtree) {
     TempTree tree;
     const std::vector<std::string> refused = {
         "ctl\x01name",      "del\x7f", "c1\xc2\x85",       "bad\xff",
-        "overlong\xc0\xaf", "what?",   "euro\xe2\x82\xac", "kanji\xe6\x97\xa5",
+        "overlong\xc0\xaf", "what?",
     };
     for (const std::string& name : refused) {
         tree.Folder("F/" + name + "/below");
     }
-    tree.Folder("F/caf\xc3\xa9/below");  // e-acute is in the single-byte set
+    // Any valid UTF-8 name is representable: accents, the euro sign, CJK.
+    tree.Folder("F/caf\xc3\xa9/below");
+    tree.Folder("F/euro\xe2\x82\xac");
+    tree.Folder("F/kanji\xe6\x97\xa5");
     tree.Folder("F/plain");
     const std::string f = tree.Path("F/");
     Folders folders{f};
     GetSubDirectories2016(folders, true);
-    EXPECT_EQ(folders, (Folders{f, f + "caf\xc3\xa9/", f + "plain/", f + "caf\xc3\xa9/below/"}));
+    EXPECT_EQ(folders, (Folders{f, f + "caf\xc3\xa9/", f + "euro\xe2\x82\xac/", f + "kanji\xe6\x97\xa5/",
+                                f + "plain/", f + "caf\xc3\xa9/below/"}));
 }
 
 TEST(FolderWalk, HasInvalidNameCharsTable) {
@@ -140,8 +144,8 @@ TEST(FolderWalk, HasInvalidNameCharsTable) {
         {"a?b", true},
         {"\x7f", true},
         {"\xc2\x9f", true},
-        {"\xc5\x81odz", true},
-        {"\xf0\x9f\x98\x80", true},
+        {"\xc5\x81odz", false},
+        {"\xf0\x9f\x98\x80", false},
         {"\xed\xa0\x80", true},
         {"trunc\xc3", true},
         {"", false},
