@@ -1,10 +1,8 @@
 // SaveJPG: the reduced image as a baseline JPEG file (24-bit colour, 4:2:0
 // chroma subsampling) through libturbojpeg.
 //
-// The encoded bytes go to a temporary file in the target's folder that is then
-// renamed over the target, so a failed save never leaves a truncated JPEG, an
-// earlier file of that name survives any failure, and a symbolic link at the
-// target is replaced rather than written through.
+// The file replaces an earlier one only once it is complete (cReplacementFile),
+// so a failed save never leaves a truncated JPEG behind.
 //
 // Every failure is error 5, "Cannot save the image. GDI+ Error:" followed by a
 // status number:
@@ -19,15 +17,13 @@
 
 #include "SaveAsJPG.h"
 
+#include "ReplacementFile.h"
 #include "cDIB.h"
 #include "cError.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <memory>
-#include <random>
 #include <turbojpeg.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -126,82 +122,6 @@ EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length) {
     return encoded;
 }
 
-// A new file beside the target, removed again unless it was renamed over it.
-class TemporaryJpegFile {
-public:
-    explicit TemporaryJpegFile(const std::string& target) {
-        const size_t slash = target.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-        // Hidden while written; cut so that the suffix still fits a name's limit.
-        const std::string stem = folder + "." + name.substr(0, 200) + ".";
-
-        static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-        std::random_device seed;
-        std::minstd_rand random(seed());
-        std::uniform_int_distribution<size_t> pick(0, sizeof(Letters) - 2);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string candidate = stem;
-            for (int i = 0; i < 6; ++i) {
-                candidate += Letters[pick(random)];
-            }
-            // O_EXCL: never an existing file or link; 0666 leaves the rest to the umask.
-            fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0) {
-                path_ = std::move(candidate);
-                return;
-            }
-            if (errno != EEXIST) {
-                RaiseSaveError(errno);
-            }
-        }
-        RaiseSaveError(EEXIST);
-    }
-
-    ~TemporaryJpegFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        if (!renamed_) {
-            ::unlink(path_.c_str());
-        }
-    }
-
-    TemporaryJpegFile(const TemporaryJpegFile&) = delete;
-    TemporaryJpegFile& operator=(const TemporaryJpegFile&) = delete;
-
-    void Write(const unsigned char* data, size_t length) {
-        while (length > 0) {
-            const ssize_t written = ::write(fd_, data, length);
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                RaiseSaveError(errno);
-            }
-            data += written;
-            length -= static_cast<size_t>(written);
-        }
-    }
-
-    void RenameOver(const std::string& target) {
-        const int closed = ::close(fd_);
-        fd_ = -1;
-        if (closed != 0) {
-            RaiseSaveError(errno);
-        }
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            RaiseSaveError(errno);
-        }
-        renamed_ = true;
-    }
-
-private:
-    int fd_ = -1;
-    std::string path_;
-    bool renamed_ = false;
-};
-
 }  // namespace
 
 void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {
@@ -214,7 +134,9 @@ void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {
     unsigned long length = 0;
     const EncodedBytes encoded = Encode(Image, quality, length);
 
-    TemporaryJpegFile file(filename);
-    file.Write(encoded.get(), length);
-    file.RenameOver(filename);
+    cReplacementFile file(filename);
+    int error = file.Open();
+    if (error == 0) error = file.Write(encoded.get(), length);
+    if (error == 0) error = file.Commit();
+    if (error != 0) RaiseSaveError(error);
 }

@@ -2,20 +2,15 @@
 // held in memory (file header, info header, colour table, pixel rows
 // bottom-up with their padding).
 //
-// The file is written under a temporary name in the target's folder and then
-// renamed over the target, so a failed write never leaves a half-written file
-// and never costs the output of an earlier run. Renaming also replaces a
-// symbolic or hard link at the target instead of writing through it.
+// The file replaces an earlier one only once it is complete (cReplacementFile).
 
 #include "cDIB.h"
 
 #include "Arithmetic.h"
+#include "ReplacementFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <random>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -56,74 +51,6 @@ ErrorNumber NumberFor(int error, bool writing) {
     throw cError(NumberFor(error, writing),
                  "Cannot write " + filename + ": " + std::generic_category().message(error));
 }
-
-// A new file beside the target, removed again unless Keep() is called.
-class cTemporaryFile {
-public:
-    explicit cTemporaryFile(const std::string& target) {
-        const size_t slash = target.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-        const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-        // Hidden while it is being written; the name is cut so that the suffix
-        // still fits within a file name's length limit.
-        const std::string stem = folder + "." + name.substr(0, 200) + ".";
-
-        static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-        std::random_device seed;
-        std::minstd_rand random(seed());
-        std::uniform_int_distribution<size_t> pick(0, sizeof(Letters) - 2);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string candidate = stem;
-            for (int i = 0; i < 6; ++i) candidate += Letters[pick(random)];
-            // O_EXCL: never an existing file or link. Mode 0666: the umask
-            // applies, as for any file the user's programs create.
-            fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0) {
-                path_ = std::move(candidate);
-                return;
-            }
-            if (errno != EEXIST) RaiseFileError(target, errno, false);
-        }
-        RaiseFileError(target, EEXIST, false);
-    }
-
-    ~cTemporaryFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!kept_) ::unlink(path_.c_str());
-    }
-
-    cTemporaryFile(const cTemporaryFile&) = delete;
-    cTemporaryFile& operator=(const cTemporaryFile&) = delete;
-
-    // Writes all bytes or returns the failure's errno (0 on success).
-    int Write(const uint8_t* data, size_t length) {
-        while (length > 0) {
-            const ssize_t written = ::write(fd_, data, length);
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                return errno;
-            }
-            data += written;
-            length -= static_cast<size_t>(written);
-        }
-        return 0;
-    }
-
-    // Closes the file; returns the failure's errno (0 on success).
-    int Close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-    const std::string& Path() const { return path_; }
-    void Keep() { kept_ = true; }
-
-private:
-    int fd_ = -1;
-    std::string path_;
-    bool kept_ = false;
-};
 
 }  // namespace
 
@@ -166,12 +93,10 @@ void cDIB::Save(const std::string& filename) const {
         head.insert(head.end(), palette.begin(), palette.end());
     }
 
-    cTemporaryFile file(filename);
+    cReplacementFile file(filename);
+    if (const int error = file.Open()) RaiseFileError(filename, error, false);
     int error = file.Write(head.data(), head.size());
     if (error == 0) error = file.Write(lpBits_, static_cast<size_t>(Size_));
-    if (error == 0) error = file.Close();
+    if (error == 0) error = file.Commit();
     if (error != 0) RaiseFileError(filename, error, true);
-
-    if (::rename(file.Path().c_str(), filename.c_str()) != 0) RaiseFileError(filename, errno, false);
-    file.Keep();
 }
