@@ -10,14 +10,9 @@
 #include "cError.h"
 #include "mDither8bpp.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <new>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,43 +21,6 @@ uint64_t FileSize(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
     return static_cast<uint64_t>(st.st_size);
 }
-
-// A name beside the target that no other writer (thread or process) uses, in
-// the same folder so that the final rename cannot cross file systems.
-std::string TemporaryPathFor(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    const std::string::size_type slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "." + name + "." + std::to_string(::getpid()) + "-" +
-           std::to_string(counter.fetch_add(1)) + ".tmp";
-}
-
-// Removes the temporary file unless the rename has taken it over.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-    void RenameTo(const std::string& target) {
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            const int error = errno;
-            throw cError(error == EACCES || error == EPERM ? ErrorNumber::PermissionDenied
-                                                           : ErrorNumber::PathFileAccess,
-                         "Cannot write " + target + ": " + std::strerror(error));
-        }
-        path_.clear();
-    }
-
-private:
-    std::string path_;
-};
 
 }  // namespace
 
@@ -75,20 +33,18 @@ std::string ReducedBaseName(const std::string& sourcePath) {
     return stem + "-reduced.";
 }
 
-std::string ReducedOutputPath(const std::string& folder, const std::string& baseName, OutputType type) {
+std::string ReducedOutputPath(const std::string& folder, const std::string& baseName,
+                              OutputType type) {
     return folder + "/" + baseName + (type == OutputType::JPG ? "jpg" : "bmp");
 }
 
 void WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality) {
-    // Written under another name and renamed over the target, so a failed
-    // write leaves an earlier output as it was.
-    TemporaryFile temporary(TemporaryPathFor(path));
+    // Both writers replace an earlier file only once the new one is complete.
     if (type == OutputType::JPG) {
-        SaveJPG(reduced, temporary.Path(), quality);
+        SaveJPG(reduced, path, quality);  // encoded in memory: no intermediate BMP
     } else {
-        reduced.Save(temporary.Path());
+        reduced.Save(path);
     }
-    temporary.RenameTo(path);
 }
 
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder, OutputType type,

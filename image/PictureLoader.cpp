@@ -49,16 +49,16 @@ void SetUpReaderOnce() {
 
 [[noreturn]] void RaiseOpenError(int error, const std::string& path) {
     switch (error) {
-    case ENOENT:
-        throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
-    case EACCES:
-    case EPERM:
-        throw cError(ErrorNumber::PermissionDenied, "Permission denied: " + path);
-    case ENOTDIR:
-        throw cError(ErrorNumber::PathNotFound, "Path not found: " + path);
-    default:
-        throw cError(ErrorNumber::PathFileAccess,
-                     "Path/File access error: " + path + " (" + std::strerror(error) + ")");
+        case ENOENT:
+            throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
+        case EACCES:
+        case EPERM:
+            throw cError(ErrorNumber::PermissionDenied, "Permission denied: " + path);
+        case ENOTDIR:
+            throw cError(ErrorNumber::PathNotFound, "Path not found: " + path);
+        default:
+            throw cError(ErrorNumber::PathFileAccess,
+                         "Path/File access error: " + path + " (" + std::strerror(error) + ")");
     }
 }
 
@@ -111,24 +111,96 @@ void CheckSize(const QImageReader& reader, const std::string& path) {
     const qint64 bytesPerPixel = depth > 32 ? depth / 8 : 4;
     const qint64 bytes = qint64(size.width()) * size.height() * bytesPerPixel;
     if (bytes > qint64(kAllocationLimitMB) * 1024 * 1024) {
-        throw cError(ErrorNumber::OutOfMemory,
-                     "Out of memory: " + path + " is too large to load (" +
-                         std::to_string(size.width()) + " x " + std::to_string(size.height()) +
-                         " pixels)");
+        throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path +
+                                                   " is too large to load (" +
+                                                   std::to_string(size.width()) + " x " +
+                                                   std::to_string(size.height()) + " pixels)");
     }
 }
 
 [[noreturn]] void RaiseReadError(const QImageReader& reader, const std::string& path) {
     const std::string reason = ReaderReason(reader);
     switch (reader.error()) {
-    case QImageReader::FileNotFoundError:
-        throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
-    case QImageReader::DeviceError:
-        throw cError(ErrorNumber::DeviceIO, "Device I/O error: " + path + " (" + reason + ")");
-    default:
-        throw cError(ErrorNumber::InvalidPicture, "Invalid picture: " + path + " (" + reason + ")");
+        case QImageReader::FileNotFoundError:
+            throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
+        case QImageReader::DeviceError:
+            throw cError(ErrorNumber::DeviceIO, "Device I/O error: " + path + " (" + reason + ")");
+        default:
+            throw cError(ErrorNumber::InvalidPicture,
+                         "Invalid picture: " + path + " (" + reason + ")");
     }
 }
+
+// ---- channels narrower than 8 bits in 16-bit and bit-field BMP files
+
+// Bits of each channel (red, green, blue, alpha) that Qt widened to 8 by a
+// plain shift: it reads the 5-bit 31 as 248 where the file means 255.
+struct ChannelBits {
+    int Bits[4] = {8, 8, 8, 8};
+    bool Narrow() const { return Bits[0] < 8 || Bits[1] < 8 || Bits[2] < 8 || Bits[3] < 8; }
+};
+
+uint32_t Le32(const QByteArray& b, int at) {
+    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
+           uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+}
+
+// Width of a run of set bits; 8 (leave alone) for an empty or broken mask.
+int MaskBits(uint32_t mask) {
+    if (mask == 0) return 8;
+    while (!(mask & 1)) mask >>= 1;
+    int bits = 0;
+    while (mask & 1) {
+        mask >>= 1;
+        ++bits;
+    }
+    return mask == 0 && bits <= 8 ? bits : 8;
+}
+
+// Reads the BMP headers at the start of the file (not consumed).
+ChannelBits BmpChannelBits(QFile& file) {
+    ChannelBits channels;
+    const QByteArray head = file.peek(70);
+    if (head.size() < 34 || head[0] != 'B' || head[1] != 'M') return channels;
+    const uint32_t infoSize = Le32(head, 14);
+    if (infoSize < 40) return channels;  // the old 12-byte header has no 16-bit form
+    const int bitCount = uint8_t(head[28]) | uint8_t(head[29]) << 8;
+    const uint32_t compression = Le32(head, 30);
+    if (bitCount == 16 && compression == 0) {  // BI_RGB at 16 bits: 5 bits a channel
+        channels.Bits[0] = channels.Bits[1] = channels.Bits[2] = 5;
+    } else if ((bitCount == 16 || bitCount == 32) && (compression == 3 || compression == 6) &&
+               head.size() >= 66) {  // BI_BITFIELDS, BI_ALPHABITFIELDS: masks at offset 54
+        for (int c = 0; c < 3; ++c) channels.Bits[c] = MaskBits(Le32(head, 54 + 4 * c));
+        if ((infoSize >= 56 || compression == 6) && head.size() >= 70)
+            channels.Bits[3] = MaskBits(Le32(head, 66));
+    }
+    return channels;
+}
+
+// v·255 / max rounded, from the shifted value Qt produced.
+void WidenNarrowChannels(QImage& image, const ChannelBits& channels) {
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) return;
+    uint8_t table[4][256];
+    for (int c = 0; c < 4; ++c) {
+        const int bits = channels.Bits[c];
+        const uint32_t max = (1u << bits) - 1;
+        for (uint32_t q = 0; q < 256; ++q)
+            table[c][q] =
+                bits >= 8 ? uint8_t(q) : uint8_t(((q >> (8 - bits)) * 255 + max / 2) / max);
+    }
+    const bool alpha = image.format() == QImage::Format_ARGB32;
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = pixel[x];
+            pixel[x] = qRgba(table[0][qRed(p)], table[1][qGreen(p)], table[2][qBlue(p)],
+                             alpha ? table[3][qAlpha(p)] : 255);
+        }
+    }
+}
+
+// ---- alpha
 
 // Transparent pixels are shown over white: c' = (c·a + 255·(255 − a) + 127) / 255.
 inline uint8_t OverWhite(uint32_t c, uint32_t a) {
@@ -175,31 +247,31 @@ std::vector<uint8_t> GreyTable() {
 // only when the reader's format has no such layout.
 void Normalise(QImage& image, int& bpp, std::vector<uint8_t>& table) {
     switch (image.format()) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-        if (image.colorCount() == 0) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-        if (image.format() == QImage::Format_MonoLSB) image.convertTo(QImage::Format_Mono);
-        bpp = 1;
-        table = ColorTableOf(image, 1);
-        return;
-    case QImage::Format_Indexed8:
-        if (image.colorCount() == 0) break;  // no table to index: let Qt decide the colours
-        bpp = 8;
-        table = ColorTableOf(image, 8);
-        return;
-    case QImage::Format_Grayscale8:
-        bpp = 8;  // the bytes index a grey ramp as they are
-        table = GreyTable();
-        return;
-    case QImage::Format_RGB32:
-        bpp = 32;
-        return;
-    case QImage::Format_ARGB32:
-        CompositeOverWhite(image);
-        bpp = 32;
-        return;
-    default:
-        break;
+        case QImage::Format_Mono:
+        case QImage::Format_MonoLSB:
+            if (image.colorCount() == 0) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+            if (image.format() == QImage::Format_MonoLSB) image.convertTo(QImage::Format_Mono);
+            bpp = 1;
+            table = ColorTableOf(image, 1);
+            return;
+        case QImage::Format_Indexed8:
+            if (image.colorCount() == 0) break;  // no table to index: let Qt decide the colours
+            bpp = 8;
+            table = ColorTableOf(image, 8);
+            return;
+        case QImage::Format_Grayscale8:
+            bpp = 8;  // the bytes index a grey ramp as they are
+            table = GreyTable();
+            return;
+        case QImage::Format_RGB32:
+            bpp = 32;
+            return;
+        case QImage::Format_ARGB32:
+            CompositeOverWhite(image);
+            bpp = 32;
+            return;
+        default:
+            break;
     }
     if (image.hasAlphaChannel()) {
         image.convertTo(QImage::Format_ARGB32);
@@ -224,6 +296,7 @@ cPicture LoadPicture(const std::string& path) {
         throw cError(ErrorNumber::PathFileAccess, "Path/File access error: " + path);
     }
 
+    const ChannelBits channels = BmpChannelBits(file);
     QImage image;
     {
         QImageReader reader(&file);
@@ -234,9 +307,10 @@ cPicture LoadPicture(const std::string& path) {
         if (!reader.read(&image) || image.isNull()) RaiseReadError(reader, path);
     }
     file.close();
+    if (channels.Narrow()) WidenNarrowChannels(image, channels);
 
-    // Colours exactly as stored: no colour-space conversion, whatever profile
-    // the file carries.
+    // No colour-space conversion: the pixels stay as stored, whatever profile
+    // or gamma the file names.
     int bpp = 0;
     Normalise(image, bpp, picture.ColorTable);
 

@@ -1,0 +1,34 @@
+#pragma once
+// pixolune-cli's command line: what the user asked for, or why it cannot run.
+
+#include "ReduceJob.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct CliOptions {
+    std::string OutputFolder;           // -o, as typed
+    OutputType Type = OutputType::BMP;  // -t
+    uint8_t Quality = 85;   // -q, 1..100 (only JPG output uses it); the window's default
+    std::string Extension;  // -e: folders expand to "*." + Extension; empty: every file
+    unsigned Jobs = 0;      // -j; 0: one per core
+    bool Quiet = false;
+    bool Help = false;
+    bool Version = false;
+    std::vector<std::string> Paths;
+};
+
+// A command line that cannot be run; the text says why.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Options and paths may come in any order; "--" ends the options. --help and
+// --version need nothing else. Raises UsageError.
+CliOptions ParseArguments(const std::vector<std::string>& arguments);
+
+// The --help text.
+std::string UsageText();
