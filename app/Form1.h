@@ -1,0 +1,139 @@
+#pragma once
+// Form1: the program's one window. The file list with its buttons, the output
+// options (BMP or JPG with a quality), the output folder, "Start Reducing" and
+// a progress bar. Two canvases below the visible area hold the source image
+// and the reduced result of the run.
+//
+// The window's code is split by job:
+//   Form1Layout.cpp  building the controls at their designed places
+//   Form1Load.cpp    start-up, options and settings, the folder chooser,
+//                    the mouse pointer, closing
+//   Form1Run.cpp     the reduction run ("Start Reducing")
+
+#include "VendorControls.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QSlider;
+class QTreeWidget;
+class cDialogs;
+class cStepGuard;
+class ucCanvas;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Every dialog and shell action goes through dialogs, which must outlive the window.
+    explicit Form1(cDialogs& dialogs, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The controls, named as designed.
+    QTreeWidget* ListView1 = nullptr;
+    PushButton* PushButton1 = nullptr;  // "Add BMP File(s)"
+    PushButton* PushButton3 = nullptr;  // "Add All BMP File(s) In Folder"
+    PushButton* PushButton7 = nullptr;  // "Clear List"
+    PushButton* PushButton8 = nullptr;  // "Load Sample/Example Files"
+    QGroupBox* Frame2 = nullptr;        // "Save Output Files As"
+    QRadioButton* Option1 = nullptr;    // "BMP"
+    QRadioButton* Option2 = nullptr;    // "JPG"
+    QGroupBox* Frame4 = nullptr;        // "JPG quality: " + value + "%"
+    QSlider* Slider2 = nullptr;
+    QGroupBox* Frame1 = nullptr;        // "Save Image(s) To This Folder"
+    QLineEdit* Text1 = nullptr;         // output folder
+    PushButton* PushButton4 = nullptr;  // "..."
+    PushButton* PushButton2 = nullptr;  // "Start Reducing"
+    ProgressBar* ProgressBar1 = nullptr;
+    ucCanvas* ucCanvasSrc = nullptr;    // source image of the run
+    ucCanvas* ucCanvasTrg = nullptr;    // reduced image of the run
+    QLabel* Creator = nullptr;          // picture holder below the visible area
+    cSkinFramework SkinFramework1;
+
+    // Draws the one-in-a-hundred number of start-up (1..100); replaceable by tests.
+    std::function<int32_t()> RandomPercent;
+
+    // The window's mouse pointer: the default, the hourglass of a run, or the
+    // custom pointer the buttons show.
+    enum class PointerKind { Default = 0, Hourglass = 11, Custom = 99 };
+    PointerKind MousePointer() const { return pointer_; }
+    void SetMousePointer(PointerKind pointer);
+    // The custom pointer's image, when HAND-M.CUR could be loaded.
+    const std::optional<QCursor>& MouseIcon() const { return mouseIcon_; }
+    // Busy while the hourglass is shown.
+    bool IsBusy() const { return pointer_ == PointerKind::Hourglass; }
+
+    // The file list. Items are read by index during a run, so removing,
+    // clearing and reordering must wait while ListLocked(); adding is allowed.
+    bool ListLocked() const { return bReducing_ || IsBusy(); }
+    void AppendListItem(const std::string& path);
+    int32_t ListItemCount() const;
+    std::string ListItemText(int32_t index) const;  // 1-based; raises a subscript error outside
+
+    bool IsReducing() const { return bReducing_; }
+    // True once the window has closed; a run in progress stops at its next step.
+    bool IsUnloaded() const { return bUnloaded_; }
+
+    // Start-up and closing.
+    void Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    // Options and the output folder.
+    void Option1_Click();
+    void Option2_Click();
+    void Slider2_Change();
+    void Text1_Change();
+    void PushButton4_Click();
+
+    // The reduction run and its three steps; each step returns "" or a message.
+    void PushButton2_Click();
+    std::string loadBMPImage(const std::string& pImageFilename);
+    std::string reduceImageSize();
+    std::string saveBMPImage(const std::string& pImageNewFilename);
+
+    // Pointer handlers: buttons show the custom pointer, the rest the default.
+    void Form_MouseMove();
+    void Frame1_MouseMove();
+    void Frame2_MouseMove();
+    void Frame4_MouseMove();
+    void Text1_MouseMove();
+    void PushButton1_MouseMove();
+    void PushButton2_MouseMove();
+    void PushButton3_MouseMove();
+    void PushButton4_MouseMove();
+    void PushButton7_MouseMove();
+    void PushButton8_MouseMove();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectHandlers();
+    void UpdateQualityFrame();
+    void ShowDefaultPointer();
+    void ShowCustomPointer();
+    void ReduceListItem(cStepGuard& guard, int32_t i);
+    std::string OutputFolder() const;
+
+    cDialogs& dialogs_;
+    bool bReducing_ = false;
+    bool bUnloaded_ = false;
+    PointerKind pointer_ = PointerKind::Default;
+    std::optional<QCursor> mouseIcon_;
+    std::string lastFolder_;  // the folder chosen last with "..."
+};
+
+// "JPG quality: " + value + "%".
+QString QualityCaption(int32_t value);

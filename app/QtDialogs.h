@@ -1,0 +1,26 @@
+#pragma once
+// The real dialogs: Qt's message, input, file and folder dialogs and the
+// desktop's URL handler.
+
+#include "Dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class cQtDialogs final : public cDialogs {
+public:
+    // The window the dialogs are modal to (may be set later, or stay null).
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+
+    MsgAnswer MsgBox(const std::string& text, const std::string& caption, MsgButtons buttons,
+                     MsgIcon icon) override;
+    std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override;
+    std::string BrowseForFolder(const std::string& title, const std::string& start) override;
+    std::vector<std::string> GetOpenFileNames(const std::string& title, const std::string& filter) override;
+    void OpenUrl(const std::string& url) override;
+    void OpenFolder(const std::string& path) override;
+
+private:
+    QPointer<QWidget> owner_;
+};

@@ -1,0 +1,74 @@
+#pragma once
+// The window's own kinds of control: push buttons, frames, a progress bar with
+// an inner text, and the skin component.
+
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+// A push button that also reports mouse moves over it (the window changes its
+// pointer there).
+class PushButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    explicit PushButton(const QString& caption, QWidget* parent = nullptr);
+
+signals:
+    void MouseMove();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+// A frame whose caption sits across its top border line, so the controls
+// inside it keep their designed places clear of the caption.
+class Frame : public QGroupBox {
+    Q_OBJECT
+
+public:
+    explicit Frame(const QString& caption, QWidget* parent = nullptr) : QGroupBox(caption, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A progress bar whose inner text is set as it is: no "%p"-style
+// placeholders, so any file name shows unchanged.
+class ProgressBar : public QProgressBar {
+    Q_OBJECT
+
+public:
+    explicit ProgressBar(QWidget* parent = nullptr);
+
+    QString text() const override { return text_; }
+    void SetText(const QString& text);
+
+private:
+    QString text_;
+};
+
+// The skin component: a skin file is a Qt style sheet, applied to a window
+// and everything in it.
+class cSkinFramework {
+public:
+    // Reads the skin file; iniFile names a variant and is not used here.
+    void LoadSkin(const std::string& skinFile, const std::string& iniFile);
+    int32_t ApplyOptions() const { return applyOptions_; }
+    void SetApplyOptions(int32_t options) { applyOptions_ = options; }
+    bool Option(int32_t dispatchId) const;
+    void SetOption(int32_t dispatchId, bool value) { options_[dispatchId] = value; }
+    void ApplyWindow(QWidget& window) const;
+
+    const QString& StyleSheet() const { return styleSheet_; }
+
+private:
+    QString styleSheet_;
+    int32_t applyOptions_ = 0;
+    std::map<int32_t, bool> options_;
+};
