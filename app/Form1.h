@@ -9,22 +9,33 @@
 //   Form1Load.cpp    start-up, options and settings, the folder chooser,
 //                    the mouse pointer, closing
 //   Form1Run.cpp     the reduction run ("Start Reducing")
+//   Form1List.cpp    the file list: appending, removing, clearing
+//   Form1ListEvents.cpp  wiring the list's mouse, key and drop events and
+//                    the list buttons to their handlers
+//   Form1AddFiles.cpp    "Add BMP File(s)" and dropping files and folders
+//   Form1DragReorder.cpp reordering the list by dragging a path
+//   FolderImport.cpp "Add All BMP File(s) In Folder"
+//   SampleFiles.cpp  "Load Sample/Example Files"
 
 #include "VendorControls.h"
 
+#include <QPersistentModelIndex>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+class QDragMoveEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSlider;
 class QTreeWidget;
+class QTreeWidgetItem;
 class cDialogs;
 class cStepGuard;
 class ucCanvas;
@@ -78,6 +89,28 @@ public:
     int32_t ListItemCount() const;
     std::string ListItemText(int32_t index) const;  // 1-based; raises a subscript error outside
 
+    // Filling and emptying the list.
+    void PushButton1_Click();  // "Add BMP File(s)"
+    void PushButton3_Click();  // "Add All BMP File(s) In Folder"
+    void PushButton7_Click();  // "Clear List"
+    void PushButton8_Click();  // "Load Sample/Example Files"
+    // Accepts drags that carry local files, refuses every other drag.
+    void ListView1_OLEDragOver(QDragMoveEvent& event);
+    // Appends dropped files as given and every file of dropped folder trees.
+    void ListView1_OLEDragDrop(const std::vector<std::string>& paths);
+    void ListView1_DblClick();
+    void ListView1_KeyDown(int keyCode);  // a Qt::Key; Delete removes the selected item
+
+    // Reordering by dragging a path along the list (plain mouse events, not
+    // drag and drop). Positions are in the list's viewport.
+    void ListView1_MouseDown();
+    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void ListView1_MouseMove(const QPoint& position);
+    void ListView1_MouseUp();
+    // The pointer the list shows while a path is dragged: drag.ico beside
+    // the program when it can be read.
+    const QCursor& DragPointer() const { return dragPointer_; }
+
     bool IsReducing() const { return bReducing_; }
     // True once the window has closed; a run in progress stops at its next step.
     bool IsUnloaded() const { return bUnloaded_; }
@@ -125,6 +158,10 @@ private:
     void ShowDefaultPointer();
     void ShowCustomPointer();
     void ReduceListItem(cStepGuard& guard, int32_t i);
+    void ConnectListHandlers();
+    void RemoveSelectedListItem();
+    void AppendFolderFiles(const std::string& folder, const std::string& pattern);
+    void ScrollNearListEdge(int32_t target, int y);
     std::string OutputFolder() const;
 
     cDialogs& dialogs_;
@@ -133,6 +170,11 @@ private:
     PointerKind pointer_ = PointerKind::Default;
     std::optional<QCursor> mouseIcon_;
     std::string lastFolder_;  // the folder chosen last with "..."
+
+    // Drag reordering: armed by a press on an item, ended by the release.
+    bool dragActive_ = false;
+    QPersistentModelIndex movedItem_;  // the item whose text travels with the pointer
+    QCursor dragPointer_;
 };
 
 // "JPG quality: " + value + "%".
