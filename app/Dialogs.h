@@ -25,7 +25,8 @@ public:
     // folders come without one; empty when cancelled.
     virtual std::string BrowseForFolder(const std::string& title, const std::string& start) = 0;
     // The multi-select open dialog; the chosen full paths, empty when cancelled.
-    // filter is a Qt name filter such as "BMP Files (*.bmp)".
+    // filter is a Qt name filter: a label, then the patterns in the last
+    // parentheses, which the dialog does not show.
     virtual std::vector<std::string> GetOpenFileNames(const std::string& title, const std::string& filter) = 0;
     // Opens a web address in the browser, or a folder in the file manager.
     virtual void OpenUrl(const std::string& url) = 0;

@@ -135,6 +135,7 @@ void Form1::ConnectHandlers() {
     connect(PushButton4, &PushButton::MouseMove, this, &Form1::PushButton4_MouseMove);
     connect(PushButton7, &PushButton::MouseMove, this, &Form1::PushButton7_MouseMove);
     connect(PushButton8, &PushButton::MouseMove, this, &Form1::PushButton8_MouseMove);
+    ConnectListHandlers();
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {

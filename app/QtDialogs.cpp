@@ -45,10 +45,20 @@ std::string cQtDialogs::BrowseForFolder(const std::string& title, const std::str
     return ::BrowseForFolder(owner_, title, start);
 }
 
+void ConfigureOpenFilesDialog(QFileDialog& dialog, const std::string& title, const std::string& filter) {
+    dialog.setWindowTitle(QString::fromStdString(title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilter(QString::fromStdString(filter));
+}
+
 std::vector<std::string> cQtDialogs::GetOpenFileNames(const std::string& title, const std::string& filter) {
-    const QStringList chosen = QFileDialog::getOpenFileNames(owner_, QString::fromStdString(title), QString(),
-                                                             QString::fromStdString(filter));
+    QFileDialog dialog(owner_);
+    ConfigureOpenFilesDialog(dialog, title, filter);
     std::vector<std::string> paths;
+    if (dialog.exec() != QDialog::Accepted) return paths;
+    const QStringList chosen = dialog.selectedFiles();
     paths.reserve(chosen.size());
     for (const QString& path : chosen) paths.push_back(path.toStdString());
     return paths;

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QFileDialog;
+
 class cQtDialogs final : public cDialogs {
 public:
     // The window the dialogs are modal to (may be set later, or stay null).
@@ -24,3 +26,7 @@ public:
 private:
     QPointer<QWidget> owner_;
 };
+
+// The multi-select open dialog as GetOpenFileNames shows it. The filter's
+// last parenthesised part holds the patterns Qt applies and is not shown.
+void ConfigureOpenFilesDialog(QFileDialog& dialog, const std::string& title, const std::string& filter);

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,17 @@ public:
     std::function<void(const RecordedBox&)> OnBox;  // runs while the box "is shown"
     MsgAnswer Answer = MsgAnswer::OK;
 
+    // The extension prompt: what was asked, and the answer (nullopt: Cancel).
+    std::optional<std::string> InputAnswer;
+    std::vector<std::string> InputPrompts;
+    std::vector<std::string> InputTitles;
+    std::vector<std::string> InputDefaults;
+
+    // The open dialog: what was asked, and the chosen paths (empty: Cancel).
+    std::vector<std::string> OpenFilesAnswer;
+    std::vector<std::string> OpenFilesTitles;
+    std::vector<std::string> OpenFilesFilters;
+
     std::string FolderAnswer;
     std::vector<std::string> FolderStarts;
     std::vector<std::string> FolderTitles;
@@ -42,15 +54,23 @@ public:
         if (OnBox) OnBox(Boxes.back());
         return buttons == MsgButtons::OK ? MsgAnswer::OK : Answer;
     }
-    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
+    std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override {
+        InputPrompts.push_back(prompt);
+        InputTitles.push_back(title);
+        InputDefaults.push_back(defaultText);
+        return InputAnswer;
     }
     std::string BrowseForFolder(const std::string& title, const std::string& start) override {
         FolderTitles.push_back(title);
         FolderStarts.push_back(start);
         return FolderAnswer;
     }
-    std::vector<std::string> GetOpenFileNames(const std::string&, const std::string&) override { return {}; }
+    std::vector<std::string> GetOpenFileNames(const std::string& title, const std::string& filter) override {
+        OpenFilesTitles.push_back(title);
+        OpenFilesFilters.push_back(filter);
+        return OpenFilesAnswer;
+    }
     void OpenUrl(const std::string& url) override { OpenedUrls.push_back(url); }
     void OpenFolder(const std::string& path) override { OpenedFolders.push_back(path); }
 };

@@ -1,0 +1,112 @@
+// Wires the list's Qt events and the list buttons to Form1's handlers.
+//
+// Reordering is done with plain mouse events on the list's viewport, so it
+// never meets Qt's drag and drop, which only carries files from outside.
+// Presses, moves with a button held and releases are taken over entirely:
+// the view's own drag selection and auto-scroll would fight the reordering.
+
+#include "Form1.h"
+
+#include "FileList.h"
+#include "MainUtilities.h"
+
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+namespace {
+
+// Local paths of a drop in the order the drop lists them; other URLs are
+// left out. Folders lose their trailing separator ("/" stays).
+std::vector<std::string> DroppedPaths(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        QString path = url.toLocalFile();
+        while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+        if (!path.isEmpty()) paths.push_back(path.toStdString());
+    }
+    return paths;
+}
+
+class cListView1Events final : public QObject {
+public:
+    cListView1Events(Form1& form) : QObject(&form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == form_.ListView1->viewport()) return ViewportEvent(event);
+        if (watched == form_.ListView1 && event->type() == QEvent::KeyPress)
+            form_.ListView1_KeyDown(static_cast<QKeyEvent*>(event)->key());
+        return false;
+    }
+
+private:
+    bool ViewportEvent(QEvent* event) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            form_.ListView1_OLEDragOver(*static_cast<QDragMoveEvent*>(event));
+            return true;
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const std::vector<std::string> paths = DroppedPaths(drop->mimeData());
+            if (drop->possibleActions() & Qt::CopyAction) drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            // Walked once the drop is over, so the dragging program is not
+            // kept waiting through a long folder walk.
+            QTimer::singleShot(0, &form_, [form = &form_, paths] { form->ListView1_OLEDragDrop(paths); });
+            return true;
+        }
+        case QEvent::MouseButtonPress: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            form_.ListView1_MouseDown();
+            // The click is reported on the press, before the moves that follow.
+            if (QTreeWidgetItem* item = ItemInRow(*form_.ListView1, mouse->position().toPoint())) {
+                form_.ListView1->setCurrentItem(item);
+                form_.ListView1_ItemClick(item);
+            }
+            return true;
+        }
+        case QEvent::MouseMove: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            form_.ListView1_MouseMove(mouse->position().toPoint());
+            return mouse->buttons() != Qt::NoButton;
+        }
+        case QEvent::MouseButtonRelease:
+            form_.ListView1_MouseUp();
+            return true;
+        case QEvent::MouseButtonDblClick:
+            form_.ListView1_DblClick();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    Form1& form_;
+};
+
+}  // namespace
+
+void Form1::ConnectListHandlers() {
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+    connect(PushButton7, &QPushButton::clicked, this, [this] { PushButton7_Click(); });
+    connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+
+    ListView1->setAcceptDrops(true);
+    ListView1->setDragEnabled(false);
+    ListView1->setDragDropMode(QAbstractItemView::DropOnly);
+    ListView1->viewport()->setMouseTracking(true);  // pointer handling on hover
+    auto* events = new cListView1Events(*this);
+    ListView1->installEventFilter(events);
+    ListView1->viewport()->installEventFilter(events);
+    dragPointer_ = LoadDragPointer(ProgramFolder());
+}

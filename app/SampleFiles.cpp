@@ -1,0 +1,34 @@
+#include "SampleFiles.h"
+
+#include "AddFolder.h"
+#include "Dialogs.h"
+#include "ErrorReport.h"
+#include "FileList.h"
+#include "Form1.h"
+#include "MainPaths.h"
+#include "MainUtilities.h"
+
+namespace {
+
+constexpr const char* kOpenSamplesQuestion =
+    "Would you like this software to open the folder where these sample files are stored (so that you "
+    "can view them before working with them)?";
+
+}  // namespace
+
+void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& programFolder) {
+    const std::string folder = programFolder + "/Samples";
+    for (const std::string& name : ListFolderFiles(folder, "*.*")) {
+        const std::string path = folder + "/" + name;
+        if (FileExists(path) && !ListContains(list, path)) AppendListPath(list, path);
+    }
+    const MsgAnswer answer =
+        dialogs.MsgBox(kOpenSamplesQuestion, ApplicationTitle(), MsgButtons::YesNo, MsgIcon::None);
+    if (answer == MsgAnswer::Yes) dialogs.OpenFolder(folder);  // whether the file manager opens is not checked
+}
+
+// A failure ends the loading and is reported as the button's.
+void Form1::PushButton8_Click() {
+    cStepGuard guard(dialogs_, LocationString("Form1", "PushButton8_Click"));
+    guard.Step(100, [&] { LoadSampleFiles(*ListView1, dialogs_, ProgramFolder()); });
+}

@@ -1,0 +1,13 @@
+#pragma once
+// "Load Sample/Example Files": the sample images in the Samples folder beside
+// the program.
+
+#include <string>
+
+class QTreeWidget;
+class cDialogs;
+
+// Appends the files of programFolder + "/Samples" that the list does not hold
+// yet, in folder-listing order, then offers to open that folder in the file
+// manager. The offer comes even when nothing was appended.
+void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& programFolder);
