@@ -10,7 +10,7 @@
 namespace fs = std::filesystem;
 
 TempTree::TempTree() {
-    std::string templ = "/tmp/pixolune-walk-XXXXXX";
+    std::string templ = "/tmp/pixolune-test-XXXXXX";
     if (!mkdtemp(templ.data())) {
         throw std::runtime_error("mkdtemp failed");
     }
