@@ -1,0 +1,16 @@
+#pragma once
+// The photographs the benchmarks run on, loaded once through the program's own
+// picture loader and kept as the 32-bpp images a reduction starts from.
+
+#include <string>
+
+class cDIB;
+
+// Folder of the photo corpus: --corpus=DIR when given (the argument is then
+// removed from argv), else $PIXOLUNE_CORPUS, else the folder beside the repo.
+std::string TakeCorpusFolder(int& argc, char** argv);
+
+// mp<label>.bmp of the corpus (label "2", "12", "50", ...) as a 32-bpp image,
+// loaded on first use and kept for the rest of the process. Raises a cError
+// when the file cannot be loaded.
+const cDIB& CorpusPhoto(const std::string& label);

@@ -1,0 +1,202 @@
+// bench_dither: the 8-bpp conversion of real photographs against the memory
+// pass that bounds it, plus the palette step and the JPEG export alone.
+//
+// DitherTo8bpp builds the palette and dithers in one call; the pixel loop is
+// not reachable on its own, so the palette step (sample, octree, inverse map)
+// is timed separately and the loop is the difference (bench/ratios.py).
+//
+//   bench_dither [--corpus=DIR] [--sizes=2,12,50] [Google Benchmark flags]
+//
+// Bytes processed count 5 bytes a pixel for every pixel pass (4 read, 1
+// written), so the passes compare directly in bytes/s.
+
+#include "CorpusImages.h"
+#include "PaletteSample.h"
+#include "SaveAsJPG.h"
+#include "cDIB.h"
+#include "cPal8bpp.h"
+#include "mDither8bpp.h"
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int64_t kBytesPerPixelPass = 5;
+
+int64_t Pixels(const cDIB& image) { return int64_t{image.Width()} * image.Height(); }
+
+void CountPixels(benchmark::State& state, const cDIB& image, int64_t bytesPerPixel) {
+    state.SetItemsProcessed(state.iterations() * Pixels(image));
+    if (bytesPerPixel > 0) state.SetBytesProcessed(state.iterations() * Pixels(image) * bytesPerPixel);
+    state.counters["pixels"] = static_cast<double>(Pixels(image));
+}
+
+// The whole conversion the run makes for every file, optimal palette included.
+void DitherTo8bppBench(benchmark::State& state, const std::string& label) {
+    const cDIB& source = CorpusPhoto(label);
+    mDither8bpp::InitDitherTables();
+    mDither8bpp::SetPaletteMode(1);
+    for (auto _ : state) {
+        cDIB target;
+        mDither8bpp::DitherTo8bpp(source, target);
+        benchmark::DoNotOptimize(target.lpBits());
+        benchmark::ClobberMemory();
+    }
+    CountPixels(state, source, kBytesPerPixelPass);
+}
+
+// What DitherTo8bpp does before its pixel loop in mode 1.
+void PaletteStepBench(benchmark::State& state, const std::string& label) {
+    const cDIB& source = CorpusPhoto(label);
+    mDither8bpp::InitDitherTables();
+    for (auto _ : state) {
+        cDIB scratch;
+        cPal8bpp palette;
+        palette.CreateOptimal(mDither8bpp::PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
+        mDither8bpp::BuildInverseColorMap(palette);
+        benchmark::DoNotOptimize(mDither8bpp::InverseColorMap());
+        benchmark::ClobberMemory();
+    }
+    CountPixels(state, source, 0);
+}
+
+// Any 4096-entry byte table will do; this one cannot be folded away.
+std::array<uint8_t, 4096> BandwidthTable() {
+    std::array<uint8_t, 4096> table{};
+    for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint8_t>((i * 37) ^ (i >> 4));
+    return table;
+}
+
+// The least a 32-to-8-bpp pass can cost: read each 4-byte pixel, write one
+// byte found by one lookup (the top 4 bits of blue, green and red), rows
+// laid out as the conversion lays them out.
+void BandwidthPass(const cDIB& source, cDIB& target, const std::array<uint8_t, 4096>& table) {
+    const int32_t width = source.Width();
+    const size_t targetStride = static_cast<size_t>(target.BytesPerScanline());
+    for (int32_t y = 0; y < source.Height(); ++y) {
+        const uint8_t* src = source.lpBits() + static_cast<size_t>(y) * 4 * width;
+        uint8_t* dst = target.lpBits() + static_cast<size_t>(y) * targetStride;
+        for (int32_t x = 0; x < width; ++x) {
+            uint32_t p;
+            std::memcpy(&p, src + 4 * static_cast<size_t>(x), 4);
+            dst[x] = table[((p >> 4) & 0x00F) | ((p >> 8) & 0x0F0) | ((p >> 12) & 0xF00)];
+        }
+    }
+}
+
+// Into a target whose pages are already mapped: the pure memory limit.
+void BandwidthWarmBench(benchmark::State& state, const std::string& label) {
+    const cDIB& source = CorpusPhoto(label);
+    const std::array<uint8_t, 4096> table = BandwidthTable();
+    cDIB target;
+    target.Create(source.Width(), source.Height(), 8);
+    BandwidthPass(source, target, table);
+    for (auto _ : state) {
+        BandwidthPass(source, target, table);
+        benchmark::DoNotOptimize(target.lpBits());
+        benchmark::ClobberMemory();
+    }
+    CountPixels(state, source, kBytesPerPixelPass);
+}
+
+// Into a target made for each pass, as DitherTo8bpp makes its own: the
+// same pass plus the cost of fresh pages.
+void BandwidthFreshBench(benchmark::State& state, const std::string& label) {
+    const cDIB& source = CorpusPhoto(label);
+    const std::array<uint8_t, 4096> table = BandwidthTable();
+    for (auto _ : state) {
+        cDIB target;
+        target.Create(source.Width(), source.Height(), 8);
+        BandwidthPass(source, target, table);
+        benchmark::DoNotOptimize(target.lpBits());
+        benchmark::ClobberMemory();
+    }
+    CountPixels(state, source, kBytesPerPixelPass);
+}
+
+std::string TemporaryJpegPath() {
+    const std::filesystem::path folder =
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    return (folder / ("bench_dither-" + std::to_string(::getpid()) + ".jpg")).string();
+}
+
+// SaveJPG alone on the reduced photograph, at the program's default quality.
+void SaveJpgBench(benchmark::State& state, const std::string& label) {
+    mDither8bpp::InitDitherTables();
+    mDither8bpp::SetPaletteMode(1);
+    cDIB reduced;
+    mDither8bpp::DitherTo8bpp(CorpusPhoto(label), reduced);
+    const std::string path = TemporaryJpegPath();
+    for (auto _ : state) SaveJPG(reduced, path, 85);
+    std::filesystem::remove(path);
+    state.SetItemsProcessed(state.iterations() * Pixels(reduced));
+    state.SetBytesProcessed(state.iterations() * Pixels(reduced));  // the 8-bit pixels read
+    state.counters["pixels"] = static_cast<double>(Pixels(reduced));
+}
+
+std::vector<std::string> TakeSizes(int& argc, char** argv) {
+    static constexpr char kFlag[] = "--sizes=";
+    std::string list = "2,12,50";
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], kFlag, sizeof kFlag - 1) == 0)
+            list = argv[i] + sizeof kFlag - 1;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    std::vector<std::string> sizes;
+    std::stringstream stream(list);
+    for (std::string size; std::getline(stream, size, ',');)
+        if (!size.empty()) sizes.push_back(size);
+    return sizes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string corpus = TakeCorpusFolder(argc, argv);
+    const std::vector<std::string> sizes = TakeSizes(argc, argv);
+    for (const std::string& size : sizes) {
+        if (!std::filesystem::exists(corpus + "/mp" + size + ".bmp")) {
+            std::fprintf(stderr, "bench_dither: %s/mp%s.bmp not found (make the corpus with "
+                                 "make_photo_corpus.sh, or pass --corpus=DIR)\n",
+                         corpus.c_str(), size.c_str());
+            return 2;
+        }
+    }
+
+    // Each size's four passes run next to each other, so that they see the
+    // same state of a shared machine as nearly as possible.
+    for (const std::string& size : sizes) {
+        const std::string suffix = "/" + size + "MP";
+        benchmark::RegisterBenchmark(("DitherTo8bpp" + suffix).c_str(), DitherTo8bppBench, size)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("PaletteStep" + suffix).c_str(), PaletteStepBench, size)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BandwidthWarm" + suffix).c_str(), BandwidthWarmBench, size)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BandwidthFresh" + suffix).c_str(), BandwidthFreshBench, size)
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const std::string& size : sizes)
+        if (size == "12")
+            benchmark::RegisterBenchmark("SaveJPG/12MP", SaveJpgBench, size)->Unit(benchmark::kMillisecond);
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

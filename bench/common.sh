@@ -1,0 +1,71 @@
+# Shared by the bench scripts (sourced): where things are, building the
+# benchmark targets, the corpus, and timing one command.
+# Needs bash and python3 (standard library only, any version from 3.9).
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO=$(cd "$BENCH_DIR/.." && pwd)
+MAKE_CORPUS=$REPO/../shared/tools/make_photo_corpus.sh
+
+die() { echo "${0##*/}: $*" >&2; exit 1; }
+
+# build_targets BUILD_DIR TARGET...: configures a Release build when needed and
+# brings the targets up to date.
+build_targets() {
+  local build=$1; shift
+  if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$REPO" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null ||
+      die "cannot configure $build"
+  fi
+  cmake --build "$build" --target "$@" -j2 >/dev/null || die "cannot build $* in $build"
+}
+
+# ensure_corpus DIR FILE...: makes the corpus with make_photo_corpus.sh when a
+# file is missing.
+ensure_corpus() {
+  local dir=$1 f missing=0; shift
+  for f in "$@"; do [ -f "$dir/$f" ] || missing=1; done
+  [ "$missing" = 0 ] && return 0
+  [ -x "$MAKE_CORPUS" ] || [ -f "$MAKE_CORPUS" ] ||
+    die "the corpus $dir lacks files and $MAKE_CORPUS is not there to make it"
+  echo "making the photo corpus in $dir (takes a few minutes)" >&2
+  sh "$MAKE_CORPUS" "$dir" >&2 || die "make_photo_corpus.sh failed"
+}
+
+# bmp_pixels FILE: width x height of a BMP (from its information header).
+bmp_pixels() {
+  local w h
+  read -r w h < <(od -An -t d4 -j 18 -N 8 "$1")
+  echo $(( w * (h < 0 ? -h : h) ))
+}
+
+# A scratch folder in memory where there is one, so that writing the outputs
+# does not wait for the disk.
+make_scratch() {
+  local base=${TMPDIR:-/tmp}
+  [ -d /dev/shm ] && [ -w /dev/shm ] && base=/dev/shm
+  mktemp -d "$base/pixolune-bench.XXXXXX"
+}
+
+# timed TSV SIZE RUN NAME COMMAND...: runs COMMAND once and appends
+# "size name run wall_microseconds maxRSS_KiB" to TSV (bench/timed_run.py:
+# monotonic clock around the whole process, start-up included; peak memory as
+# GNU time -v reports it). Its output is left in $SCRATCH/out.txt. Stops the
+# script when the command fails.
+timed() {
+  local tsv=$1 size=$2 run=$3 name=$4; shift 4
+  if ! "$TIMER_PY" "$BENCH_DIR/timed_run.py" "$tsv" "$size" "$run" "$name" \
+       "$SCRATCH/out.txt" "$SCRATCH/err.txt" "$@"; then
+    cat "$SCRATCH/err.txt" >&2
+    die "failed ($name, $size): $*"
+  fi
+}
+TIMER_PY=$(command -v python3 || echo /usr/bin/python3)
+
+# A python3 that has Pillow: Debian's (python3-pil) first, then whatever is on PATH.
+find_pillow_python() {
+  local py
+  for py in /usr/bin/python3 "$(command -v python3 || true)"; do
+    [ -n "$py" ] && [ -x "$py" ] && "$py" -c 'import PIL' 2>/dev/null && { echo "$py"; return 0; }
+  done
+  return 1
+}

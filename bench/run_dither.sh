@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# bench_dither on the 2-, 12- and 50-MP photographs, repetitions interleaved
+# at random, then the ratio table (bench/ratios.py).
+#
+#   bench/run_dither.sh [-n REPETITIONS] [-b BUILD_DIR] [-r RESULTS_DIR] [CORPUS]
+#
+#   CORPUS        the photo corpus (default: ../photo-corpus beside the repository)
+#   -n            repetitions of every benchmark (default 9); medians count
+#   -b BUILD_DIR  Release build to use and bring up to date (default: build)
+#   -r DIR        where dither.json and dither.md go (default: BUILD_DIR/bench-results)
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+REPS=9
+BUILD=$REPO/build
+RESULTS=""
+CORPUS=$REPO/../photo-corpus
+while (($#)); do
+  case $1 in
+    -n) REPS=$2; shift 2 ;;
+    -b) BUILD=$2; shift 2 ;;
+    -r) RESULTS=$2; shift 2 ;;
+    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -*) die "unknown option $1" ;;
+    *) CORPUS=$1; shift ;;
+  esac
+done
+[[ $REPS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
+BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
+RESULTS=${RESULTS:-$BUILD/bench-results}
+mkdir -p "$RESULTS" "$CORPUS"
+CORPUS=$(cd "$CORPUS" && pwd)
+
+ensure_corpus "$CORPUS" mp2.bmp mp12.bmp mp50.bmp
+LOAD_START=$(cut -d' ' -f1-3 /proc/loadavg)
+build_targets "$BUILD" bench_dither
+
+"$BUILD/bin/bench_dither" --corpus="$CORPUS" \
+  --benchmark_repetitions="$REPS" \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_min_time=0.3 \
+  --benchmark_out="$RESULTS/dither.json" --benchmark_out_format=json >&2
+
+PY=$(command -v python3) || die "python3 is needed for the ratio table"
+{
+  echo "run_dither.sh: $(date -u '+%Y-%m-%d %H:%M UTC'), $REPS repetitions, $(getconf _NPROCESSORS_ONLN) cores," \
+       "load $LOAD_START at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end"
+  echo
+  "$PY" "$BENCH_DIR/ratios.py" dither "$RESULTS/dither.json"
+} | tee "$RESULTS/dither.md"
