@@ -1,12 +1,6 @@
 #include "TestImages.h"
 
-#include "cError.h"
-#include "cPal8bpp.h"
-
-#include <gtest/gtest.h>
-
 #include <set>
-#include <tuple>
 
 namespace {
 
@@ -14,72 +8,62 @@ constexpr auto kSubscript = ErrorNumber::SubscriptOutOfRange;
 constexpr auto kOverflow = ErrorNumber::Overflow;
 
 const std::vector<Rgb> kStandard16{
-    {0, 0, 0}, {128, 0, 0}, {0, 128, 0}, {128, 128, 0},
-    {0, 0, 128}, {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-    {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
-    {0, 0, 255}, {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+    {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
 };
 
-TEST(PaletteState, NewPaletteHasNoTableAndNoLogicalPalette) {
-    cPal8bpp pal;
-    EXPECT_EQ(pal.Entries(), 0);
-    EXPECT_EQ(pal.hPal(), 0u);
-    EXPECT_FALSE(pal.IsGreyScale());
-    EXPECT_CERROR(pal.lpPalette(), kSubscript);
-    EXPECT_CERROR(pal.rgbR(0), kSubscript);
-    EXPECT_CERROR(pal.rgbB(3, 7), kSubscript);
-    EXPECT_CERROR(pal.BuildLogicalPalette(), kSubscript);
-    uint8_t index = 42, r = 1, g = 2, b = 3;
-    EXPECT_CERROR(pal.ClosestIndex(1, 2, 3, index), kOverflow);
-    EXPECT_CERROR(pal.ClosestColor(1, 2, 3, r, g, b), kSubscript);
-    EXPECT_EQ(index, 42);
+// Every entry i: expected(i) for i < Entries, black beyond.
+void ExpectEntries(const cPal8bpp& pal, int16_t entries, const std::function<Rgb(int)>& expected) {
+    ASSERT_EQ(pal.Entries(), entries);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(Entry(pal, i), i < entries ? expected(i) : Rgb{}) << i;
 }
 
-TEST(PaletteState, InitializeGivesZeroEntriesAndNoLogicalPalette) {
-    cPal8bpp pal;
-    pal.CreateEGA();
-    pal.Initialize(5);
-    EXPECT_EQ(pal.Entries(), 5);
-    EXPECT_EQ(pal.hPal(), 0u);
-    const uint8_t* block = pal.lpPalette();
-    for (int i = 0; i < 1024; ++i) ASSERT_EQ(block[i], 0) << i;
-    uint8_t index = 0;
-    EXPECT_CERROR(pal.ClosestIndex(0, 0, 0, index), kOverflow);
+TEST(PaletteState, NewOrDestroyedPaletteHasNothingToRead) {
+    cPal8bpp fresh, destroyed;
+    destroyed.CreateEGA();
+    destroyed.Destroy();
+    for (cPal8bpp* pal : {&fresh, &destroyed}) {
+        EXPECT_EQ(pal->Entries(), 0);
+        EXPECT_EQ(pal->hPal(), 0u);
+        EXPECT_FALSE(pal->IsGreyScale());
+        EXPECT_CERROR(pal->lpPalette(), kSubscript);
+        EXPECT_CERROR(pal->rgbR(0), kSubscript);
+        EXPECT_CERROR(pal->rgbB(3, 7), kSubscript);
+        EXPECT_CERROR(pal->BuildLogicalPalette(), kSubscript);
+        uint8_t index = 42, r = 1, g = 2, b = 3;
+        EXPECT_CERROR(pal->ClosestIndex(1, 2, 3, index), kOverflow);
+        EXPECT_CERROR(pal->ClosestColor(1, 2, 3, r, g, b), kSubscript);
+        EXPECT_EQ(index, 42);
+    }
 }
 
-TEST(PaletteState, DestroyEmptiesEverything) {
-    cPal8bpp pal;
-    pal.CreateEGA();
-    ASSERT_NE(pal.hPal(), 0u);
-    pal.Destroy();
-    EXPECT_EQ(pal.Entries(), 0);
-    EXPECT_EQ(pal.hPal(), 0u);
-    EXPECT_CERROR(pal.lpPalette(), kSubscript);
-}
-
-TEST(PaletteState, EntryBlockIsBlueGreenRedReserved) {
+TEST(PaletteState, EntryBlockIsBlueGreenRedReservedAndInitializeZeroesIt) {
     cPal8bpp pal;
     pal.CreateEGA();
     const uint8_t* block = pal.lpPalette();
-    // Entry 1 is (128, 0, 0), entry 11 (255, 255, 0).
     EXPECT_EQ(std::vector<uint8_t>(block + 4, block + 8), (std::vector<uint8_t>{0, 0, 128, 0}));
     EXPECT_EQ(std::vector<uint8_t>(block + 44, block + 48), (std::vector<uint8_t>{0, 255, 255, 0}));
     pal.rgbG(200, 77);
     EXPECT_EQ(block[4 * 200 + 1], 77);
-    EXPECT_EQ(pal.rgbG(200), 77);
-}
 
-TEST(PaletteState, BuildingWithNoEntriesGivesNoLogicalPalette) {
-    cPal8bpp pal;
-    pal.Initialize(0);
+    pal.Initialize(5);
+    EXPECT_EQ(pal.Entries(), 5);
+    EXPECT_EQ(pal.hPal(), 0u);
+    EXPECT_EQ(std::vector<uint8_t>(pal.lpPalette(), pal.lpPalette() + 1024),
+              std::vector<uint8_t>(1024));
+    uint8_t index = 0;
+    EXPECT_CERROR(pal.ClosestIndex(0, 0, 0, index), kOverflow);
+    pal.Entries(0);
     pal.BuildLogicalPalette();
     EXPECT_EQ(pal.hPal(), 0u);
-    pal.Entries(300);  // more than the table holds: refused, not read past the block
+    pal.Entries(300);  // more than the block holds: refused, never read past it
     pal.BuildLogicalPalette();
     EXPECT_EQ(pal.hPal(), 0u);
 }
 
-TEST(IsGreyScale, DependsOnTheFirstEntriesOnly) {
+TEST(PaletteState, IsGreyScaleLooksAtTheUsedEntriesOnly) {
     cPal8bpp pal;
     pal.Initialize(0);
     EXPECT_FALSE(pal.IsGreyScale());
@@ -94,97 +78,40 @@ TEST(IsGreyScale, DependsOnTheFirstEntriesOnly) {
     EXPECT_FALSE(pal.IsGreyScale());
 }
 
-TEST(GreyScale, RampsOfTwoSixteenAndAllLevels) {
-    cPal8bpp pal;
-    pal.CreateGreyScale(0);
-    EXPECT_EQ(UsedEntries(pal), (std::vector<Rgb>{{0, 0, 0}, {255, 255, 255}}));
-
-    pal.CreateGreyScale(1);
-    ASSERT_EQ(pal.Entries(), 16);
-    for (int i = 0; i < 16; ++i) {
-        const auto v = static_cast<uint8_t>(17 * i);
-        EXPECT_EQ(Entry(pal, i), (Rgb{v, v, v}));
-    }
-    for (int i = 16; i < 256; ++i) ASSERT_EQ(Entry(pal, i), (Rgb{})) << i;
-
-    pal.CreateGreyScale(2);
-    ASSERT_EQ(pal.Entries(), 256);
-    for (int i = 0; i < 256; ++i) {
-        const auto v = static_cast<uint8_t>(i);
-        ASSERT_EQ(Entry(pal, i), (Rgb{v, v, v}));
-    }
-    EXPECT_NE(pal.hPal(), 0u);
-    EXPECT_EQ(Closest(pal, 10, 20, 30), 20);
-}
-
-TEST(GreyScale, OtherLevelsFailAfterTheReset) {
-    for (int32_t levels : {3, -1, 100}) {
+TEST(FixedPalettes, GreyRamps) {
+    // (10, 20, 30) is nearest to 0, to 17 and to 20 in the three ramps.
+    for (const auto& [levels, entries, step, near] :
+         {std::tuple{0, 2, 255, 0}, {1, 16, 17, 1}, {2, 256, 1, 20}}) {
+        SCOPED_TRACE(levels);
         cPal8bpp pal;
-        pal.CreateEGA();
-        EXPECT_CERROR(pal.CreateGreyScale(levels), ErrorNumber::DivisionByZero);
-        EXPECT_EQ(pal.Entries(), 0);
-        EXPECT_EQ(pal.hPal(), 0u);
-        EXPECT_EQ(Entry(pal, 1), (Rgb{}));  // reset, not the old colours
+        pal.CreateGreyScale(levels);
+        ExpectEntries(pal, int16_t(entries), [&](int i) { return Grey(i * step); });
+        EXPECT_EQ(Closest(pal, 10, 20, 30), near);
     }
 }
 
-TEST(EGA, TheSixteenStandardColours) {
+TEST(FixedPalettes, EGAAndHalftoneCubes) {
     cPal8bpp pal;
     pal.CreateEGA();
-    EXPECT_EQ(UsedEntries(pal), kStandard16);
-    EXPECT_EQ(Entry(pal, 16), (Rgb{}));
-}
+    ExpectEntries(pal, 16, [](int i) { return kStandard16[i]; });
 
-TEST(Halftone, CornersOfTheTwoLevelCube) {
-    cPal8bpp pal;
-    pal.CreateHalftone(0);
-    EXPECT_EQ(UsedEntries(pal), (std::vector<Rgb>{{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
-                                                  {0, 0, 255}, {255, 0, 255}, {0, 255, 255},
-                                                  {255, 255, 255}}));
-}
-
-TEST(Halftone, EntryCountsAndChannelValues) {
-    const std::vector<std::tuple<int32_t, int16_t, std::vector<uint8_t>>> cases{
-        {0, 8, {0, 255}},
-        {1, 27, {0, 128, 255}},
-        {2, 64, {0, 85, 170, 255}},
-        {3, 125, {0, 64, 128, 192, 255}},
-        {4, 216, {0, 51, 102, 153, 204, 255}},
-    };
-    for (const auto& [levels, entries, values] : cases) {
-        cPal8bpp pal;
+    // Entry r + n g + n^2 b is (value r, value g, value b), blue outermost.
+    const std::vector<std::vector<uint8_t>> values{{0, 255},
+                                                   {0, 128, 255},
+                                                   {0, 85, 170, 255},
+                                                   {0, 64, 128, 192, 255},
+                                                   {0, 51, 102, 153, 204, 255}};
+    for (int levels = 0; levels <= 4; ++levels) {
+        SCOPED_TRACE(levels);
+        const auto& v = values[levels];
+        const int n = int(v.size());
         pal.CreateHalftone(levels);
-        ASSERT_EQ(pal.Entries(), entries) << levels;
-        const int n = static_cast<int>(values.size());
-        for (int b = 0; b < n; ++b)
-            for (int g = 0; g < n; ++g)
-                for (int r = 0; r < n; ++r)
-                    ASSERT_EQ(Entry(pal, r + n * g + n * n * b), (Rgb{values[r], values[g], values[b]}))
-                        << "levels " << levels;
-        for (int i = entries; i < 256; ++i) ASSERT_EQ(Entry(pal, i), (Rgb{}));
+        ExpectEntries(pal, int16_t(n * n * n),
+                      [&](int i) { return Rgb{v[i % n], v[i / n % n], v[i / n / n]}; });
     }
 }
 
-TEST(Halftone, FourLevelSpotChecks) {
-    cPal8bpp pal;
-    pal.CreateHalftone(2);
-    EXPECT_EQ(Entry(pal, 1), (Rgb{85, 0, 0}));
-    EXPECT_EQ(Entry(pal, 4), (Rgb{0, 85, 0}));
-    EXPECT_EQ(Entry(pal, 16), (Rgb{0, 0, 85}));
-    EXPECT_EQ(Entry(pal, 63), (Rgb{255, 255, 255}));
-}
-
-TEST(Halftone, LevelsOutsideZeroToFourAreRefusedAfterTheReset) {
-    for (int32_t levels : {5, -1}) {
-        cPal8bpp pal;
-        pal.CreateEGA();
-        EXPECT_CERROR(pal.CreateHalftone(levels), kSubscript);
-        EXPECT_EQ(pal.Entries(), 0);
-        EXPECT_EQ(pal.hPal(), 0u);
-    }
-}
-
-TEST(Websafe, LayoutOfTheTwoHundredFiftySixColours) {
+TEST(FixedPalettes, WebsafeLayout) {
     cPal8bpp pal;
     pal.CreateWebsafe();
     ASSERT_EQ(pal.Entries(), 256);
@@ -193,27 +120,36 @@ TEST(Websafe, LayoutOfTheTwoHundredFiftySixColours) {
     EXPECT_EQ(Entry(pal, 8), (Rgb{51, 0, 0}));
     EXPECT_EQ(Entry(pal, 12), (Rgb{0, 51, 0}));
     EXPECT_EQ(Entry(pal, 215), (Rgb{204, 255, 255}));
-    EXPECT_EQ(Entry(pal, 216), (Rgb{0, 0, 0}));
-    for (int k = 1; k <= 31; ++k) {
-        const auto v = static_cast<uint8_t>(8 * k);
-        EXPECT_EQ(Entry(pal, 216 + k), (Rgb{v, v, v}));
-    }
-}
+    EXPECT_EQ(Entry(pal, 216), (Rgb{}));
+    for (int k = 1; k <= 31; ++k) EXPECT_EQ(Entry(pal, 216 + k), Grey(8 * k));
 
-TEST(Websafe, CubeEntriesAreTheCubeWithoutTheStandardColours) {
-    cPal8bpp pal;
-    pal.CreateWebsafe();
+    // 8..215: 208 distinct cube colours, none of them a standard colour.
     std::set<std::tuple<int, int, int>> cube;
     for (int i = 8; i <= 215; ++i) {
         const Rgb c = Entry(pal, i);
-        for (uint8_t v : {c.R, c.G, c.B}) ASSERT_EQ(v % 51, 0) << "entry " << i;
-        for (const Rgb& s : kStandard16) ASSERT_NE(c, s) << "entry " << i;
+        ASSERT_TRUE(c.R % 51 == 0 && c.G % 51 == 0 && c.B % 51 == 0) << i;
+        for (const Rgb& s : kStandard16) ASSERT_NE(c, s) << i;
         cube.insert({c.R, c.G, c.B});
     }
-    EXPECT_EQ(cube.size(), 208u);  // 208 distinct cube colours: 216 minus the 8 standard ones
+    EXPECT_EQ(cube.size(), 208u);
 }
 
-TEST(ClosestIndex, RedAgainstTheFixedPalettes) {
+TEST(FixedPalettes, InvalidLevelsFailAfterTheReset) {
+    const std::vector<std::tuple<bool, int32_t, ErrorNumber>> cases{
+        {true, 3, ErrorNumber::DivisionByZero}, {true, -1, ErrorNumber::DivisionByZero},
+        {true, 100, ErrorNumber::DivisionByZero}, {false, 5, kSubscript}, {false, -1, kSubscript}};
+    for (const auto& [grey, levels, error] : cases) {
+        SCOPED_TRACE(levels);
+        cPal8bpp pal;
+        pal.CreateEGA();
+        EXPECT_CERROR(grey ? pal.CreateGreyScale(levels) : pal.CreateHalftone(levels), error);
+        EXPECT_EQ(pal.Entries(), 0);
+        EXPECT_EQ(pal.hPal(), 0u);
+        EXPECT_EQ(Entry(pal, 1), (Rgb{}));
+    }
+}
+
+TEST(ClosestIndex, NearestEntryOfTheFixedPalettes) {
     cPal8bpp pal;
     pal.CreateEGA();
     EXPECT_EQ(Closest(pal, 255, 0, 0), 9);
@@ -228,13 +164,13 @@ TEST(ClosestIndex, TiesGoToTheLowestEntry) {
     cPal8bpp pal;
     pal.Initialize(3);
     pal.rgbR(0, 10);
-    pal.rgbR(1, 2);  // entry 1 (2, 0, 0), entry 2 (0, 0, 0)
+    pal.rgbR(1, 2);  // entries (10, 0, 0), (2, 0, 0), (0, 0, 0)
     pal.BuildLogicalPalette();
-    EXPECT_EQ(Closest(pal, 1, 0, 0), 1);  // 1 away from both entry 1 and entry 2
+    EXPECT_EQ(Closest(pal, 1, 0, 0), 1);
+    EXPECT_EQ(Closest(pal, 6, 0, 0), 0);
     pal.rgbR(2, 2);
     pal.BuildLogicalPalette();
-    EXPECT_EQ(Closest(pal, 2, 0, 0), 1);  // duplicate entries
-    EXPECT_EQ(Closest(pal, 6, 0, 0), 0);  // 4 from entry 0 and from entry 1
+    EXPECT_EQ(Closest(pal, 2, 0, 0), 1);
 }
 
 TEST(ClosestIndex, LogicalPaletteIsStaleUntilRebuilt) {
@@ -242,12 +178,12 @@ TEST(ClosestIndex, LogicalPaletteIsStaleUntilRebuilt) {
     pal.CreateEGA();
     pal.rgbR(9, 0);
     pal.Entries(8);
+    uint8_t r = 1, g = 1, b = 1;
     EXPECT_EQ(Closest(pal, 255, 0, 0), 9);
-    uint8_t r = 0, g = 0, b = 0;
-    pal.ClosestColor(255, 0, 0, r, g, b);  // the entry number of the old lookup, today's bytes
+    pal.ClosestColor(255, 0, 0, r, g, b);  // the old lookup's entry number, today's bytes
     EXPECT_EQ((Rgb{r, g, b}), (Rgb{0, 0, 0}));
 
-    pal.BuildLogicalPalette();  // now only entries 0..7 count
+    pal.BuildLogicalPalette();
     EXPECT_EQ(Closest(pal, 255, 0, 0), 1);
     pal.ClosestColor(255, 0, 0, r, g, b);
     EXPECT_EQ((Rgb{r, g, b}), (Rgb{128, 0, 0}));

@@ -1,5 +1,5 @@
 #pragma once
-// Small synthetic images and palette readers for the colour tests.
+// Synthetic images and palette readers for the colour tests.
 
 #include "cDIB.h"
 #include "cError.h"
@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <functional>
 #include <ostream>
-#include <tuple>
 #include <vector>
 
 struct Rgb {
@@ -22,35 +21,38 @@ inline std::ostream& operator<<(std::ostream& os, const Rgb& c) {
     return os << '(' << int(c.R) << ", " << int(c.G) << ", " << int(c.B) << ')';
 }
 
-// Pixel (x, y) of a 32-bpp image, y being the memory row (0 = bottom row of the picture).
-inline void SetPixel(cDIB& dib, int32_t x, int32_t y, Rgb c) {
-    uint8_t* p = dib.lpBits() + static_cast<size_t>(y) * dib.BytesPerScanline() + 4 * static_cast<size_t>(x);
-    p[0] = c.B;
-    p[1] = c.G;
-    p[2] = c.R;
-    p[3] = 0;
+using Rows = std::vector<std::vector<uint8_t>>;
+
+inline Rgb Grey(int v) { return {uint8_t(v), uint8_t(v), uint8_t(v)}; }
+
+// (x, y) is a memory pixel: y = 0 is the bottom row of the picture.
+inline uint8_t* PixelAt(const cDIB& dib, int32_t x, int32_t y) {
+    return dib.lpBits() + size_t(y) * dib.BytesPerScanline() + size_t(x) * dib.BPP() / 8;
 }
 
 inline Rgb GetPixel(const cDIB& dib, int32_t x, int32_t y) {
-    const uint8_t* p = dib.lpBits() + static_cast<size_t>(y) * dib.BytesPerScanline() + 4 * static_cast<size_t>(x);
+    const uint8_t* p = PixelAt(dib, x, y);
     return {p[2], p[1], p[0]};
 }
 
 // A 32-bpp image whose memory pixel (x, y) is colour(x, y).
-inline void MakeImage(cDIB& dib, int32_t w, int32_t h, const std::function<Rgb(int32_t, int32_t)>& colour) {
+inline void MakeImage(cDIB& dib, int32_t w, int32_t h,
+                      const std::function<Rgb(int32_t, int32_t)>& colour) {
     ASSERT_TRUE(dib.Create(w, h, 32));
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) SetPixel(dib, x, y, colour(x, y));
+        for (int32_t x = 0; x < w; ++x) {
+            const Rgb c = colour(x, y);
+            uint8_t* p = PixelAt(dib, x, y);
+            p[0] = c.B, p[1] = c.G, p[2] = c.R, p[3] = 0;
+        }
 }
 
-// One memory row of pixels, in the order given.
 inline void MakeRow(cDIB& dib, const std::vector<Rgb>& pixels) {
-    MakeImage(dib, static_cast<int32_t>(pixels.size()), 1,
-              [&](int32_t x, int32_t) { return pixels[static_cast<size_t>(x)]; });
+    MakeImage(dib, int32_t(pixels.size()), 1, [&](int32_t x, int32_t) { return pixels[x]; });
 }
 
 inline Rgb Entry(const cPal8bpp& pal, int32_t i) {
-    const auto n = static_cast<uint8_t>(i);
+    const auto n = uint8_t(i);
     return {pal.rgbR(n), pal.rgbG(n), pal.rgbB(n)};
 }
 
@@ -67,23 +69,20 @@ inline uint8_t Closest(const cPal8bpp& pal, uint8_t R, uint8_t G, uint8_t B) {
     return index;
 }
 
-// Memory rows of an 8-bpp image, padding left out.
-inline std::vector<std::vector<uint8_t>> IndexRows(const cDIB& dib) {
-    std::vector<std::vector<uint8_t>> rows;
-    for (int32_t y = 0; y < dib.Height(); ++y) {
-        const uint8_t* p = dib.lpBits() + static_cast<size_t>(y) * dib.BytesPerScanline();
-        rows.emplace_back(p, p + dib.Width());
-    }
+// Memory rows of an 8-bpp image without their padding.
+inline Rows IndexRows(const cDIB& dib) {
+    Rows rows;
+    for (int32_t y = 0; y < dib.Height(); ++y)
+        rows.emplace_back(PixelAt(dib, 0, y), PixelAt(dib, dib.Width(), y));
     return rows;
 }
 
-// Expects the call to raise a cError with that number.
 #define EXPECT_CERROR(statement, number)                                          \
     do {                                                                          \
         try {                                                                     \
             statement;                                                            \
             ADD_FAILURE() << #statement " raised no error";                       \
         } catch (const cError& e) {                                               \
-            EXPECT_EQ(e.Number(), number) << e.Description();                     \
+            EXPECT_EQ(e.Number(), number) << #statement ": " << e.Description();  \
         }                                                                         \
     } while (false)

@@ -1,8 +1,9 @@
 // The picture loader: every BMP variant with exact colours, the other formats,
 // alpha over white, and clean errors for whatever else a path may hold.
 
+#include "ImageBytes.h"
 #include "PictureLoader.h"
-#include "TestFiles.h"
+#include "TempTree.h"
 #include "cDIB.h"
 #include "cError.h"
 
@@ -12,61 +13,54 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <atomic>
 #include <thread>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-using namespace testfiles;
+using namespace imagebytes;
 
 namespace {
 
-// Colour of picture pixel (x, y), y = 0 the top row, read through the layout
-// the picture promises.
+using Pixels = std::vector<std::vector<Rgb>>;  // rows top to bottom
+
+const Rgb R{255, 0, 0}, G{0, 255, 0}, B{0, 0, 255}, W{255, 255, 255}, K{0, 0, 0},
+    O{120, 130, 20}, P{200, 40, 160};
+
+// Picture pixel (x, y), y = 0 the top row, read through the layout the picture promises.
 Rgb PixelAt(const cPicture& picture, int x, int y) {
     const uint8_t* row = picture.Row(y);
-    int index = 0;
-    switch (picture.BPP) {
-        case 32:
-            return {row[4 * x + 2], row[4 * x + 1], row[4 * x]};
-        case 8:
-            index = row[x];
-            break;
-        case 4:
-            index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
-            break;
-        case 1:
-            index = (row[x / 8] >> (7 - x % 8)) & 1;
-            break;
-        default:
-            ADD_FAILURE() << "unexpected depth " << picture.BPP;
-            return {};
-    }
-    EXPECT_LT(std::size_t(4 * index + 2), picture.ColorTable.size());
+    if (picture.BPP == 32) return {row[4 * x + 2], row[4 * x + 1], row[4 * x]};
+    const int index = picture.BPP == 8 ? row[x] : (row[x / 8] >> (7 - x % 8)) & 1;
     const uint8_t* entry = &picture.ColorTable.at(4 * std::size_t(index));
     return {entry[2], entry[1], entry[0]};
 }
 
-std::vector<std::vector<Rgb>> AllPixels(const cPicture& picture) {
-    std::vector<std::vector<Rgb>> rows(picture.Height);
+Pixels AllPixels(const cPicture& picture) {
+    Pixels rows(picture.Height);
     for (int y = 0; y < picture.Height; ++y)
         for (int x = 0; x < picture.Width; ++x) rows[y].push_back(PixelAt(picture, x, y));
     return rows;
 }
 
-cPicture LoadBytes(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
-    WriteFile(dir / name, bytes);
-    return LoadPicture(dir / name);
-}
-
-std::vector<uint8_t> Encode(const QImage& image, const char* format, int quality = -1) {
+Bytes Encode(const QImage& image, const char* format, int quality = -1) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (quality >= 0) writer.setQuality(quality);
+    writer.setQuality(quality);
     EXPECT_TRUE(writer.write(image)) << format << ": " << writer.errorString().toStdString();
     return {data.begin(), data.end()};
+}
+
+QImage QtImage(const Pixels& rows, const std::vector<int>& alpha = {}) {
+    QImage image(int(rows[0].size()), int(rows.size()), QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const Rgb c = rows[y][x];
+            image.setPixel(x, y, qRgba(c.R, c.G, c.B, alpha.empty() ? 255 : alpha[x]));
+        }
+    return image;
 }
 
 // The error number LoadPicture raises for path, or 0 when it loads.
@@ -80,397 +74,233 @@ int LoadError(const std::string& path, std::string* description = nullptr) {
     }
 }
 
-const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255},
-    kBlack{0, 0, 0}, kOlive{120, 130, 20}, kPlum{200, 40, 160};
-
-}  // namespace
-
-// ------------------------------------------------------------------ BMP variants
-
-TEST(LoaderBmp, OneBitKeepsItsTwoColourTable) {
-    TempDir dir;
-    BmpSpec spec{.Width = 10, .Height = 2, .BitCount = 1, .Palette = {kOlive, kPlum}};
-    // bottom row: 1010101010, top row: 1100000011 (MSB first, rows padded to 4 bytes)
-    spec.Pixels = {0b10101010, 0b10000000, 0, 0, 0b11000000, 0b11000000, 0, 0};
-    const cPicture picture = LoadBytes(dir, "mono.bmp", BuildBmp(spec));
-    ASSERT_TRUE(picture.IsBitmap());
-    EXPECT_EQ(picture.BPP, 1);
-    EXPECT_EQ(picture.Width, 10);
-    EXPECT_EQ(picture.ColorTable.size(), 8u);
-    const auto P = kPlum, O = kOlive;
-    EXPECT_EQ(AllPixels(picture), (std::vector<std::vector<Rgb>>{{P, P, O, O, O, O, O, O, P, P},
-                                                                 {P, O, P, O, P, O, P, O, P, O}}));
+Bytes Bmp(int32_t w, int32_t h, uint16_t bits, std::vector<Rgb> palette, Bytes pixels,
+          uint32_t compression = 0, std::vector<uint32_t> masks = {}) {
+    return BuildBmp({w, h, bits, compression, palette, masks, pixels});
 }
 
-TEST(LoaderBmp, FourBitOddWidth) {
-    TempDir dir;
-    BmpSpec spec{
-        .Width = 5, .Height = 2, .BitCount = 4, .Palette = {kBlack, kRed, kGreen, kBlue, kPlum}};
-    spec.Pixels = {0x01, 0x23, 0x40, 0x00,   // bottom: black red green blue plum
-                   0x44, 0x33, 0x20, 0x00};  // top: plum plum blue blue green
-    const cPicture picture = LoadBytes(dir, "four.bmp", BuildBmp(spec));
-    ASSERT_TRUE(picture.IsBitmap());
-    EXPECT_EQ(AllPixels(picture),
-              (std::vector<std::vector<Rgb>>{{kPlum, kPlum, kBlue, kBlue, kGreen},
-                                             {kBlack, kRed, kGreen, kBlue, kPlum}}));
+uint8_t& PixelByte(const cDIB& image, int x, int y) {
+    return image.lpBits()[y * image.BytesPerScanline() + x];
 }
 
-TEST(LoaderBmp, EightBitHandsOverItsTable) {
-    TempDir dir;
-    BmpSpec spec{.Width = 3, .Height = 2, .BitCount = 8, .Palette = {kWhite, kOlive, kPlum}};
-    spec.Pixels = {2, 1, 0, 0,   // bottom
-                   0, 0, 2, 0};  // top
-    const cPicture picture = LoadBytes(dir, "eight.bmp", BuildBmp(spec));
-    ASSERT_TRUE(picture.IsBitmap());
-    EXPECT_EQ(picture.BPP, 8);
-    EXPECT_EQ(picture.ColorTable.size(),
-              1024u);  // short tables are padded: indices never read past it
-    EXPECT_EQ(AllPixels(picture),
-              (std::vector<std::vector<Rgb>>{{kWhite, kWhite, kPlum}, {kPlum, kOlive, kWhite}}));
-}
+class Loader : public ::testing::Test {
+protected:
+    TempTree dir;
 
-TEST(LoaderBmp, RunLengthEncoded) {
-    TempDir dir;
-    BmpSpec rle8{.Width = 4,
-                 .Height = 2,
-                 .BitCount = 8,
-                 .Compression = 1,
-                 .Palette = {kBlack, kRed, kGreen}};
-    rle8.Pixels = {4, 1, 0, 0,               // bottom row: a run of four red, end of line
-                   0, 4, 2, 1, 0, 2, 0, 1};  // top row: absolute 2 1 0 2, end of bitmap
-    const cPicture picture8 = LoadBytes(dir, "rle8.bmp", BuildBmp(rle8));
-    EXPECT_EQ(AllPixels(picture8), (std::vector<std::vector<Rgb>>{{kGreen, kRed, kBlack, kGreen},
-                                                                  {kRed, kRed, kRed, kRed}}));
+    std::string Write(const std::string& name, const Bytes& bytes) {
+        WriteFile(dir.Path(name), bytes);
+        return dir.Path(name);
+    }
+    cPicture Load(const std::string& name, const Bytes& bytes) {
+        return LoadPicture(Write(name, bytes));
+    }
+};
 
-    BmpSpec rle4{
-        .Width = 5, .Height = 1, .BitCount = 4, .Compression = 2, .Palette = {kBlack, kRed, kBlue}};
-    rle4.Pixels = {5, 0x12, 0, 1};  // five pixels alternating red and blue, end of bitmap
-    const cPicture picture4 = LoadBytes(dir, "rle4.bmp", BuildBmp(rle4));
-    EXPECT_EQ(AllPixels(picture4),
-              (std::vector<std::vector<Rgb>>{{kRed, kBlue, kRed, kBlue, kRed}}));
-}
+struct FileCase {
+    const char* What;
+    Bytes File;
+    int BPP;  // 0: any the picture can carry
+    Pixels Expected;
+};
 
-TEST(LoaderBmp, TwentyFourBitRowsPaddedAndBottomUp) {
-    TempDir dir;
-    const std::vector<std::vector<Rgb>> rows = {{kRed, kGreen, kBlue},
-                                                {kOlive, kPlum, Rgb{1, 2, 3}}};
-    const cPicture picture = LoadBytes(dir, "24.bmp", Bmp24(rows));
-    ASSERT_TRUE(picture.IsBitmap());
-    EXPECT_EQ(picture.BPP, 32);
-    EXPECT_EQ(AllPixels(picture), rows);
-}
+TEST_F(Loader, ExactColoursOfEachVariant) {
+    Pixels icon(16, std::vector<Rgb>(16, O));
+    icon[5][3] = W;
+    QImage iconImage = QtImage(icon);
+    iconImage.setPixel(3, 5, qRgba(0, 0, 0, 0));
+    Bytes px565;  // bottom row: red, green, blue; top row: white, black, (16, 32, 1)
+    for (uint16_t v : {0xF800, 0x07E0, 0x001F, 0, 0xFFFF, 0, (16 << 11) | (32 << 5) | 1, 0})
+        Put16(px565, v);
+    const Bytes px555{0xFF, 0x7F, 0xCF, 0x0F};  // white, (3, 30, 15)
+    const Pixels alphaRow{{{201, 100, 0}, {10, 20, 30}, {10, 20, 30}, {0, 255, 90}}};
+    QImage indexed(3, 1, QImage::Format_Indexed8);  // a palette PNG with transparent entries
+    indexed.setColorTable({qRgba(201, 100, 0, 128), qRgba(0, 0, 0, 0), qRgb(120, 130, 20)});
+    for (int x = 0; x < 3; ++x) indexed.setPixel(x, 0, uint(x));
 
-TEST(LoaderBmp, ThirtyTwoBitIgnoresTheFourthByte) {
-    TempDir dir;
-    BmpSpec spec{.Width = 2, .Height = 1, .BitCount = 32};
-    spec.Pixels = {20, 130, 120, 0, 160, 40, 200, 0x55};  // B, G, R, unused
-    const cPicture picture = LoadBytes(dir, "32.bmp", BuildBmp(spec));
-    EXPECT_EQ(AllPixels(picture), (std::vector<std::vector<Rgb>>{{kOlive, kPlum}}));
-}
-
-// n-bit channels widen to 8 bits as v·255 / (2^n − 1), rounded: 31 is 255, not 248.
-TEST(LoaderBmp, SixteenBitChannelsWidenToFullScale) {
-    TempDir dir;
-    BmpSpec spec{.Width = 3,
-                 .Height = 2,
-                 .BitCount = 16,
-                 .Compression = 3,
-                 .Masks = {0xF800, 0x07E0, 0x001F}};
-    // bottom row: red, green, blue; top row: white, black, (16, 32, 1) = (132, 130, 8):
-    // 16·255/31 = 131.6, 32·255/63 = 129.5, 1·255/31 = 8.2
-    for (uint16_t v : {0xF800, 0x07E0, 0x001F, 0, 0xFFFF, 0x0000, (16 << 11) | (32 << 5) | 1, 0})
-        Put16(spec.Pixels, v);
-    const cPicture bitFields = LoadBytes(dir, "565.bmp", BuildBmp(spec));
-    EXPECT_EQ(AllPixels(bitFields), (std::vector<std::vector<Rgb>>{{kWhite, kBlack, {132, 130, 8}},
-                                                                   {kRed, kGreen, kBlue}}));
-
-    BmpSpec plain{.Width = 2, .Height = 1, .BitCount = 16};  // BI_RGB at 16 bits is 5-5-5
-    for (uint16_t v : {0x7FFF, (3 << 10) | (30 << 5) | 15}) Put16(plain.Pixels, v);
-    // 3·255/31 = 24.7, 30·255/31 = 246.8, 15·255/31 = 123.4
-    const cPicture rgb555 = LoadBytes(dir, "555.bmp", BuildBmp(plain));
-    EXPECT_EQ(AllPixels(rgb555), (std::vector<std::vector<Rgb>>{{kWhite, {25, 247, 123}}}));
-}
-
-TEST(LoaderBmp, TopDownNegativeHeight) {
-    TempDir dir;
-    BmpSpec spec{.Width = 1, .Height = -3, .BitCount = 24};
-    spec.Pixels = {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0};  // red, green, blue from the top
-    const cPicture picture = LoadBytes(dir, "topdown.bmp", BuildBmp(spec));
-    EXPECT_EQ(picture.Height, 3);
-    EXPECT_EQ(AllPixels(picture), (std::vector<std::vector<Rgb>>{{kRed}, {kGreen}, {kBlue}}));
-}
-
-TEST(LoaderBmp, ContentDecidesTheFormatNotTheName) {
-    TempDir dir;
-    QImage image(2, 1, QImage::Format_RGB32);
-    image.setPixel(0, 0, qRgb(120, 130, 20));
-    image.setPixel(1, 0, qRgb(200, 40, 160));
-    const cPicture picture = LoadBytes(dir, "really-a-png.bmp", Encode(image, "png"));
-    EXPECT_EQ(AllPixels(picture), (std::vector<std::vector<Rgb>>{{kOlive, kPlum}}));
+    // Pixels of the BMP files are bottom row first, rows padded to 4 bytes.
+    const std::vector<FileCase> cases = {
+        {"1 bit, MSB first", Bmp(10, 2, 1, {O, P}, {0xAA, 0x80, 0, 0, 0xC0, 0xC0, 0, 0}), 1,
+         {{P, P, O, O, O, O, O, O, P, P}, {P, O, P, O, P, O, P, O, P, O}}},
+        {"4 bit, odd width", Bmp(5, 2, 4, {K, R, G, B, P}, {1, 0x23, 0x40, 0, 0x44, 0x33, 0x20, 0}),
+         0, {{P, P, B, B, G}, {K, R, G, B, P}}},
+        {"8 bit, short table", Bmp(3, 2, 8, {W, O, P}, {2, 1, 0, 0, 0, 0, 2, 0}), 8,
+         {{W, W, P}, {P, O, W}}},
+        // Bottom row: a run of four red; top row: absolute 2 1 0 2.
+        {"RLE8", Bmp(4, 2, 8, {K, R, G}, {4, 1, 0, 0, 0, 4, 2, 1, 0, 2, 0, 1}, 1), 0,
+         {{G, R, K, G}, {R, R, R, R}}},
+        {"RLE4", Bmp(5, 1, 4, {K, R, B}, {5, 0x12, 0, 1}, 2), 0, {{R, B, R, B, R}}},
+        {"24 bit", Bmp24({{R, G, B}, {O, P, {1, 2, 3}}}), 32, {{R, G, B}, {O, P, {1, 2, 3}}}},
+        {"32 bit, fourth byte ignored", Bmp(2, 1, 32, {}, {20, 130, 120, 0, 160, 40, 200, 0x55}),
+         32, {{O, P}}},
+        {"top-down", Bmp(1, -3, 24, {}, {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0}), 32,
+         {{R}, {G}, {B}}},
+        // n-bit channels widen as v 255 / (2^n - 1) rounded: 31 is 255, not 248;
+        // 16 -> 131.6, 32 (of 63) -> 129.5, 1 -> 8.2; 3 -> 24.7, 30 -> 246.8, 15 -> 123.4.
+        {"16 bit fields", Bmp(3, 2, 16, {}, px565, 3, {0xF800, 0x07E0, 0x001F}), 32,
+         {{W, K, {132, 130, 8}}, {R, G, B}}},
+        {"16 bit 5-5-5", Bmp(2, 1, 16, {}, px555), 32, {{W, {25, 247, 123}}}},
+        {"PNG named .bmp", Encode(QtImage({{O, P}}), "png"), 32, {{O, P}}},
+        // Over white: (c a + 255 (255 - a) + 127) / 255, e.g. 201 at a = 128: 58240 / 255 = 228.4.
+        {"PNG alpha", Encode(QtImage(alphaRow, {128, 0, 255, 1}), "png"), 32,
+         {{{228, 177, 127}, W, {10, 20, 30}, {254, 255, 254}}}},
+        {"PNG palette with alpha", Encode(indexed, "png"), 0, {{{228, 177, 127}, W, O}}},
+        {"GIF, transparent index", BuildGif(4, 2, {O, P, K, R}, {0, 1, 2, 3, 3, 2, 1, 0}, 2), 0,
+         {{O, P, W, R}, {R, W, P, O}}},
+        {"ICO with alpha", Encode(iconImage, "ico"), 0, icon},
+    };
+    for (const FileCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        const cPicture picture = Load("image.bmp", c.File);
+        ASSERT_TRUE(picture.IsBitmap());
+        ASSERT_TRUE(picture.BPP == 1 || picture.BPP == 8 || picture.BPP == 32) << picture.BPP;
+        if (c.BPP) {
+            EXPECT_EQ(picture.BPP, c.BPP);
+        }
+        if (picture.BPP <= 8) {  // a whole table: indices never read past it
+            EXPECT_EQ(picture.ColorTable.size(), std::size_t(4) << picture.BPP);
+        }
+        EXPECT_EQ(AllPixels(picture), c.Expected);
+    }
 }
 
 // What cDIB::Save writes, the loader reads back unchanged.
-TEST(LoaderBmp, ReadsBackWhatTheWriterSaves) {
-    TempDir dir;
-    cDIB image;
+TEST_F(Loader, ReadsBackWhatTheWriterSaves) {
+    cDIB image, copy;
     ASSERT_TRUE(image.Create(5, 3, 8));
     std::vector<uint8_t> table(1024);
     for (int i = 0; i < 256; ++i) {
         table[4 * i] = uint8_t(i);
         table[4 * i + 1] = uint8_t(255 - i);
-        table[4 * i + 2] = uint8_t(i * 7);
+        table[4 * i + 2] = uint8_t(7 * i);
     }
     image.SetPalette(table);
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
-            image.lpBits()[y * image.BytesPerScanline() + x] = uint8_t(40 * y + 3 * x + 1);
-    image.Save(dir / "saved.bmp");
+        for (int x = 0; x < 5; ++x) PixelByte(image, x, y) = uint8_t(40 * y + 3 * x + 1);
+    image.Save(dir.Path("saved.bmp"));
 
-    const cPicture picture = LoadPicture(dir / "saved.bmp");
-    ASSERT_TRUE(picture.IsBitmap());
+    const cPicture picture = LoadPicture(dir.Path("saved.bmp"));
     ASSERT_EQ(picture.BPP, 8);
     EXPECT_EQ(picture.ColorTable, table);
     for (int y = 0; y < 3; ++y)  // the file's rows are bottom-up, the picture's top-down
-        for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(picture.Row(2 - y)[x], 40 * y + 3 * x + 1) << x << "," << y;
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(picture.Row(2 - y)[x], PixelByte(image, x, y));
 
-    cDIB copy;  // and the round trip into a 32-bpp image gives the table colours
-    ASSERT_EQ(copy.CreateFromStdPicture(&picture, true), 8);
-    const uint8_t* pixel = copy.lpBits() + 2 * 4;  // memory row 0 is the bottom row, x = 2
-    const int index = 3 * 2 + 1;
-    EXPECT_EQ(pixel[0], table[4 * index]);
-    EXPECT_EQ(pixel[1], table[4 * index + 1]);
-    EXPECT_EQ(pixel[2], table[4 * index + 2]);
+    ASSERT_EQ(copy.CreateFromStdPicture(&picture, true), 8);  // into 32 bpp: the table's colours
+    const uint8_t* pixel = copy.lpBits() + 2 * 4;               // memory row 0, x = 2: index 7
+    EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 3), std::vector<uint8_t>(&table[28], &table[31]));
 }
 
-// ------------------------------------------------------------------ other formats
-
-TEST(LoaderFormats, PngAlphaOverWhiteExactly) {
-    TempDir dir;
-    QImage image(4, 1, QImage::Format_ARGB32);
-    image.setPixel(0, 0, qRgba(200, 100, 0, 128));
-    image.setPixel(1, 0, qRgba(10, 20, 30, 0));
-    image.setPixel(2, 0, qRgba(10, 20, 30, 255));
-    image.setPixel(3, 0, qRgba(0, 255, 90, 1));
-    const cPicture picture = LoadBytes(dir, "alpha.png", Encode(image, "png"));
-    ASSERT_EQ(picture.BPP, 32);
-    // c' = (c·a + 255·(255 − a) + 127) / 255:
-    // (200·128 + 32385 + 127) / 255 = 227, (100·128 + 32512) / 255 = 177, 32512 / 255 = 127;
-    // a = 1: (0 + 64770 + 127) / 255 = 254, (255 + 64897) / 255 = 255, (90 + 64897) / 255 = 254.
-    EXPECT_EQ(
-        AllPixels(picture),
-        (std::vector<std::vector<Rgb>>{{{227, 177, 127}, kWhite, {10, 20, 30}, {254, 255, 254}}}));
-}
-
-TEST(LoaderFormats, GifWithTransparentIndex) {
-    TempDir dir;
-    const cPicture picture = LoadBytes(
-        dir, "t.gif", BuildGif(4, 2, {kOlive, kPlum, kBlack, kRed}, {0, 1, 2, 3, 3, 2, 1, 0}, 2));
-    ASSERT_TRUE(picture.IsBitmap());
-    EXPECT_EQ(AllPixels(picture), (std::vector<std::vector<Rgb>>{{kOlive, kPlum, kWhite, kRed},
-                                                                 {kRed, kWhite, kPlum, kOlive}}));
-}
-
-TEST(LoaderFormats, GifLongerThanOneCodeTable) {
-    TempDir dir;
-    std::vector<uint8_t> indices(40 * 10);
-    for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = uint8_t(i % 3);
-    const cPicture picture =
-        LoadBytes(dir, "long.gif", BuildGif(40, 10, {kRed, kGreen, kBlue}, indices));
-    ASSERT_EQ(picture.Width, 40);
-    const Rgb colours[] = {kRed, kGreen, kBlue};
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 40; ++x) ASSERT_EQ(PixelAt(picture, x, y), colours[(y * 40 + x) % 3]);
-}
-
-TEST(LoaderFormats, IconLoadsWithItsAlpha) {
-    TempDir dir;
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(qRgba(120, 130, 20, 255));
-    image.setPixel(3, 5, qRgba(0, 0, 0, 0));
-    const cPicture picture = LoadBytes(dir, "icon.ico", Encode(image, "ico"));
-    ASSERT_EQ(picture.Width, 16);
-    EXPECT_EQ(PixelAt(picture, 0, 0), kOlive);
-    EXPECT_EQ(PixelAt(picture, 15, 15), kOlive);
-    EXPECT_EQ(PixelAt(picture, 3, 5), kWhite);
-}
-
-TEST(LoaderFormats, JpegColourAndGrey) {
-    TempDir dir;
-    QImage colour(16, 8, QImage::Format_RGB32);
+TEST_F(Loader, JpegColourAndGrey) {
+    QImage colour(16, 8, QImage::Format_RGB32), grey(8, 8, QImage::Format_Grayscale8);
     colour.fill(qRgb(120, 130, 20));
-    const cPicture fromColour = LoadBytes(dir, "c.jpg", Encode(colour, "jpg", 100));
+    grey.fill(90);
+    const cPicture fromColour = Load("c.jpg", Encode(colour, "jpg", 100));
+    const cPicture fromGrey = Load("g.jpg", Encode(grey, "jpg", 100));
     ASSERT_EQ(fromColour.BPP, 32);
-    const Rgb c = PixelAt(fromColour, 7, 3);  // lossy: near the colour, not exact
-    EXPECT_NEAR(c.R, 120, 3);
+    ASSERT_EQ(fromGrey.BPP, 8);  // grey JPEGs index a grey ramp without a copy
+    const Rgb c = PixelAt(fromColour, 7, 3), g = PixelAt(fromGrey, 4, 4);
+    EXPECT_NEAR(c.R, 120, 3);  // lossy: near the colour, not exact
     EXPECT_NEAR(c.G, 130, 3);
     EXPECT_NEAR(c.B, 20, 3);
-
-    QImage grey(8, 8, QImage::Format_Grayscale8);
-    grey.fill(90);
-    const cPicture fromGrey = LoadBytes(dir, "g.jpg", Encode(grey, "jpg", 100));
-    ASSERT_EQ(fromGrey.BPP, 8);  // grey JPEGs index a grey ramp without a copy
-    const Rgb g = PixelAt(fromGrey, 4, 4);
     EXPECT_NEAR(g.R, 90, 2);
-    EXPECT_EQ(g.R, g.G);
-    EXPECT_EQ(g.G, g.B);
+    EXPECT_TRUE(g.R == g.G && g.G == g.B);
 }
 
-// Qt refuses images above 128 MB unless told otherwise; 12000 x 12000 at 8 bpp
-// is 144 MB decoded, from a small run-length file.
-TEST(LoaderFormats, ImagesAboveQtsDefaultLimitLoad) {
-    TempDir dir;
-    BmpSpec spec{.Width = 12000,
-                 .Height = 12000,
-                 .BitCount = 8,
-                 .Compression = 1,
-                 .Palette = {kBlack, kPlum}};
-    for (int y = 0; y < spec.Height; ++y) {
-        for (int left = spec.Width; left > 0; left -= 240)
-            spec.Pixels.insert(spec.Pixels.end(), {240, 1});
-        spec.Pixels.insert(spec.Pixels.end(), {0, 0});
+// Qt refuses images above 128 MB unless told otherwise; 12000 x 12000 at 8 bpp is 144 MB
+// decoded, from a small run-length file.
+TEST_F(Loader, ImagesAboveQtsDefaultLimitLoad) {
+    Bytes runs;  // each row 50 runs of 240 pixels of entry 1, then end of line; end of bitmap
+    for (int y = 0; y < 12000; ++y) {
+        for (int run = 0; run < 50; ++run) runs.insert(runs.end(), {240, 1});
+        runs.insert(runs.end(), {0, 0});
     }
-    spec.Pixels.insert(spec.Pixels.end(), {0, 1});
-    const cPicture picture = LoadBytes(dir, "big.bmp", BuildBmp(spec));
+    runs.insert(runs.end(), {0, 1});
+    const cPicture picture = Load("big.bmp", Bmp(12000, 12000, 8, {K, P}, runs, 1));
     ASSERT_EQ(picture.Width, 12000);
-    EXPECT_EQ(PixelAt(picture, 11999, 11999), kPlum);
+    EXPECT_EQ(PixelAt(picture, 11999, 11999), P);
 }
 
-// ------------------------------------------------------------------ failures
+TEST_F(Loader, EachFailureHasItsNumberAndNamesTheFile) {
+    EXPECT_EQ(LoadPicture("").Type, PictureType::None);  // the empty path is no failure
 
-TEST(LoaderErrors, EmptyPathIsTheEmptyPicture) {
-    const cPicture picture = LoadPicture("");
-    EXPECT_EQ(picture.Type, PictureType::None);
-    EXPECT_FALSE(picture.IsBitmap());
-}
-
-TEST(LoaderErrors, MissingFile) {
-    TempDir dir;
-    std::string description;
-    EXPECT_EQ(LoadError(dir / "nothing.bmp", &description), 53);
-    EXPECT_NE(description.find(dir / "nothing.bmp"), std::string::npos) << description;
-    EXPECT_EQ(LoadError(dir / "nothing/below.bmp"), 53);
-}
-
-TEST(LoaderErrors, UndecodableDataIsAnInvalidPicture) {
-    TempDir dir;
-    std::vector<uint8_t> random(3000);
     uint32_t x = 12345;
-    for (auto& b : random) {
-        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-        b = uint8_t(x);
-    }
-    const std::vector<uint8_t> header = BuildBmp({.Width = 4, .Height = 4, .BitCount = 24});
-    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
-        {"empty.bmp", {}},
-        {"short-header.bmp", std::vector<uint8_t>(header.begin(), header.begin() + 20)},
-        {"random.bmp", random},
-        {"text.png", {'h', 'e', 'l', 'l', 'o'}},
+    Bytes random(3000);
+    for (auto& b : random) x ^= x << 13, x ^= x >> 17, x ^= x << 5, b = uint8_t(x);
+    const Bytes header = BuildBmp({.Width = 4, .Height = 4});
+    ASSERT_EQ(::mkfifo(dir.Path("pipe.bmp").c_str(), 0600), 0);  // a blocking open would hang
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {dir.Path("nothing.bmp"), 53, ""},
+        {dir.Path("nothing/below.bmp"), 53, ""},
+        {Write("empty.bmp", {}), 481, ""},
+        {Write("short-header.bmp", Bytes(header.begin(), header.begin() + 20)), 481, ""},
+        {Write("random.bmp", random), 481, ""},
+        {Write("text.png", {'h', 'e', 'l', 'l', 'o'}), 481, ""},
+        {dir.Root(), 75, "folder"},
+        {dir.Path("pipe.bmp"), 75, "named pipe"},
+        {"/dev/null", 75, "device"},
     };
-    for (const auto& [name, bytes] : cases) {
-        WriteFile(dir / name, bytes);
+    for (const auto& [path, number, word] : cases) {
         std::string description;
-        EXPECT_EQ(LoadError(dir / name, &description), 481) << name;
-        EXPECT_NE(description.find(dir / name), std::string::npos) << description;
+        EXPECT_EQ(LoadError(path, &description), number) << path;
+        EXPECT_NE(description.find(path), std::string::npos) << description;
+        EXPECT_NE(description.find(word), std::string::npos) << description;
+    }
+    if (::geteuid() != 0) {  // root reads every file
+        EXPECT_EQ(LoadError(dir.File("locked.bmp", 0, "BM")), 70);
     }
 }
 
 // A header claiming 1,000,000 x 1,000,000 pixels is refused before any allocation.
-TEST(LoaderErrors, AbsurdDimensions) {
-    TempDir dir;
+TEST_F(Loader, AbsurdDimensionsAreRefused) {
     for (uint16_t bpp : {1, 8, 24, 32}) {
-        BmpSpec spec{.Width = 1000000, .Height = 1000000, .BitCount = bpp, .Pixels = {1, 2, 3, 4}};
-        if (bpp <= 8) spec.Palette = {kBlack, kWhite};
-        WriteFile(dir / "huge.bmp", BuildBmp(spec));
-        const int error = LoadError(dir / "huge.bmp");
+        const Bytes huge = Bmp(1000000, 1000000, bpp, {K, W}, {1, 2, 3, 4});
+        const int error = LoadError(Write("huge.bmp", huge));
         EXPECT_TRUE(error == 7 || error == 481) << bpp << " bpp gave " << error;
     }
 }
 
-// Qt fills what the file lacks: a BMP cut off in its pixels loads at its full
-// size (the missing rows are whatever Qt leaves there), or is refused; it never
-// crashes or reads past the data.
-TEST(LoaderErrors, TruncatedPixelDataLoadsOrFailsCleanly) {
-    TempDir dir;
-    std::vector<std::vector<Rgb>> rows(64, std::vector<Rgb>(64, kPlum));
-    std::vector<uint8_t> bytes = Bmp24(rows);
+// A BMP cut off in its pixels loads at its full size (with the rows it has) or is refused.
+TEST_F(Loader, TruncatedPixelDataLoadsOrFailsCleanly) {
+    Bytes bytes = Bmp24(Pixels(64, std::vector<Rgb>(64, P)));
     bytes.resize(bytes.size() / 2);
-    WriteFile(dir / "cut.bmp", bytes);
     try {
-        const cPicture picture = LoadPicture(dir / "cut.bmp");
+        const cPicture picture = Load("cut.bmp", bytes);
         ASSERT_TRUE(picture.IsBitmap());
-        EXPECT_EQ(picture.Width, 64);
-        EXPECT_EQ(picture.Height, 64);
-        EXPECT_EQ(PixelAt(picture, 5, 63), kPlum);  // the bottom rows come first in the file
+        EXPECT_EQ(std::pair(picture.Width, picture.Height), std::pair(64, 64));
+        EXPECT_EQ(PixelAt(picture, 5, 63), P);  // the bottom rows come first in the file
     } catch (const cError& error) {
         EXPECT_EQ(int(error.Number()), 481);
     }
 }
 
-TEST(LoaderErrors, FoldersAndSpecialFilesAreRefusedWithoutOpening) {
-    TempDir dir;
-    std::string description;
-    EXPECT_EQ(LoadError(dir.Path(), &description), 75);
-    EXPECT_NE(description.find("folder"), std::string::npos) << description;
-
-    ASSERT_EQ(::mkfifo((dir / "pipe.bmp").c_str(), 0600), 0);
-    EXPECT_EQ(LoadError(dir / "pipe.bmp", &description),
-              75);  // returns: a blocking open would hang here
-    EXPECT_NE(description.find("named pipe"), std::string::npos) << description;
-
-    EXPECT_EQ(LoadError("/dev/null", &description), 75);
-    EXPECT_NE(description.find("device"), std::string::npos) << description;
-}
-
-TEST(LoaderErrors, UnreadableFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
-    TempDir dir;
-    WriteFile(dir / "locked.bmp", Bmp24({{kRed}}));
-    ::chmod((dir / "locked.bmp").c_str(), 0);
-    EXPECT_EQ(LoadError(dir / "locked.bmp"), 70);
-}
-
-// No input crashes the loader: valid files of each format, cut short at every
-// twentieth of their length and with bytes overwritten, either load or raise
-// a cError.
-TEST(LoaderErrors, DamagedFilesNeverCrash) {
-    TempDir dir;
+// Valid files of each format, cut short or with bytes overwritten, either load or raise
+// a cError; a loaded picture's rows are all readable.
+TEST_F(Loader, DamagedFilesNeverCrash) {
     QImage image(23, 17, QImage::Format_ARGB32);
     for (int y = 0; y < 17; ++y)
-        for (int x = 0; x < 23; ++x)
-            image.setPixel(x, y, qRgba(x * 10, y * 15, (x * y) & 255, 128 + x));
-    std::vector<std::vector<uint8_t>> files = {
-        Encode(image, "png"),
-        Encode(image.convertToFormat(QImage::Format_RGB32), "jpg"),
-        Encode(image.convertToFormat(QImage::Format_RGB32), "bmp"),
-        Encode(image.convertToFormat(QImage::Format_Indexed8), "bmp"),
-        Encode(image, "ico"),
-        BuildGif(6, 5, {kRed, kGreen, kBlue}, std::vector<uint8_t>(30, 1), 2)};
-    BmpSpec rle{.Width = 8, .Height = 3, .BitCount = 8, .Compression = 1, .Palette = {kRed, kBlue}};
-    rle.Pixels = {8, 1, 0, 0, 0, 8, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 3, 0, 0, 2, 1, 2, 0, 1};
-    files.push_back(BuildBmp(rle));
-
+        for (int x = 0; x < 23; ++x) image.setPixel(x, y, qRgba(10 * x, 15 * y, x * y, 128 + x));
+    const QImage opaque = image.convertToFormat(QImage::Format_RGB32);
+    // Rows by a run, absolute pixels, and a run and a delta.
+    const Bytes rle{8, 1, 0, 0, 0, 8, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 3, 0, 0, 2, 1, 2, 0, 1};
+    const std::vector<Bytes> files = {
+        Encode(image, "png"), Encode(opaque, "jpg"), Encode(opaque, "bmp"),
+        Encode(image.convertToFormat(QImage::Format_Indexed8), "bmp"), Encode(image, "ico"),
+        BuildGif(6, 5, {R, G, B}, Bytes(30, 1), 2),
+        Bmp(8, 3, 8, {R, B}, rle, 1)};
     uint32_t seed = 99;
     int loaded = 0, refused = 0;
-    for (const std::vector<uint8_t>& original : files) {
-        ASSERT_FALSE(original.empty());
+    for (const Bytes& original : files)
         for (int variant = 0; variant < 50; ++variant) {
-            std::vector<uint8_t> bytes = original;
-            if (variant < 20) {
-                bytes.resize(bytes.size() * variant / 20);
-            } else {
-                for (int k = 0; k < variant - 18; ++k) {
-                    seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
-                    bytes[seed % bytes.size()] = uint8_t(seed >> 8);
-                }
+            Bytes bytes = original;
+            if (variant < 20) bytes.resize(bytes.size() * variant / 20);
+            for (int k = 0; variant >= 20 && k < variant - 18; ++k) {
+                seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
+                bytes[seed % bytes.size()] = uint8_t(seed >> 8);
             }
-            WriteFile(dir / "damaged", bytes);
             try {
-                const cPicture picture = LoadPicture(dir / "damaged");
+                const cPicture picture = Load("damaged", bytes);
                 ASSERT_TRUE(picture.IsBitmap());
                 ASSERT_GE(picture.Stride * 8, picture.Width * picture.BPP);
-                // touch the last byte of every row the picture claims
-                volatile uint8_t sink = 0;
+                volatile uint8_t sink = 0;  // every row the picture claims is readable
                 for (int y = 0; y < picture.Height; ++y)
                     sink = sink ^ picture.Row(y)[picture.Stride - 1];
                 ++loaded;
@@ -478,34 +308,27 @@ TEST(LoaderErrors, DamagedFilesNeverCrash) {
                 ++refused;
             }
         }
-    }
     EXPECT_EQ(loaded + refused, int(files.size()) * 50);
     EXPECT_GT(refused, 0);
 }
 
-// The CLI loads on several threads at once.
-TEST(LoaderThreads, ConcurrentLoadsGiveTheSamePixels) {
-    TempDir dir;
-    std::vector<std::vector<Rgb>> rows(30, std::vector<Rgb>(20));
+// pixolune-cli loads on several threads at once.
+TEST_F(Loader, ConcurrentLoadsGiveTheSamePixels) {
+    Pixels rows(30, std::vector<Rgb>(20));
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 20; ++x) rows[y][x] = {uint8_t(8 * x), uint8_t(8 * y), uint8_t(x + y)};
-    WriteFile(dir / "a.bmp", Bmp24(rows));
-    QImage image(20, 30, QImage::Format_RGB32);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 20; ++x) image.setPixel(x, y, qRgb(8 * x, 8 * y, x + y));
-    WriteFile(dir / "a.png", Encode(image, "png"));
-
+    const std::string files[] = {Write("a.bmp", Bmp24(rows)),
+                                 Write("a.png", Encode(QtImage(rows), "png"))};
     std::atomic<int> mismatches{0};
     {
         std::vector<std::jthread> threads;
-        for (int t = 0; t < 4; ++t) {
+        for (int t = 0; t < 4; ++t)
             threads.emplace_back([&, t] {
-                for (int i = 0; i < 25; ++i) {
-                    const cPicture picture = LoadPicture(dir / ((i + t) % 2 ? "a.bmp" : "a.png"));
-                    if (AllPixels(picture) != rows) ++mismatches;
-                }
+                for (int i = 0; i < 25; ++i)
+                    mismatches += AllPixels(LoadPicture(files[(i + t) % 2])) != rows;
             });
-        }
     }
     EXPECT_EQ(mismatches, 0);
 }
+
+}  // namespace

@@ -1,0 +1,103 @@
+#pragma once
+// Image files built byte by byte, independently of the program's own writer and
+// loader, and whole-file reading and writing.
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace imagebytes {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Rgb {
+    uint8_t R = 0, G = 0, B = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void Put16(Bytes& out, uint32_t v) { out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+inline void Put32(Bytes& out, uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+struct BmpLayout {
+    int32_t Width = 0;
+    int32_t Height = 0;  // negative: rows top-down
+    uint16_t BitCount = 24;
+    uint32_t Compression = 0;          // 0 BI_RGB, 1 BI_RLE8, 2 BI_RLE4, 3 BI_BITFIELDS
+    std::vector<Rgb> Palette = {};     // written as Blue, Green, Red, 0
+    std::vector<uint32_t> Masks = {};  // red, green, blue (BI_BITFIELDS), after the header
+    Bytes Pixels = {};                 // exactly as stored in the file
+};
+
+// File header, 40-byte info header (image size, 2835 pixels per metre, colours used =
+// palette size), masks, colour table, pixels.
+inline Bytes BuildBmp(const BmpLayout& bmp) {
+    const auto offset = uint32_t(54 + 4 * bmp.Masks.size() + 4 * bmp.Palette.size());
+    Bytes out{'B', 'M'};
+    for (uint32_t v : {offset + uint32_t(bmp.Pixels.size()), 0u, offset, 40u,
+                       uint32_t(bmp.Width), uint32_t(bmp.Height)})
+        Put32(out, v);
+    Put16(out, 1);
+    Put16(out, bmp.BitCount);
+    for (uint32_t v : {bmp.Compression, uint32_t(bmp.Pixels.size()), 2835u, 2835u,
+                       uint32_t(bmp.Palette.size()), 0u})
+        Put32(out, v);
+    for (uint32_t mask : bmp.Masks) Put32(out, mask);
+    for (const Rgb& c : bmp.Palette) out.insert(out.end(), {c.B, c.G, c.R, 0});
+    out.insert(out.end(), bmp.Pixels.begin(), bmp.Pixels.end());
+    return out;
+}
+
+// A 24-bpp BI_RGB BMP from rows given top to bottom.
+inline Bytes Bmp24(const std::vector<std::vector<Rgb>>& rowsTopDown) {
+    BmpLayout bmp{int32_t(rowsTopDown.front().size()), int32_t(rowsTopDown.size())};
+    for (auto row = rowsTopDown.rbegin(); row != rowsTopDown.rend(); ++row) {
+        for (const Rgb& c : *row) bmp.Pixels.insert(bmp.Pixels.end(), {c.B, c.G, c.R});
+        bmp.Pixels.resize((bmp.Pixels.size() + 3) / 4 * 4);  // rows end on 4-byte boundaries
+    }
+    return BuildBmp(bmp);
+}
+
+// A GIF89a of at most 120 pixels with a 128-entry global colour table (unused entries
+// black) and an optional transparent index. Its LZW data is all 8-bit literal codes,
+// too few for the code table to widen them.
+inline Bytes BuildGif(int width, int height, const std::vector<Rgb>& palette, const Bytes& indices,
+                      int transparent = -1) {
+    Bytes out{'G', 'I', 'F', '8', '9', 'a'};
+    Put16(out, uint16_t(width));
+    Put16(out, uint16_t(height));
+    out.insert(out.end(), {0xF6, 0, 0});  // global table of 2^(6+1) entries, background 0
+    for (int i = 0; i < 128; ++i) {
+        const Rgb c = i < int(palette.size()) ? palette[i] : Rgb{};
+        out.insert(out.end(), {c.R, c.G, c.B});
+    }
+    if (transparent >= 0)
+        out.insert(out.end(), {0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, uint8_t(transparent), 0x00});
+    out.push_back(0x2C);  // image descriptor at (0, 0), no local table, not interlaced
+    for (int v : {0, 0, width, height}) Put16(out, uint16_t(v));
+    out.push_back(0);
+    Bytes codes{128};  // clear code
+    codes.insert(codes.end(), indices.begin(), indices.end());
+    codes.push_back(129);  // end code
+    out.insert(out.end(), {7, uint8_t(codes.size())});  // minimum code size 7: 8-bit codes
+    out.insert(out.end(), codes.begin(), codes.end());
+    out.insert(out.end(), {0, 0x3B});  // block terminator, trailer
+    return out;
+}
+
+}  // namespace imagebytes
