@@ -1,79 +1,50 @@
 // "Load Sample/Example Files": the files of the Samples folder beside the
 // program, once each, and the offer to open that folder.
 
-#include "ErrorReport.h"
-#include "ListTestSupport.h"
+#include "AppTestSupport.h"
 #include "MainUtilities.h"
 #include "SampleFiles.h"
 
-namespace {
-
-const std::string kQuestion =
-    "Would you like this software to open the folder where these sample files are stored (so that you can "
-    "view them before working with them)?";
-
-}  // namespace
-
-class SampleFiles : public ListFixture {
+class SampleFiles : public WindowFixture {
 protected:
-    FolderTree program;  // stands for the program's folder
-    void Load() { LoadSampleFiles(List(), dialogs, program.Root()); }
+    const RecordedBox question{"Would you like this software to open the folder where these "
+                               "sample files are stored (so that you can view them before "
+                               "working with them)?",
+                               "Pixolune", MsgButtons::YesNo, MsgIcon::None};
+    // The scratch folder stands for the program's folder.
+    void Load() { LoadSampleFiles(List(), dialogs, tree.Root()); }
 };
 
 TEST_F(SampleFiles, AppendsEachSampleOnceAndAlwaysAsks) {
-    const std::string b = program.File("Samples/b.bmp");
-    const std::string a = program.File("Samples/a.png");
-    program.File("Samples/nested/c.bmp");  // only the folder itself
-    Fill({"/elsewhere/x.bmp"});
+    form->AppendListItem("/elsewhere/x.bmp");
     dialogs.Answer = MsgAnswer::No;
+    Load();  // no Samples folder
+    tree.Folder("Samples");
+    Load();  // an empty one
+    EXPECT_EQ(ListTexts(), Texts{"/elsewhere/x.bmp"});
 
+    const std::string d = tree.File("Samples/d.bmp");
+    const std::string b = tree.File("Samples/b.bmp");
+    const std::string a = tree.File("Samples/a.png");
+    tree.File("Samples/nested/c.bmp");  // only the folder itself
+    form->AppendListItem(b);            // listed before: stays where it is, once
     Load();
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"/elsewhere/x.bmp", a, b}));
-    ASSERT_EQ(dialogs.Boxes.size(), 1u);
-    EXPECT_EQ(dialogs.Boxes[0].Text, kQuestion);
-    EXPECT_EQ(dialogs.Boxes[0].Caption, "Pixolune");
-    EXPECT_EQ(dialogs.Boxes[0].Buttons, MsgButtons::YesNo);
-    EXPECT_EQ(dialogs.Boxes[0].Icon, MsgIcon::None);
-
-    Load();  // nothing new, still asks
-    EXPECT_EQ(Texts().size(), 3u);
-    EXPECT_EQ(dialogs.Boxes.size(), 2u);
-    EXPECT_EQ(dialogs.Boxes[1].Text, kQuestion);
+    EXPECT_EQ(ListTexts(), (Texts{"/elsewhere/x.bmp", b, a, d}));  // in folder-listing order
+    Load();  // nothing new
+    EXPECT_EQ(ListTexts().size(), 4u);
+    EXPECT_EQ(dialogs.Boxes, std::vector<RecordedBox>(4, question));
     EXPECT_TRUE(dialogs.OpenedFolders.empty());
-}
 
-TEST_F(SampleFiles, SamplesListedBeforeStayAndTheRestArrive) {
-    const std::string a = program.File("Samples/a.bmp");
-    const std::string b = program.File("Samples/b.bmp");
-    form->AppendListItem(b);
-    form->AppendListItem(b);
-    Load();
-    EXPECT_EQ(Texts(), (std::vector<std::string>{b, b, a}));
-}
-
-TEST_F(SampleFiles, MissingOrEmptyFolderAppendsNothingButStillAsks) {
-    Load();
-    program.Folder("Samples");
-    Load();
-    EXPECT_TRUE(Texts().empty());
-    ASSERT_EQ(dialogs.Boxes.size(), 2u);
-    EXPECT_EQ(dialogs.Boxes[0].Text, kQuestion);
-    EXPECT_EQ(dialogs.Boxes[1].Text, kQuestion);
-}
-
-TEST_F(SampleFiles, YesOpensTheSampleFolder) {
-    program.File("Samples/a.bmp");
     dialogs.Answer = MsgAnswer::Yes;
     Load();
-    EXPECT_EQ(dialogs.OpenedFolders, (std::vector<std::string>{program.Path("Samples")}));
+    EXPECT_EQ(dialogs.OpenedFolders, Texts{tree.Path("Samples")});
 }
 
-// The button loads the Samples folder beside the program itself.
 TEST_F(SampleFiles, TheButtonUsesTheFolderBesideTheProgram) {
     dialogs.Answer = MsgAnswer::Yes;
     form->PushButton8->click();
-    ASSERT_EQ(dialogs.Boxes.size(), 1u);
-    EXPECT_EQ(dialogs.Boxes[0].Text, kQuestion);
-    EXPECT_EQ(dialogs.OpenedFolders, (std::vector<std::string>{ProgramFolder() + "/Samples"}));
-    for (const std::string& path : Texts()) EXPECT_EQ(path.rfind(ProgramFolder() + "/Samples/", 0), 0u) << path;
+    EXPECT_EQ(dialogs.Boxes, std::vector{question});
+    EXPECT_EQ(dialogs.OpenedFolders, Texts{ProgramFolder() + "/Samples"});
+    for (const std::string& path : ListTexts())
+        EXPECT_TRUE(path.starts_with(ProgramFolder() + "/Samples/")) << path;
 }

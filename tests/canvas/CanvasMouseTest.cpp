@@ -4,132 +4,113 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <string>
 
 namespace {
 
+// What a canvas raises: "d", "m", "u" with the button and image coordinates, "s" for Scroll.
 struct Recorder {
-    int scrolls = 0;
-    std::vector<char> events;  // 'd' down, 'm' move, 'u' up
+    std::string events;
 
     explicit Recorder(ucCanvas& canvas) {
-        QObject::connect(&canvas, &ucCanvas::Scroll, [this] { ++scrolls; });
-        QObject::connect(&canvas, &ucCanvas::MouseDown, [this](int16_t, int16_t, int32_t, int32_t) { events.push_back('d'); });
-        QObject::connect(&canvas, &ucCanvas::MouseMove, [this](int16_t, int16_t, int32_t, int32_t) { events.push_back('m'); });
-        QObject::connect(&canvas, &ucCanvas::MouseUp, [this](int16_t, int16_t, int32_t, int32_t) { events.push_back('u'); });
+        const auto record = [this](char kind) {
+            return [this, kind](int16_t button, int16_t, int32_t x, int32_t y) {
+                events += kind + std::to_string(button) + "@" + std::to_string(x) + ",";
+                events += std::to_string(y) + " ";
+            };
+        };
+        QObject::connect(&canvas, &ucCanvas::MouseDown, record('d'));
+        QObject::connect(&canvas, &ucCanvas::MouseMove, record('m'));
+        QObject::connect(&canvas, &ucCanvas::MouseUp, record('u'));
+        QObject::connect(&canvas, &ucCanvas::Scroll, [this] { events += "s "; });
     }
+    size_t Scrolls() const { return std::count(events.begin(), events.end(), 's'); }
 };
+
+// The hand or user pointer the canvas shows, or the arrow for none.
+Qt::CursorShape Pointer(const ucCanvas& canvas) {
+    return canvas.UserIcon().value_or(QCursor(Qt::ArrowCursor)).shape();
+}
 
 }  // namespace
 
-TEST(CanvasPan, DraggingRightMovesTheViewLeftAndStopsAtZero) {
-    auto canvas = MakeCanvas(200, 148);
-    ShowImage(*canvas, 640, 480);
+// A 640 x 480 image on a 200 x 148 canvas starts scrolled to 220, 166 of 440, 332.
+class CanvasPan : public ::testing::Test {
+protected:
+    std::unique_ptr<ucCanvas> canvas = MakeCanvas();
+    void SetUp() override { ShowImage(*canvas, 640, 480); }
+    std::pair<int32_t, int32_t> Scroll() const { return {canvas->ScrollX(), canvas->ScrollY()}; }
+};
+
+TEST_F(CanvasPan, TheImageFollowsTheMouseWithinItsRange) {
     Recorder recorder(*canvas);
-
     Drag(*canvas, {100, 70}, {130, 70});
-    EXPECT_EQ(canvas->ScrollX(), 190);
-    EXPECT_EQ(canvas->ScrollY(), 166);
-    EXPECT_EQ(recorder.scrolls, 1);
-
+    EXPECT_EQ(Scroll(), std::pair(190, 166));
+    EXPECT_EQ(recorder.Scrolls(), 1u);
     Drag(*canvas, {0, 70}, {199, 70});  // 199 to the right: clamped
-    EXPECT_EQ(canvas->ScrollX(), 0);
-    EXPECT_EQ(recorder.scrolls, 2);
+    EXPECT_EQ(Scroll(), std::pair(0, 166));
+    Drag(*canvas, {10, 70}, {150, 70});  // already at the edge: nothing moves, no Scroll
+    EXPECT_EQ(Scroll(), std::pair(0, 166));
+    EXPECT_EQ(recorder.Scrolls(), 2u);
 
-    Drag(*canvas, {10, 70}, {150, 70});  // already at the edge: nothing moves
-    EXPECT_EQ(canvas->ScrollX(), 0);
-    EXPECT_EQ(recorder.scrolls, 2);
+    SendMouse(*canvas, QEvent::MouseButtonPress, {190, 140});
+    SendMouse(*canvas, QEvent::MouseMove, {-400, -400}, Qt::NoButton);
+    EXPECT_EQ(Scroll(), std::pair(440, 332));  // past the range: the maximum
+    SendMouse(*canvas, QEvent::MouseMove, {-300, -300}, Qt::NoButton);
+    EXPECT_EQ(Scroll(), std::pair(340, 232));  // back 100 from there
 }
 
-TEST(CanvasPan, DragPastTheRangeStopsAtTheMaximum) {
-    auto canvas = MakeCanvas(200, 148);
-    ShowImage(*canvas, 640, 480);
-    SendMouse(*canvas, QEvent::MouseButtonPress, {190, 140}, Qt::LeftButton, Qt::LeftButton);
-    SendMouse(*canvas, QEvent::MouseMove, {-400, -400}, Qt::NoButton, Qt::LeftButton);
-    EXPECT_EQ(canvas->ScrollX(), 440);
-    EXPECT_EQ(canvas->ScrollY(), 332);
-    SendMouse(*canvas, QEvent::MouseMove, {-300, -300}, Qt::NoButton, Qt::LeftButton);  // back 100 from there
-    EXPECT_EQ(canvas->ScrollX(), 340);
-    EXPECT_EQ(canvas->ScrollY(), 232);
+TEST_F(CanvasPan, AScrollPositionBeyondTheRangeIsTakenAsGivenUntilThePanStepClampsIt) {
+    canvas->SetScrollPos(1000, -50);
+    EXPECT_EQ(Scroll(), std::pair(1000, -50));
+    EXPECT_EQ(canvas->LastScrollX(), 220.0f);  // untouched
+    SendMouse(*canvas, QEvent::MouseButtonPress, {50, 50});
+    SendMouse(*canvas, QEvent::MouseMove, {50, 50}, Qt::NoButton);
+    EXPECT_EQ(Scroll(), std::pair(440, 0));
 }
 
-TEST(CanvasPan, HandCursorsOnlyWhenThereIsSomethingToPan) {
-    auto canvas = MakeCanvas(200, 148);
-    ShowImage(*canvas, 640, 480);
+TEST_F(CanvasPan, RightButtonAndPointerModeDoNotPanButEventsCarryImageCoordinates) {
+    Recorder recorder(*canvas);
+    Drag(*canvas, {10, 20}, {150, 90}, Qt::RightButton);
+    EXPECT_EQ(Scroll(), std::pair(220, 166));
+    EXPECT_FALSE(canvas->Dragging());
+    EXPECT_EQ(recorder.events, "d2@230,186 m2@370,256 u2@370,256 ");
+
+    auto pointer = MakeCanvas();
+    pointer->SetWorkMode(1);
+    ShowImage(*pointer, 640, 480);
+    Recorder pointerRecorder(*pointer);
+    Drag(*pointer, {100, 70}, {150, 90});
+    EXPECT_EQ(pointer->ScrollX(), 220);
+    EXPECT_EQ(pointerRecorder.events, "d1@320,236 m1@370,256 u1@370,256 ");
+    EXPECT_EQ(Pointer(*pointer), Qt::ArrowCursor);  // no hands in pointer mode
+
+    auto fit = MakeCanvas();
+    fit->SetFitMode(true);
+    ShowImage(*fit, 400, 100);  // at 200 x 50 from (0, 49)
+    Recorder fitRecorder(*fit);
+    SendMouse(*fit, QEvent::MouseButtonPress, {100, 60});
+    EXPECT_EQ(fitRecorder.events, "d1@200,22 ");
+}
+
+TEST_F(CanvasPan, HandCursorsOnlyWhenThereIsSomethingToPan) {
     EXPECT_FALSE(canvas->UserIcon().has_value());  // a layout drops any hand
-    SendMouse(*canvas, QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);
-    ASSERT_TRUE(canvas->UserIcon().has_value());
-    EXPECT_EQ(canvas->UserIcon()->shape(), Qt::ClosedHandCursor);
+    SendMouse(*canvas, QEvent::MouseButtonPress, {50, 50});
+    EXPECT_EQ(Pointer(*canvas), Qt::ClosedHandCursor);
     SendMouse(*canvas, QEvent::MouseButtonRelease, {50, 50}, Qt::LeftButton, Qt::NoButton);
-    ASSERT_TRUE(canvas->UserIcon().has_value());
-    EXPECT_EQ(canvas->UserIcon()->shape(), Qt::OpenHandCursor);
+    EXPECT_EQ(Pointer(*canvas), Qt::OpenHandCursor);
 
-    auto small = MakeCanvas(200, 148);
+    auto small = MakeCanvas();
     ShowImage(*small, 100, 80);
     Drag(*small, {80, 60}, {120, 60});
     EXPECT_FALSE(small->UserIcon().has_value());
     EXPECT_EQ(small->ScrollX(), 0);
-}
 
-TEST(CanvasPan, RightButtonDoesNotPan) {
-    auto canvas = MakeCanvas(200, 148);
-    ShowImage(*canvas, 640, 480);
-    Recorder recorder(*canvas);
-    Drag(*canvas, {100, 70}, {150, 90}, Qt::RightButton);
-    EXPECT_EQ(canvas->ScrollX(), 220);
-    EXPECT_EQ(canvas->ScrollY(), 166);
-    EXPECT_EQ(recorder.scrolls, 0);
-    EXPECT_FALSE(canvas->Dragging());
+    auto pointer = MakeCanvas();  // the user icon shows only in pointer mode, also after layouts
+    pointer->SetUserIcon(QCursor(Qt::CrossCursor));
+    EXPECT_FALSE(pointer->UserIcon().has_value());
+    pointer->SetWorkMode(1);
+    EXPECT_EQ(Pointer(*pointer), Qt::CrossCursor);
+    ShowImage(*pointer, 640, 480);
+    EXPECT_EQ(Pointer(*pointer), Qt::CrossCursor);
 }
-
-TEST(CanvasPan, PointerModeDoesNotPanButRaisesTheThreeEvents) {
-    auto canvas = MakeCanvas(200, 148);
-    canvas->SetWorkMode(1);
-    ShowImage(*canvas, 640, 480);
-    Recorder recorder(*canvas);
-    Drag(*canvas, {100, 70}, {150, 90});
-    EXPECT_EQ(canvas->ScrollX(), 220);
-    EXPECT_EQ(recorder.scrolls, 0);
-    EXPECT_EQ(recorder.events, (std::vector<char>{'d', 'm', 'u'}));
-    EXPECT_FALSE(canvas->UserIcon().has_value());  // no hands in pointer mode
-}
-
-TEST(CanvasPan, BeyondRangeScrollPositionIsClampedByTheNextPanStep) {
-    auto canvas = MakeCanvas(200, 148);
-    ShowImage(*canvas, 640, 480);
-    canvas->SetScrollPos(1000, -50);
-    SendMouse(*canvas, QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);
-    SendMouse(*canvas, QEvent::MouseMove, {50, 50}, Qt::NoButton, Qt::LeftButton);
-    EXPECT_EQ(canvas->ScrollX(), 440);
-    EXPECT_EQ(canvas->ScrollY(), 0);
-}
-
-TEST(CanvasPan, MouseEventsCarryImageCoordinatesAndButtons) {
-    auto canvas = MakeCanvas(200, 148);
-    ShowImage(*canvas, 640, 480);  // scrolled to 220, 166
-    int16_t button = 0;
-    int32_t x = 0, y = 0;
-    QObject::connect(canvas.get(), &ucCanvas::MouseUp, [&](int16_t b, int16_t, int32_t ix, int32_t iy) {
-        button = b;
-        x = ix;
-        y = iy;
-    });
-    SendMouse(*canvas, QEvent::MouseButtonPress, {10, 20}, Qt::RightButton, Qt::RightButton);
-    SendMouse(*canvas, QEvent::MouseButtonRelease, {10, 20}, Qt::RightButton, Qt::NoButton);
-    EXPECT_EQ(button, 2);
-    EXPECT_EQ(x, 230);
-    EXPECT_EQ(y, 186);
-}
-
-TEST(CanvasPointer, UserIconShowsOnlyInPointerMode) {
-    auto canvas = MakeCanvas(200, 148);
-    canvas->SetUserIcon(QCursor(Qt::CrossCursor));
-    EXPECT_FALSE(canvas->UserIcon().has_value());
-    canvas->SetWorkMode(1);
-    ASSERT_TRUE(canvas->UserIcon().has_value());
-    EXPECT_EQ(canvas->UserIcon()->shape(), Qt::CrossCursor);
-    ShowImage(*canvas, 640, 480);  // layouts keep the user icon in pointer mode
-    ASSERT_TRUE(canvas->UserIcon().has_value());
-    EXPECT_EQ(canvas->UserIcon()->shape(), Qt::CrossCursor);
-}
-
