@@ -38,7 +38,7 @@ const SettingEntry& Entry(Setting key) {
 constexpr const char* kApplication = "Vantrope";
 constexpr const char* kSection = "Pixolune";
 
-cError TypeMismatch() { return {static_cast<ErrorNumber>(13), "Type mismatch"}; }
+cError TypeMismatch() { return {ErrorNumber::TypeMismatch, "Type mismatch"}; }
 
 std::string Trimmed(const std::string& text) {
     size_t first = 0, last = text.size();

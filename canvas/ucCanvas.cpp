@@ -101,9 +101,16 @@ bool ucCanvas::Enabled() const { return isEnabled(); }
 
 void ucCanvas::SetEnabled(bool New_Enabled) { setEnabled(New_Enabled); }
 
-std::optional<QCursor> ucCanvas::UserIcon() const {
-    if (!testAttribute(Qt::WA_SetCursor)) return std::nullopt;
-    return cursor();
+// The pointer image in use is kept here rather than read back from Qt, which
+// goes on reporting a cursor as set on a top-level widget after unsetCursor().
+std::optional<QCursor> ucCanvas::UserIcon() const { return MouseIcon_; }
+
+void ucCanvas::SetMouseIcon(std::optional<QCursor> icon) {
+    MouseIcon_ = std::move(icon);
+    if (MouseIcon_)
+        setCursor(*MouseIcon_);
+    else
+        unsetCursor();
 }
 
 void ucCanvas::SetUserIcon(std::optional<QCursor> New_MouseIcon) {
@@ -200,8 +207,7 @@ void ucCanvas::EraseBackground(QPainter& painter) {
 }
 
 void ucCanvas::UpdateMouseIcon() {
-    unsetCursor();
-    if (WorkMode_ != 0 && UserIcon_) setCursor(*UserIcon_);
+    SetMouseIcon(WorkMode_ != 0 ? UserIcon_ : std::nullopt);
 }
 
 bool ucCanvas::CanPan() const {
@@ -224,7 +230,7 @@ void ucCanvas::mousePressEvent(QMouseEvent* event) {
     Dragging_ = button == 1;
     LastMouseX_ = RoundHalfEven(static_cast<float>(pos.x()));
     LastMouseY_ = RoundHalfEven(static_cast<float>(pos.y()));
-    if (Dragging_ && CanPan()) setCursor(Qt::ClosedHandCursor);  // CURSOR_HANDCATCH
+    if (Dragging_ && CanPan()) SetMouseIcon(QCursor(Qt::ClosedHandCursor));  // CURSOR_HANDCATCH
     emit MouseDown(button, ShiftCode(event->modifiers()), ScreenToImageX(LastMouseX_),
                    ScreenToImageY(LastMouseY_));
 }
@@ -251,7 +257,7 @@ void ucCanvas::mouseMoveEvent(QMouseEvent* event) {
 
 void ucCanvas::mouseReleaseEvent(QMouseEvent* event) {
     Dragging_ = false;
-    if (CanPan()) setCursor(Qt::OpenHandCursor);  // CURSOR_HANDOVER
+    if (CanPan()) SetMouseIcon(QCursor(Qt::OpenHandCursor));  // CURSOR_HANDOVER
     const QPointF pos = event->position();
     emit MouseUp(ButtonCode(event->button()), ShiftCode(event->modifiers()),
                  ScreenToImageX(RoundHalfEven(static_cast<float>(pos.x()))),

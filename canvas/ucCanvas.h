@@ -106,12 +106,14 @@ private:
     void DrawDIB(QPainter& painter);
     void EraseBackground(QPainter& painter);
     void UpdateMouseIcon();
+    void SetMouseIcon(std::optional<QCursor> icon);
     bool CanPan() const;
 
     int32_t Zoom_ = 1;
     bool FitMode_ = false;
     int32_t WorkMode_ = 0;
     std::optional<QCursor> UserIcon_;
+    std::optional<QCursor> MouseIcon_;  // the pointer image in use: UserIcon_, a hand, or none
 
     int32_t ViewW_ = 0, ViewH_ = 0;
     int32_t ViewX_ = 0, ViewY_ = 0;

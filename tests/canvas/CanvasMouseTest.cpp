@@ -99,6 +99,8 @@ TEST_F(CanvasPan, HandCursorsOnlyWhenThereIsSomethingToPan) {
     EXPECT_EQ(Pointer(*canvas), Qt::ClosedHandCursor);
     SendMouse(*canvas, QEvent::MouseButtonRelease, {50, 50}, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(Pointer(*canvas), Qt::OpenHandCursor);
+    canvas->Resize();
+    EXPECT_FALSE(canvas->UserIcon().has_value());  // the next layout drops the hand again
 
     auto small = MakeCanvas();
     ShowImage(*small, 100, 80);
