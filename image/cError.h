@@ -11,6 +11,7 @@ enum class ErrorNumber : int {
     OutOfMemory = 7,
     SubscriptOutOfRange = 9,
     DivisionByZero = 11,
+    TypeMismatch = 13,
     FileNotFound = 53,
     DeviceIO = 57,
     PermissionDenied = 70,
