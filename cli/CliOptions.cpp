@@ -22,31 +22,31 @@ std::optional<long> ParseNumber(const std::string& text) {
     return value;
 }
 
-struct OptionSpec {
+struct OptionDef {
     char Short;
     const char* Long;
     bool TakesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionDef kOptions[] = {
     {'o', "output", true}, {'t', "type", true},  {'q', "quality", true}, {'e', "extension", true},
     {'j', "jobs", true},   {'h', "help", false}, {0, "quiet", false},    {0, "version", false},
 };
 
-const OptionSpec* FindShort(char c) {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.Short == c) return &spec;
+const OptionDef* FindShort(char c) {
+    for (const OptionDef& def : kOptions)
+        if (def.Short == c) return &def;
     return nullptr;
 }
 
-const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& spec : kOptions)
-        if (name == spec.Long) return &spec;
+const OptionDef* FindLong(const std::string& name) {
+    for (const OptionDef& def : kOptions)
+        if (name == def.Long) return &def;
     return nullptr;
 }
 
-void Apply(CliOptions& options, const OptionSpec& spec, const std::string& value) {
-    const std::string name = spec.Long;
+void Apply(CliOptions& options, const OptionDef& def, const std::string& value) {
+    const std::string name = def.Long;
     if (name == "output") {
         if (value.empty()) throw UsageError("the output folder (-o) must not be empty");
         options.OutputFolder = value;
@@ -98,35 +98,35 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
             continue;
         }
 
-        const OptionSpec* spec = nullptr;
+        const OptionDef* def = nullptr;
         std::optional<std::string> value;
         std::string shown;
         if (argument[1] == '-') {  // --name or --name=value
             const std::string::size_type equals = argument.find('=');
             const std::string name =
                 argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            spec = FindLong(name);
+            def = FindLong(name);
             shown = "--" + name;
-            if (!spec) throw UsageError("unknown option '" + shown + "'");
+            if (!def) throw UsageError("unknown option '" + shown + "'");
             if (equals != std::string::npos) {
-                if (!spec->TakesValue) throw UsageError("option '" + shown + "' takes no value");
+                if (!def->TakesValue) throw UsageError("option '" + shown + "' takes no value");
                 value = argument.substr(equals + 1);
             }
         } else {  // -x or -xVALUE
-            spec = FindShort(argument[1]);
+            def = FindShort(argument[1]);
             shown = argument.substr(0, 2);
-            if (!spec) throw UsageError("unknown option '" + shown + "'");
+            if (!def) throw UsageError("unknown option '" + shown + "'");
             if (argument.size() > 2) {
-                if (!spec->TakesValue) throw UsageError("unknown option '" + argument + "'");
+                if (!def->TakesValue) throw UsageError("unknown option '" + argument + "'");
                 value = argument.substr(2);
             }
         }
 
-        if (spec->TakesValue && !value) {
+        if (def->TakesValue && !value) {
             if (i + 1 >= arguments.size()) throw UsageError("option '" + shown + "' needs a value");
             value = arguments[++i];
         }
-        Apply(options, *spec, value.value_or(std::string()));
+        Apply(options, *def, value.value_or(std::string()));
     }
 
     if (options.Help || options.Version) return options;
