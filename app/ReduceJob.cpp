@@ -11,6 +11,7 @@
 #include "mDither8bpp.h"
 
 #include <new>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -56,12 +57,14 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder
 
         cDIB source;
         {
-            const cPicture picture = LoadPicture(GetShortFilename(sourcePath));
-            if (source.CreateFromStdPicture(&picture, true) == 0) {
+            // Moved in, the decoded picture becomes the source image itself
+            // (no second 4 bytes a pixel); a picture that cannot is copied.
+            cPicture picture = LoadPicture(GetShortFilename(sourcePath));
+            if (source.CreateFromStdPicture(std::move(picture), true) == 0) {
                 result.Message = "Unexpected error loading image.." + sourcePath;
                 return result;
             }
-        }  // the decoded file is freed here: only the 32-bpp copy stays
+        }  // whatever was not taken over is freed here
 
         cDIB target;
         mDither8bpp::DitherTo8bpp(source, target);

@@ -1,5 +1,6 @@
 // The picture loader, on Qt's image reader. The decoded QImage is handed over
-// as it is (no pixel copy): the picture's Owner keeps it alive.
+// as it is (no pixel copy): the picture's Owner keeps it alive, and as its
+// only holder the caller may write to it (cDIB takes it over that way).
 
 #include "PictureLoader.h"
 
@@ -314,13 +315,15 @@ cPicture LoadPicture(const std::string& path) {
     int bpp = 0;
     Normalise(image, bpp, picture.ColorTable);
 
-    auto owner = std::make_shared<const QImage>(std::move(image));
+    auto owner = std::make_shared<QImage>(std::move(image));
     picture.Type = PictureType::Bitmap;
     picture.Width = owner->width();
     picture.Height = owner->height();
     picture.BPP = bpp;
     picture.Stride = static_cast<int32_t>(owner->bytesPerLine());
-    picture.Bits = owner->constBits();
+    // bits(), not constBits(): should the reader have kept a reference to the
+    // pixels, this detaches them, so no other QImage can see them change.
+    picture.Bits = owner->bits();
     picture.Owner = std::move(owner);
     return picture;
 }

@@ -48,6 +48,14 @@ public:
     // Returns the picture's own bits per pixel, or 0 when nothing was copied.
     uint8_t CreateFromStdPicture(const cPicture* Image, bool Force32bpp);
 
+    // The same result as the copying form, without the copy where it can be
+    // done exactly: a 32-bpp picture loaded with Force32bpp, whose rows are
+    // packed (Stride = 4 x Width) and whose pixels nobody else holds
+    // (Owner.use_count() == 1), becomes the image itself, its rows turned
+    // bottom-up in place. The picture is then left empty; in every other case
+    // it is copied from and left as it was.
+    uint8_t CreateFromStdPicture(cPicture&& Image, bool Force32bpp);
+
     void CloneTo(cDIB& oDIB) const;
 
     // Writes the image as a BMP file (see cDIBSave.cpp). Raises on failure.
@@ -86,6 +94,10 @@ public:
 
 private:
     struct Storage;  // pixel memory, colour table and the bitmap view over them
+
+    // Create's work. With Adopted, the picture's pixel memory (exactly the
+    // image's size) becomes the image's instead of new zero-filled memory.
+    bool CreateStorage(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp, cPicture* Adopted);
 
     std::unique_ptr<cMemoryDC> hDIBDC_;
     std::unique_ptr<Storage> hDIB_;

@@ -1,8 +1,12 @@
 #pragma once
 // A picture object: what the picture loader delivers and what cDIB::Image()
 // returns. It is a plain value (width, height, bits per pixel, colour table,
-// pixels); the pixel memory is shared, read-only, and kept alive by Owner, so
-// a loader can hand over its decoded buffer without copying it.
+// pixels); the pixel memory is kept alive by Owner, so a loader can hand over
+// its decoded buffer without copying it.
+//
+// The pixels may be shared between copies of a picture: treat them as
+// read-only unless you hold the picture alone (Owner.use_count() == 1), which
+// is what lets cDIB take a sole picture's buffer over instead of copying it.
 
 #include <cstdint>
 #include <memory>
@@ -17,7 +21,8 @@ struct cPicture {
     int32_t BPP = 0;                       // 1, 4, 8 (indexed, ColorTable used) or 32 (B, G, R, unused)
     std::vector<uint8_t> ColorTable;       // 4 bytes an entry: Blue, Green, Red, reserved
     int32_t Stride = 0;                    // bytes from one row to the next
-    const uint8_t* Bits = nullptr;         // first byte of the top row: rows run top-down
+    uint8_t* Bits = nullptr;               // first byte of the top row: rows run top-down;
+                                           // writable only by the picture's sole holder
     std::shared_ptr<const void> Owner;     // keeps Bits alive
 
     bool IsBitmap() const { return Type == PictureType::Bitmap && Bits != nullptr; }

@@ -153,7 +153,7 @@ TEST_F(DIBFromPicture, PicturesThatAreNoUsableBitmapKeepThePreviousImage) {
     EXPECT_EQ(dib.lpBits()[0], 0x5A);
 
     cPicture empty = MakePicture(0, 0, 32, 0, {});
-    empty.Bits = reinterpret_cast<const uint8_t*>(&empty);  // a bitmap, just without pixels
+    empty.Bits = reinterpret_cast<uint8_t*>(&empty);  // a bitmap, just without pixels
     EXPECT_EQ(dib.CreateFromStdPicture(&empty, true), 0);
     ExpectEmpty(dib);
 }
