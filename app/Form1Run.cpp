@@ -121,8 +121,10 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
 
 std::string Form1::loadBMPImage(const std::string& pImageFilename) {
     // An unreadable file raises; an empty name gives an empty picture.
-    const cPicture picture = LoadPicture(pImageFilename);
-    if (!ucCanvasSrc->DIB || ucCanvasSrc->DIB->CreateFromStdPicture(&picture, true) == 0) return kLoadFailed;
+    // The canvas's image takes over the decoded pixels where it can: no second copy.
+    cPicture picture = LoadPicture(pImageFilename);
+    if (!ucCanvasSrc->DIB || ucCanvasSrc->DIB->CreateFromStdPicture(std::move(picture), true) == 0)
+        return kLoadFailed;
     ucCanvasSrc->Resize();
     ucCanvasSrc->Repaint();
     if (ucCanvasTrg->DIB) ucCanvasTrg->DIB->Destroy();  // the previous result goes
