@@ -123,22 +123,24 @@ void ucCanvas::SetWorkMode(int32_t New_WorkMode) {
     UpdateMouseIcon();
 }
 
-int32_t ucCanvas::ScreenToImageX(int32_t x) const {
+// One axis of the mapping from canvas to image coordinates. The result may lie
+// outside the image when the mouse is over the background.
+int32_t ucCanvas::ScreenToImage(int32_t position, int32_t view, int32_t viewSize, int32_t imageSize,
+                                int32_t scroll) const {
     if (!HasImage()) return 0;
     if (FitMode_) {
-        if (ViewW_ == 0) return 0;
-        return static_cast<int32_t>(std::floor((x - ViewX_) / (static_cast<double>(ViewW_) / DIB->Width())));
+        if (viewSize == 0) return 0;
+        return static_cast<int32_t>(std::floor((position - view) / (static_cast<double>(viewSize) / imageSize)));
     }
-    return static_cast<int32_t>(std::floor((static_cast<double>(x) + ScrollX_ - ViewX_) / Zoom_));
+    return static_cast<int32_t>(std::floor((static_cast<double>(position) + scroll - view) / Zoom_));
+}
+
+int32_t ucCanvas::ScreenToImageX(int32_t x) const {
+    return ScreenToImage(x, ViewX_, ViewW_, HasImage() ? DIB->Width() : 0, ScrollX_);
 }
 
 int32_t ucCanvas::ScreenToImageY(int32_t y) const {
-    if (!HasImage()) return 0;
-    if (FitMode_) {
-        if (ViewH_ == 0) return 0;
-        return static_cast<int32_t>(std::floor((y - ViewY_) / (static_cast<double>(ViewH_) / DIB->Height())));
-    }
-    return static_cast<int32_t>(std::floor((static_cast<double>(y) + ScrollY_ - ViewY_) / Zoom_));
+    return ScreenToImage(y, ViewY_, ViewH_, HasImage() ? DIB->Height() : 0, ScrollY_);
 }
 
 void ucCanvas::UpdateLayout() {

@@ -105,6 +105,8 @@ private:
     void PaintDIB();
     void DrawDIB(QPainter& painter);
     void EraseBackground(QPainter& painter);
+    int32_t ScreenToImage(int32_t position, int32_t view, int32_t viewSize, int32_t imageSize,
+                          int32_t scroll) const;
     void UpdateMouseIcon();
     void SetMouseIcon(std::optional<QCursor> icon);
     bool CanPan() const;

@@ -32,15 +32,6 @@ uint32_t Read32(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-// Sorted, so that a temporary file left behind shows.
-Names NamesIn(const std::string& folder) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 template <class Fn>
 cError ErrorOf(Fn fn) {
     try {

@@ -34,19 +34,6 @@ int Distance(const Rgb& a, const Rgb& b) {
     return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-Names NamesIn(const std::string& folder) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Decoded {
     int width = 0, height = 0, subsampling = -1;
     std::vector<unsigned char> rgb;
@@ -57,7 +44,7 @@ struct Decoded {
 };
 
 Decoded Decode(const std::string& path) {
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = ReadText(path);
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     Decoded out;
     int colourspace = 0;
@@ -200,8 +187,8 @@ TEST(SaveJPG, FailuresRaiseErrorFiveWithAStatusAndKeepWhatWasThere) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(status, EFBIG);
 
-    EXPECT_EQ(ReadFile(earlier), "earlier result");
-    EXPECT_EQ(ReadFile(folder + "/inside.txt"), "kept");
+    EXPECT_EQ(ReadText(earlier), "earlier result");
+    EXPECT_EQ(ReadText(folder + "/inside.txt"), "kept");
     EXPECT_EQ(NamesIn(tree.Root()), (Names{"dir.jpg", "out.jpg"}));
 }
 
@@ -212,7 +199,7 @@ TEST(SaveJPG, ReplacesAnExistingFileOrLinkWithoutWritingThroughIt) {
     cDIB image;
     Paint(image, 16, 16, 8, {kRed}, [](int, int) { return 0; });
     SaveJPG(image, target, 80);
-    EXPECT_EQ(ReadFile(other), "not mine");
+    EXPECT_EQ(ReadText(other), "not mine");
     EXPECT_FALSE(fs::is_symlink(target));
     EXPECT_EQ(Decode(target).width, 16);
     SaveJPG(image, target, 80);  // and once more over the file just written

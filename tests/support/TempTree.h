@@ -2,6 +2,7 @@
 // A scratch folder under /tmp, removed with everything in it afterwards.
 
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 class TempTree {
@@ -26,3 +27,9 @@ public:
 private:
     std::string root_;
 };
+
+// Names of the entries of a folder, sorted, so that a stray file left behind shows.
+std::vector<std::string> NamesIn(const std::string& folder);
+
+// A whole file's bytes as text ("" when it cannot be read).
+std::string ReadText(const std::string& path);
