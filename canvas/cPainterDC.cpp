@@ -12,26 +12,13 @@ namespace {
 // Colour of picture pixel (x, y) as 0xAARRGGBB, opaque.
 QRgb PixelColour(const cBitmapBits& src, int32_t x, int32_t y) {
     const uint8_t* row = src.Row(y);
-    uint32_t index = 0;
-    switch (src.BPP) {
-    case 32: {
+    if (src.BPP == 32) {
         const uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 4;
         return qRgb(p[2], p[1], p[0]);
     }
-    case 8: index = row[x]; break;
-    case 4: index = (x % 2 == 0) ? row[x / 2] >> 4 : row[x / 2] & 0x0F; break;
-    case 1: index = (row[x / 8] >> (7 - x % 8)) & 1; break;
-    default: return qRgb(0, 0, 0);
-    }
-    if (src.ColorTable == nullptr) return qRgb(0, 0, 0);
-    const uint8_t* entry = src.ColorTable + static_cast<std::ptrdiff_t>(index) * 4;
+    if (src.ColorTable == nullptr || (src.BPP != 1 && src.BPP != 4 && src.BPP != 8)) return qRgb(0, 0, 0);
+    const uint8_t* entry = src.ColorTable + static_cast<std::ptrdiff_t>(PixelIndex(row, x, src.BPP)) * 4;
     return qRgb(entry[2], entry[1], entry[0]);
-}
-
-// Source coordinate of destination offset d when n destination pixels show
-// nSrc source pixels: the source pixel under the destination pixel's centre.
-int32_t NearestSource(int32_t d, int32_t n, int32_t nSrc) {
-    return static_cast<int32_t>((2 * static_cast<int64_t>(d) + 1) * nSrc / (2 * static_cast<int64_t>(n)));
 }
 
 }  // namespace
@@ -63,10 +50,10 @@ int32_t cPainterDC::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h,
 
     std::vector<int32_t> columns(outW);
     for (int32_t i = 0; i < outW; ++i)
-        columns[i] = xSrc + NearestSource(static_cast<int32_t>(left - x) + i, w, wSrc);
+        columns[i] = static_cast<int32_t>(xSrc + NearestSourceOffset(left - x + i, w, wSrc));
 
     for (int32_t j = 0; j < outH; ++j) {
-        const int32_t sy = ySrc + NearestSource(static_cast<int32_t>(top - y) + j, h, hSrc);
+        const int32_t sy = static_cast<int32_t>(ySrc + NearestSourceOffset(top - y + j, h, hSrc));
         if (sy < 0 || sy >= src.Height) continue;
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(j));
         for (int32_t i = 0; i < outW; ++i) {

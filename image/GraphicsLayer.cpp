@@ -18,20 +18,7 @@ bool IsIndexed(int32_t bpp) { return bpp == 1 || bpp == 4 || bpp == 8; }
 
 bool IsSupportedDepth(int32_t bpp) { return IsIndexed(bpp) || bpp == 32; }
 
-// Colour-table index of pixel x of an indexed row; the leftmost pixel sits in
-// the high bits of a byte.
-uint8_t IndexAt(const uint8_t* row, int32_t x, int32_t bpp) {
-    switch (bpp) {
-    case 8:
-        return row[x];
-    case 4:
-        return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    default:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
-}
-
-void SetIndexAt(uint8_t* row, int32_t x, int32_t bpp, uint8_t index) {
+void SetPixelIndex(uint8_t* row, int32_t x, int32_t bpp, uint8_t index) {
     switch (bpp) {
     case 8:
         row[x] = index;
@@ -49,13 +36,6 @@ void SetIndexAt(uint8_t* row, int32_t x, int32_t bpp, uint8_t index) {
         break;
     }
     }
-}
-
-// Maps destination offsets 0..n-1 of an n-wide span onto a sourceLength-wide
-// span: the nearest source pixel to the centre of each destination pixel.
-int64_t MapOffset(int64_t d, int64_t n, int64_t sourceLength) {
-    // (2d+1) < 2^32 and sourceLength < 2^31: the product fits 64 bits.
-    return ((2 * d + 1) * sourceLength) / (2 * n);
 }
 
 // Writes one destination row from one source row along the column map.
@@ -77,7 +57,7 @@ void CopyRow(const cBitmapBits& src, const uint8_t* srcRow, const cBitmapBits& d
     if (dst.BPP == 32) {  // indexed source: colours through the table, unused byte 0
         uint8_t* out = dstRow + static_cast<std::ptrdiff_t>(first) * 4;
         for (int32_t i = 0; i < count; ++i) {
-            const uint8_t index = IndexAt(srcRow, columnMap[i], src.BPP);
+            const uint8_t index = PixelIndex(srcRow, columnMap[i], src.BPP);
             if (src.ColorTable) {
                 std::memcpy(out + i * 4, src.ColorTable + index * 4, 3);
             } else {
@@ -96,7 +76,7 @@ void CopyRow(const cBitmapBits& src, const uint8_t* srcRow, const cBitmapBits& d
         return;
     }
     for (int32_t i = 0; i < count; ++i)  // 1 -> 1, 4 -> 4
-        SetIndexAt(dstRow, first + i, dst.BPP, IndexAt(srcRow, columnMap[i], src.BPP));
+        SetPixelIndex(dstRow, first + i, dst.BPP, PixelIndex(srcRow, columnMap[i], src.BPP));
 }
 
 // The one copier behind both blits. Sizes must be >= 0.
@@ -124,7 +104,7 @@ int32_t ScaledCopy(const cBitmapBits* dst, int32_t x, int32_t y, int32_t w, int3
     columnMap.reserve(static_cast<size_t>(dx1 - dx0));
     int64_t firstColumn = -1;
     for (int64_t dx = dx0; dx < dx1; ++dx) {
-        const int64_t sx = xSrc + MapOffset(dx, w, wSrc);
+        const int64_t sx = xSrc + NearestSourceOffset(dx, w, wSrc);
         if (sx < 0) continue;
         if (sx >= src.Width) break;
         if (firstColumn < 0) firstColumn = dx;
@@ -136,7 +116,7 @@ int32_t ScaledCopy(const cBitmapBits* dst, int32_t x, int32_t y, int32_t w, int3
     const int32_t first = static_cast<int32_t>(x + firstColumn);
 
     for (int64_t dy = dy0; dy < dy1; ++dy) {
-        const int64_t sy = ySrc + MapOffset(dy, h, hSrc);
+        const int64_t sy = ySrc + NearestSourceOffset(dy, h, hSrc);
         if (sy < 0) continue;
         if (sy >= src.Height) break;
         CopyRow(src, src.Row(static_cast<int32_t>(sy)), *dst, dst->Row(static_cast<int32_t>(y + dy)),

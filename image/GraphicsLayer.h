@@ -31,6 +31,27 @@ struct cBitmapBits {
     }
 };
 
+// Colour-table index of pixel x of an indexed row (1, 4 or 8 bpp); the
+// leftmost pixel sits in the high bits of a byte.
+inline uint8_t PixelIndex(const uint8_t* row, int32_t x, int32_t bpp) {
+    switch (bpp) {
+    case 8:
+        return row[x];
+    case 4:
+        return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    default:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+}
+
+// Nearest-pixel scaling: destination offset d (0..n-1) of an n-wide span takes
+// source offset floor((2d+1)·sourceLength / 2n) of a sourceLength-wide span,
+// the source pixel under the centre of the destination pixel.
+inline int64_t NearestSourceOffset(int64_t d, int64_t n, int64_t sourceLength) {
+    // (2d+1) < 2^32 and sourceLength < 2^31: the product fits 64 bits.
+    return ((2 * d + 1) * sourceLength) / (2 * n);
+}
+
 // A drawing context: something blits can go into. A memory context draws into
 // the bitmap selected into it; a window's context (the preview canvas) draws
 // on screen.

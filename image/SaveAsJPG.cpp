@@ -18,6 +18,7 @@
 #include "SaveAsJPG.h"
 
 #include "ReplacementFile.h"
+#include "GraphicsLayer.h"
 #include "cDIB.h"
 #include "cError.h"
 
@@ -66,15 +67,7 @@ std::vector<unsigned char> ExpandIndexed(const cDIB& image) {
         const uint8_t* row = image.lpBits() + static_cast<size_t>(height - 1 - y) *
                                                   static_cast<size_t>(image.BytesPerScanline());
         for (int32_t x = 0; x < width; ++x) {
-            unsigned index = 0;
-            if (bpp == 8) {
-                index = row[x];
-            } else if (bpp == 4) {
-                index = (row[x / 2] >> ((x % 2) ? 0 : 4)) & 0x0F;
-            } else {
-                index = (row[x / 8] >> (7 - x % 8)) & 0x01;
-            }
-            const uint8_t* entry = &table[static_cast<size_t>(index) * 4];
+            const uint8_t* entry = &table[static_cast<size_t>(PixelIndex(row, x, bpp)) * 4];
             *out++ = entry[2];
             *out++ = entry[1];
             *out++ = entry[0];
