@@ -17,7 +17,7 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& paths,
             files.push_back(path);
             continue;
         }
-        for (std::string& file : CollectFolderFiles(WithoutTrailingSlashes(path), pattern))
+        for (std::string& file : CollectFolderFiles(path, pattern))
             files.push_back(std::move(file));
     }
     return files;
