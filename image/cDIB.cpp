@@ -2,6 +2,7 @@
 
 #include "Arithmetic.h"
 #include "PixelMemory.h"
+#include "PixelRows.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,21 +23,13 @@ int64_t MinimumRowBytes(int32_t width, int32_t bpp) {
 
 // Whether CreateFromStdPicture can take the picture's memory over and get
 // exactly what copying would give: the same depth, no padding to drop, and
-// nobody else who would see the rows turn over.
+// nobody else who would see the rows turn over (a bottom-up picture already
+// has the image's row order).
 bool CanAdopt(const cPicture& picture, bool Force32bpp) {
     return Force32bpp && picture.IsBitmap() && picture.BPP == 32 && picture.Width > 0 &&
            picture.Height > 0 &&
            static_cast<int64_t>(picture.Stride) == int64_t{4} * picture.Width &&
            picture.Owner.use_count() == 1;
-}
-
-// Top-down rows to bottom-up, in place.
-void FlipRows(uint8_t* bits, int32_t stride, int32_t height) {
-    for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-        uint8_t* upper = bits + static_cast<std::ptrdiff_t>(top) * stride;
-        uint8_t* lower = bits + static_cast<std::ptrdiff_t>(bottom) * stride;
-        std::swap_ranges(upper, upper + stride, lower);
-    }
 }
 
 }  // namespace
@@ -85,7 +78,8 @@ bool cDIB::CreateStorage(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp, cP
             // when it really becomes the image.
             storage->PixelOwner = std::move(Adopted->Owner);
             storage->Pixels = Adopted->Bits;
-            FlipRows(storage->Pixels, stride, NewHeight);
+            if (!Adopted->BottomUp)
+                FlipRows(storage->Pixels, static_cast<size_t>(stride), NewHeight);
             *Adopted = cPicture{};
         } else {
             std::shared_ptr<void> memory = AllocateZeroed(static_cast<size_t>(size));
@@ -148,7 +142,7 @@ uint8_t cDIB::CreateFromStdPicture(const cPicture* Image, bool Force32bpp) {
     source.BPP = picture.BPP;
     source.Stride = picture.Stride;
     source.Bits = picture.Bits;  // only read from
-    source.BottomUp = false;
+    source.BottomUp = picture.BottomUp;
     source.ColorTable = table.empty() ? nullptr : table.data();
 
     if (!hDIBDC_->BitBlt(0, 0, picture.Width, picture.Height, source, 0, 0)) return 0;

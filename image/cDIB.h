@@ -52,7 +52,7 @@ public:
     // done exactly: a 32-bpp picture loaded with Force32bpp, whose rows are
     // packed (Stride = 4 x Width) and whose pixels nobody else holds
     // (Owner.use_count() == 1), becomes the image itself, its rows turned
-    // bottom-up in place. The picture is then left empty; in every other case
+    // bottom-up in place unless they already are. The picture is then left empty; in every other case
     // it is copied from and left as it was.
     uint8_t CreateFromStdPicture(cPicture&& Image, bool Force32bpp);
 

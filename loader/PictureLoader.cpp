@@ -1,9 +1,21 @@
-// The picture loader, on Qt's image reader. The decoded QImage is handed over
-// as it is (no pixel copy): the picture's Owner keeps it alive, and as its
-// only holder the caller may write to it (cDIB takes it over that way).
+// The picture loader: the commonest BMP files through the native reader,
+// every other file through Qt's image reader. Either way the decoded pixels
+// are handed over as they are (no copy): the picture's Owner keeps them
+// alive, and as its only holder the caller may write to them (cDIB takes them
+// over that way).
+//
+// Pixels are decoded into memory that is zero-filled or filled completely,
+// and a file whose pixel data ends early is refused, so no pixel of an
+// earlier picture can show through in a later one.
 
 #include "PictureLoader.h"
 
+#include "BmpHeader.h"
+#include "BmpReader.h"
+#include "FileBytes.h"
+#include "JpegExtent.h"
+#include "PixelMemory.h"
+#include "PixelRows.h"
 #include "cError.h"
 
 #include <QFile>
@@ -77,10 +89,22 @@ void RequireRegularFile(mode_t mode, const std::string& path) {
                  "Path/File access error: " + path + " is " + kind + ", not a picture file");
 }
 
+// An open file, closed when it goes.
+struct cOpenFile {
+    int Fd = -1;
+    uint64_t Size = 0;
+    cOpenFile() = default;
+    cOpenFile(const cOpenFile&) = delete;
+    cOpenFile& operator=(const cOpenFile&) = delete;
+    ~cOpenFile() {
+        if (Fd >= 0) ::close(Fd);
+    }
+};
+
 // Opens the file for reading after making sure it is a regular file, and
 // checks again on the open descriptor in case the path changed in between
 // (O_NONBLOCK keeps even that case from blocking).
-int OpenRegularFile(const std::string& path) {
+void OpenRegularFile(const std::string& path, cOpenFile& file) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) RaiseOpenError(errno, path);
     RequireRegularFile(st.st_mode, path);
@@ -95,7 +119,18 @@ int OpenRegularFile(const std::string& path) {
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
+    file.Fd = fd;
+    file.Size = static_cast<uint64_t>(st.st_size);
+}
+
+[[noreturn]] void RaiseDeviceError(int error, const std::string& path) {
+    throw cError(ErrorNumber::DeviceIO,
+                 "Device I/O error: " + path + " (" + std::strerror(error) + ")");
+}
+
+[[noreturn]] void RaiseTruncated(const std::string& path) {
+    throw cError(ErrorNumber::InvalidPicture,
+                 "Invalid picture: " + path + " (the file ends before its pixel data does)");
 }
 
 std::string ReaderReason(const QImageReader& reader) {
@@ -104,19 +139,23 @@ std::string ReaderReason(const QImageReader& reader) {
 }
 
 // Refuses sizes that cannot be decoded before anything is allocated; a header
-// may claim any size.
+// may claim any size. Sizes are positive.
+void RequireLoadableSize(int64_t width, int64_t height, int64_t bytesPerPixel,
+                         const std::string& path) {
+    const int64_t limit = int64_t(kAllocationLimitMB) * 1024 * 1024;
+    if (width * height > limit / bytesPerPixel) {  // width x height < 2^62: no overflow
+        throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path +
+                                                   " is too large to load (" +
+                                                   std::to_string(width) + " x " +
+                                                   std::to_string(height) + " pixels)");
+    }
+}
+
 void CheckSize(const QImageReader& reader, const std::string& path) {
     const QSize size = reader.size();
     if (!size.isValid()) return;  // the handler does not tell beforehand; read() decides
     const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
-    const qint64 bytesPerPixel = depth > 32 ? depth / 8 : 4;
-    const qint64 bytes = qint64(size.width()) * size.height() * bytesPerPixel;
-    if (bytes > qint64(kAllocationLimitMB) * 1024 * 1024) {
-        throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path +
-                                                   " is too large to load (" +
-                                                   std::to_string(size.width()) + " x " +
-                                                   std::to_string(size.height()) + " pixels)");
-    }
+    RequireLoadableSize(size.width(), size.height(), depth > 32 ? depth / 8 : 4, path);
 }
 
 [[noreturn]] void RaiseReadError(const QImageReader& reader, const std::string& path) {
@@ -141,11 +180,6 @@ struct ChannelBits {
     bool Narrow() const { return Bits[0] < 8 || Bits[1] < 8 || Bits[2] < 8 || Bits[3] < 8; }
 };
 
-uint32_t Le32(const QByteArray& b, int at) {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
-           uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
-}
-
 // Width of a run of set bits; 8 (leave alone) for an empty or broken mask.
 int MaskBits(uint32_t mask) {
     if (mask == 0) return 8;
@@ -158,22 +192,14 @@ int MaskBits(uint32_t mask) {
     return mask == 0 && bits <= 8 ? bits : 8;
 }
 
-// Reads the BMP headers at the start of the file (not consumed).
-ChannelBits BmpChannelBits(QFile& file) {
+ChannelBits BmpChannelBits(const BmpHeader& header) {
     ChannelBits channels;
-    const QByteArray head = file.peek(70);
-    if (head.size() < 34 || head[0] != 'B' || head[1] != 'M') return channels;
-    const uint32_t infoSize = Le32(head, 14);
-    if (infoSize < 40) return channels;  // the old 12-byte header has no 16-bit form
-    const int bitCount = uint8_t(head[28]) | uint8_t(head[29]) << 8;
-    const uint32_t compression = Le32(head, 30);
-    if (bitCount == 16 && compression == 0) {  // BI_RGB at 16 bits: 5 bits a channel
+    if (header.InfoSize < 40) return channels;  // the old 12-byte header has no 16-bit form
+    if (header.BitCount == 16 && header.Compression == BI_RGB) {  // 5 bits a channel
         channels.Bits[0] = channels.Bits[1] = channels.Bits[2] = 5;
-    } else if ((bitCount == 16 || bitCount == 32) && (compression == 3 || compression == 6) &&
-               head.size() >= 66) {  // BI_BITFIELDS, BI_ALPHABITFIELDS: masks at offset 54
-        for (int c = 0; c < 3; ++c) channels.Bits[c] = MaskBits(Le32(head, 54 + 4 * c));
-        if ((infoSize >= 56 || compression == 6) && head.size() >= 70)
-            channels.Bits[3] = MaskBits(Le32(head, 66));
+    } else if ((header.BitCount == 16 || header.BitCount == 32) && header.HasBitFields()) {
+        for (int c = 0; c < 3; ++c) channels.Bits[c] = MaskBits(header.Masks[c]);
+        channels.Bits[3] = MaskBits(header.AlphaMask());
     }
     return channels;
 }
@@ -203,24 +229,19 @@ void WidenNarrowChannels(QImage& image, const ChannelBits& channels) {
 
 // ---- alpha
 
-// Transparent pixels are shown over white: c' = (c·a + 255·(255 − a) + 127) / 255.
-inline uint8_t OverWhite(uint32_t c, uint32_t a) {
-    return static_cast<uint8_t>((c * a + 255u * (255u - a) + 127u) / 255u);
-}
-
+// Over white as every loaded picture is (see PixelRows.h).
 QRgb OpaqueOverWhite(QRgb argb) {
     const uint32_t a = qAlpha(argb);
     if (a == 255) return argb;
     return qRgb(OverWhite(qRed(argb), a), OverWhite(qGreen(argb), a), OverWhite(qBlue(argb), a));
 }
 
-// In place, on the reader's own buffer (the image is not shared yet).
+// In place, on the reader's own buffer (the image is not shared yet). ARGB32
+// pixels lie in memory as Blue, Green, Red, alpha.
 void CompositeOverWhite(QImage& image) {
-    const int width = image.width();
-    for (int y = 0; y < image.height(); ++y) {
-        auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) pixel[x] = OpaqueOverWhite(pixel[x]);
-    }
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+    CompositeRowsOverWhite(image.bits(), static_cast<std::size_t>(image.bytesPerLine()),
+                           image.width(), 0, image.height());
 }
 
 // Colour table in the exchange layout (Blue, Green, Red, 0), 2^bpp entries:
@@ -283,33 +304,100 @@ void Normalise(QImage& image, int& bpp, std::vector<uint8_t>& table) {
     bpp = 32;
 }
 
-}  // namespace
+// ---- pixel data that ends early
 
-cPicture LoadPicture(const std::string& path) {
-    cPicture picture;
-    if (path.empty()) return picture;
-    SetUpReaderOnce();
-
-    QFile file;
-    const int fd = OpenRegularFile(path);
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw cError(ErrorNumber::PathFileAccess, "Path/File access error: " + path);
+// Refuses a BMP file whose header claims more pixels than can be loaded, or
+// whose pixel data the file does not hold. Headers the decoders refuse anyway
+// are left to them.
+void RequireWholeBmp(const cOpenFile& file, const BmpHeader& header, const std::string& path) {
+    if (header.Width <= 0 || header.Height == 0) return;
+    RequireLoadableSize(header.Width, header.Rows(), 4, path);
+    if (header.IsRle()) {
+        const uint64_t start = BmpPixelStart(header);
+        std::vector<uint8_t> data(start < file.Size ? file.Size - start : 0);
+        const std::ptrdiff_t read = ReadAt(file.Fd, data.data(), data.size(), start);
+        if (read < 0) RaiseDeviceError(errno, path);
+        data.resize(static_cast<std::size_t>(read));
+        if (!RleDataComplete(data, header)) RaiseTruncated(path);
+    } else if (BmpUncompressedBytes(header) != 0 && !BmpDataFits(header, file.Size)) {
+        RaiseTruncated(path);
     }
+}
 
-    const ChannelBits channels = BmpChannelBits(file);
+// Qt's JPEG decoder fills whatever the file lacks with grey and calls it a
+// success; a JPEG is whole when its end-of-image marker is there.
+void RequireWholeJpeg(const cOpenFile& file, const std::string& path) {
+    switch (WalkJpeg(file.Fd)) {
+        case JpegExtent::Truncated:
+            RaiseTruncated(path);
+        case JpegExtent::ReadError:
+            RaiseDeviceError(errno, path);
+        default:
+            return;
+    }
+}
+
+cPicture ReadNative(const cOpenFile& file, const BmpHeader& header, const std::string& path) {
+    cPicture picture;
+    switch (ReadNativeBmp(file.Fd, file.Size, header, picture)) {
+        case BmpReadStatus::Read:
+            return picture;
+        case BmpReadStatus::Truncated:
+            RaiseTruncated(path);
+        case BmpReadStatus::NoMemory:
+            throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path);
+        case BmpReadStatus::ReadError:
+            break;
+    }
+    RaiseDeviceError(errno, path);
+}
+
+// A zero-filled image of the size and format the reader announces, or the
+// null image when it announces none. Qt's handlers decode into an image of
+// the right size and format that they are given instead of allocating one
+// whose memory is not cleared (and may hold an earlier picture): what a file
+// leaves unset (run-length codes that skip pixels, say) then reads as zeros.
+QImage ZeroedImage(const QImageReader& reader) {
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (!size.isValid() || size.isEmpty() || format <= QImage::Format_Invalid ||
+        format >= QImage::NImageFormats)
+        return {};
+    const qsizetype bytesPerLine =
+        (qsizetype(size.width()) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
+    std::shared_ptr<void> memory =
+        AllocateZeroed(static_cast<std::size_t>(bytesPerLine) * std::size_t(size.height()));
+    if (!memory) return {};
+    auto* keeper = new std::shared_ptr<void>(memory);
+    QImage image(
+        static_cast<uchar*>(memory.get()), size.width(), size.height(), bytesPerLine, format,
+        [](void* held) { delete static_cast<std::shared_ptr<void>*>(held); }, keeper);
+    if (image.isNull()) delete keeper;  // refused: the image never took it
+    return image;
+}
+
+cPicture DecodeWithQt(const cOpenFile& file, const ChannelBits& channels, bool jpeg,
+                      const std::string& path) {
+    SetUpReaderOnce();
+    QFile device;
+    if (!device.open(file.Fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw cError(ErrorNumber::PathFileAccess, "Path/File access error: " + path);
+
     QImage image;
     {
-        QImageReader reader(&file);
+        QImageReader reader(&device);
         reader.setDecideFormatFromContent(true);  // a PNG named .bmp still loads
         reader.setAutoTransform(false);           // pixels as stored, no EXIF turn
         if (!reader.canRead()) RaiseReadError(reader, path);
         CheckSize(reader, path);
+        if (jpeg) RequireWholeJpeg(file, path);
+        image = ZeroedImage(reader);
         if (!reader.read(&image) || image.isNull()) RaiseReadError(reader, path);
     }
-    file.close();
+    device.close();
     if (channels.Narrow()) WidenNarrowChannels(image, channels);
 
+    cPicture picture;
     // No colour-space conversion: the pixels stay as stored, whatever profile
     // or gamma the file names.
     int bpp = 0;
@@ -327,3 +415,24 @@ cPicture LoadPicture(const std::string& path) {
     picture.Owner = std::move(owner);
     return picture;
 }
+
+}  // namespace
+
+cPicture LoadPicture(const std::string& path) {
+    if (path.empty()) return {};
+    cOpenFile file;
+    OpenRegularFile(path, file);
+
+    uint8_t head[kBmpHeadBytes];
+    const std::ptrdiff_t headBytes = ReadAt(file.Fd, head, sizeof head, 0);
+    if (headBytes < 0) RaiseDeviceError(errno, path);
+    const std::optional<BmpHeader> bmp =
+        ParseBmpHeader(std::span<const uint8_t>(head, static_cast<std::size_t>(headBytes)));
+    if (bmp) {
+        RequireWholeBmp(file, *bmp, path);
+        if (IsNativeBmp(*bmp)) return ReadNative(file, *bmp, path);
+    }
+    const bool jpeg = headBytes >= 2 && head[0] == 0xFF && head[1] == 0xD8;
+    return DecodeWithQt(file, bmp ? BmpChannelBits(*bmp) : ChannelBits{}, jpeg, path);
+}
+

@@ -1,0 +1,34 @@
+#pragma once
+// The native reader of the commonest BMP files: uncompressed 24- and 32-bit
+// pixels (BI_RGB, or bit fields with the standard 8-8-8 masks and an
+// optional 0xFF000000 alpha mask) under a 40-byte, V4 or V5 header, rows
+// bottom-up or top-down. Every other file goes to the general decoder.
+//
+// The pixel data is read with one read straight into the picture's memory,
+// which is laid out as cDIB keeps it (32 bpp, bottom-up, packed), so the
+// image takes it over as it is.
+
+#include "BmpHeader.h"
+#include "cPicture.h"
+
+#include <cstdint>
+
+// Whether ReadNativeBmp reads files of this header. Headers of other kinds,
+// sizes that are zero, negative or beyond what an image holds, and offsets
+// inside the headers are left to the general decoder.
+bool IsNativeBmp(const BmpHeader& header);
+
+enum class BmpReadStatus {
+    Read,       // the picture holds the image
+    Truncated,  // the file ends before its pixel data does
+    NoMemory,   // no memory for the pixels
+    ReadError,  // reading failed; errno tells why
+};
+
+// Reads the pixels of an open file of fileSize bytes whose header passes
+// IsNativeBmp into a 32-bpp bottom-up picture: Blue, Green, Red, and a
+// fourth byte that is not part of the colour; alpha is composited over white
+// as for every loaded picture. Nothing is allocated before the file is known
+// to hold all the pixel data. The descriptor's position is not moved.
+BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header,
+                            cPicture& picture);

@@ -1,0 +1,45 @@
+#include "FileBytes.h"
+
+#include <cerrno>
+
+#include <unistd.h>
+
+std::ptrdiff_t ReadAt(int fd, void* to, std::size_t size, uint64_t offset) {
+    auto* out = static_cast<uint8_t*>(to);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;  // the end of the file
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::ptrdiff_t>(done);
+}
+
+bool cFileBytes::Skip(uint64_t count) {
+    const std::size_t buffered = end_ - at_;
+    if (count <= buffered) {
+        at_ += count;
+        position_ += count;
+        return true;
+    }
+    position_ += count - buffered;
+    at_ = end_ = 0;
+    // Whether the skipped-to byte exists is only known by reading it; the
+    // caller reads it next anyway.
+    if (!Refill()) return false;
+    return true;
+}
+
+bool cFileBytes::Refill() {
+    if (failed_) return false;
+    const std::ptrdiff_t n = ReadAt(fd_, buffer_, sizeof buffer_, position_);
+    if (n < 0) failed_ = true;
+    if (n <= 0) return false;
+    at_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    return true;
+}

@@ -1,0 +1,46 @@
+#include "PixelRows.h"
+
+#include <algorithm>
+
+void FlipRows(uint8_t* bits, std::size_t stride, int32_t height) {
+    for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        uint8_t* upper = bits + static_cast<std::size_t>(top) * stride;
+        uint8_t* lower = bits + static_cast<std::size_t>(bottom) * stride;
+        std::swap_ranges(upper, upper + stride, lower);
+    }
+}
+
+void ExpandRows24To32(uint8_t* bits, int32_t width, int32_t first, int32_t count) {
+    const std::size_t stride32 = 4 * static_cast<std::size_t>(width);
+    const std::size_t stride24 = Stride24(width);
+    uint8_t* band = bits + static_cast<std::size_t>(first) * stride32;
+    // Pixel i of the band reads from at most where it is written to (a file
+    // row is never longer than a 32-bit row), so going backwards each source
+    // pixel is read before anything lands on it.
+    for (int32_t r = count - 1; r >= 0; --r) {
+        const uint8_t* src = band + static_cast<std::size_t>(r) * stride24;
+        uint8_t* dst = band + static_cast<std::size_t>(r) * stride32;
+        for (int32_t x = width - 1; x >= 0; --x) {
+            const uint8_t b = src[3 * x], g = src[3 * x + 1], red = src[3 * x + 2];
+            dst[4 * x] = b;
+            dst[4 * x + 1] = g;
+            dst[4 * x + 2] = red;
+            dst[4 * x + 3] = 0;
+        }
+    }
+}
+
+void CompositeRowsOverWhite(uint8_t* bits, std::size_t stride, int32_t width, int32_t first,
+                            int32_t count) {
+    for (int32_t y = first; y < first + count; ++y) {
+        uint8_t* p = bits + static_cast<std::size_t>(y) * stride;
+        for (int32_t x = 0; x < width; ++x, p += 4) {
+            const uint32_t a = p[3];
+            if (a == 255) continue;
+            p[0] = OverWhite(p[0], a);
+            p[1] = OverWhite(p[1], a);
+            p[2] = OverWhite(p[2], a);
+            p[3] = 255;
+        }
+    }
+}
