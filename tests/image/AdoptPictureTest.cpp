@@ -2,6 +2,7 @@
 // copy, and large images get memory of their own: both must be invisible in
 // the image's bytes and in what happens when memory runs out.
 
+#include "AddressSpaceLimit.h"
 #include "cDIB.h"
 
 #include <gtest/gtest.h>
@@ -74,28 +75,6 @@ void ExpectSameImage(const cDIB& actual, const cDIB& expected, const std::string
     EXPECT_EQ(PixelsOf(actual), PixelsOf(expected));
 }
 
-// Lowers the address-space limit to what the process uses plus some room,
-// and puts the old limit back afterwards.
-class AddressSpaceLimit {
-public:
-    explicit AddressSpaceLimit(size_t room) {
-        getrlimit(RLIMIT_AS, &saved_);
-        size_t pages = 0;
-        std::ifstream("/proc/self/statm") >> pages;
-        rlimit lowered = saved_;
-        lowered.rlim_cur = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
-        active_ = lowered.rlim_cur < saved_.rlim_max && setrlimit(RLIMIT_AS, &lowered) == 0;
-    }
-    ~AddressSpaceLimit() {
-        if (active_) setrlimit(RLIMIT_AS, &saved_);
-    }
-    bool Active() const { return active_; }
-
-private:
-    rlimit saved_{};
-    bool active_ = false;
-};
-
 // The VmFlags line of the mapping that holds address p, from /proc/self/smaps.
 std::string VmFlagsOf(const void* p) {
     std::ifstream smaps("/proc/self/smaps");
@@ -120,22 +99,31 @@ TEST(DIBAdoptPicture, TakesThePicturesMemoryAndGivesTheCopysBytes) {
     // Odd and even heights (the middle row stays put), odd widths, non-square.
     const std::array<std::array<int32_t, 2>, 6> shapes{
         {{5, 3}, {7, 4}, {1, 1}, {3, 1}, {1, 6}, {67, 41}}};
+    // A bottom-up picture (as the native BMP reader makes) keeps its rows where they are.
     for (const auto& [width, height] : shapes) {
-        const std::string shape = std::to_string(width) + " x " + std::to_string(height);
-        cPicture picture = Packed32(width, height);
-        cPicture twin = DeepCopy(picture);
-        cDIB copied;
-        ASSERT_EQ(copied.CreateFromStdPicture(&twin, true), 32) << shape;
+        for (const bool bottomUp : {false, true}) {
+            const std::string shape = std::to_string(width) + " x " + std::to_string(height) +
+                                      (bottomUp ? " bottom-up" : " top-down");
+            cPicture picture = Packed32(width, height);
+            picture.BottomUp = bottomUp;
+            const Bytes stored = BufferOf(picture);
+            cPicture twin = DeepCopy(picture);
+            cDIB copied;
+            ASSERT_EQ(copied.CreateFromStdPicture(&twin, true), 32) << shape;
 
-        const uint8_t* buffer = picture.Bits;
-        const std::weak_ptr<const void> memory = picture.Owner;
-        cDIB taken;
-        ASSERT_EQ(taken.CreateFromStdPicture(std::move(picture), true), 32) << shape;
-        ExpectSameImage(taken, copied, shape);
-        EXPECT_EQ(taken.lpBits(), buffer) << shape << ": the whole buffer is reused";
-        EXPECT_FALSE(picture.IsBitmap()) << shape << ": the picture gave its pixels away";
-        EXPECT_EQ(picture.Owner, nullptr) << shape;
-        EXPECT_FALSE(memory.expired()) << shape << ": the image keeps the memory alive";
+            const uint8_t* buffer = picture.Bits;
+            const std::weak_ptr<const void> memory = picture.Owner;
+            cDIB taken;
+            ASSERT_EQ(taken.CreateFromStdPicture(std::move(picture), true), 32) << shape;
+            ExpectSameImage(taken, copied, shape);
+            EXPECT_EQ(taken.lpBits(), buffer) << shape << ": the whole buffer is reused";
+            EXPECT_FALSE(picture.IsBitmap()) << shape << ": the picture gave its pixels away";
+            EXPECT_EQ(picture.Owner, nullptr) << shape;
+            EXPECT_FALSE(memory.expired()) << shape << ": the image keeps the memory alive";
+            if (bottomUp) {
+                EXPECT_EQ(PixelsOf(taken), stored) << shape << ": already in the image's order";
+            }
+        }
     }
 }
 

@@ -40,16 +40,21 @@ struct BmpLayout {
     uint16_t BitCount = 24;
     uint32_t Compression = 0;          // 0 BI_RGB, 1 BI_RLE8, 2 BI_RLE4, 3 BI_BITFIELDS
     std::vector<Rgb> Palette = {};     // written as Blue, Green, Red, 0
-    std::vector<uint32_t> Masks = {};  // red, green, blue (BI_BITFIELDS), after the header
+    std::vector<uint32_t> Masks = {};  // red, green, blue[, alpha]: after a 40-byte header,
+                                       // inside a V4 or V5 one (missing ones 0)
     Bytes Pixels = {};                 // exactly as stored in the file
+    uint32_t InfoSize = 40;            // 40, 108 (V4) or 124 (V5)
+    uint32_t Gap = 0;                  // zero bytes between the colour table and the pixels
 };
 
-// File header, 40-byte info header (image size, 2835 pixels per metre, colours used =
-// palette size), masks, colour table, pixels.
+// File header, info header (image size, 2835 pixels per metre, colours used = palette
+// size; a V4 or V5 header with its masks and sRGB), masks, colour table, pixels.
 inline Bytes BuildBmp(const BmpLayout& bmp) {
-    const auto offset = uint32_t(54 + 4 * bmp.Masks.size() + 4 * bmp.Palette.size());
+    const bool masksInHeader = bmp.InfoSize > 40;
+    const auto offset = uint32_t(14 + bmp.InfoSize + (masksInHeader ? 0 : 4 * bmp.Masks.size()) +
+                                 4 * bmp.Palette.size() + bmp.Gap);
     Bytes out{'B', 'M'};
-    for (uint32_t v : {offset + uint32_t(bmp.Pixels.size()), 0u, offset, 40u,
+    for (uint32_t v : {offset + uint32_t(bmp.Pixels.size()), 0u, offset, bmp.InfoSize,
                        uint32_t(bmp.Width), uint32_t(bmp.Height)})
         Put32(out, v);
     Put16(out, 1);
@@ -57,10 +62,22 @@ inline Bytes BuildBmp(const BmpLayout& bmp) {
     for (uint32_t v : {bmp.Compression, uint32_t(bmp.Pixels.size()), 2835u, 2835u,
                        uint32_t(bmp.Palette.size()), 0u})
         Put32(out, v);
-    for (uint32_t mask : bmp.Masks) Put32(out, mask);
+    if (masksInHeader) {
+        for (std::size_t i = 0; i < 4; ++i) Put32(out, i < bmp.Masks.size() ? bmp.Masks[i] : 0);
+        Put32(out, 0x73524742);  // 'sRGB'; then endpoints, gammas (and V5 intent, profile)
+        out.resize(14 + bmp.InfoSize, 0);
+    } else {
+        for (uint32_t mask : bmp.Masks) Put32(out, mask);
+    }
     for (const Rgb& c : bmp.Palette) out.insert(out.end(), {c.B, c.G, c.R, 0});
+    out.resize(out.size() + bmp.Gap, 0);
     out.insert(out.end(), bmp.Pixels.begin(), bmp.Pixels.end());
     return out;
+}
+
+// Overwrites the little-endian 32-bit word at byte at of a file.
+inline void Patch32(Bytes& file, std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) file.at(at + i) = uint8_t(v >> (8 * i));
 }
 
 // A 24-bpp BI_RGB BMP from rows given top to bottom.
@@ -71,6 +88,58 @@ inline Bytes Bmp24(const std::vector<std::vector<Rgb>>& rowsTopDown) {
         bmp.Pixels.resize((bmp.Pixels.size() + 3) / 4 * 4);  // rows end on 4-byte boundaries
     }
     return BuildBmp(bmp);
+}
+
+// CRC-32 of PNG chunks (and zlib's polynomial).
+inline uint32_t Crc32(const uint8_t* data, std::size_t size, uint32_t crc = 0) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// An 8-bit RGB PNG of rows given top to bottom, its pixels in stored (uncompressed)
+// deflate blocks. The size written in the header may be overridden.
+inline Bytes BuildPng(const std::vector<std::vector<Rgb>>& rows, uint32_t width = 0,
+                      uint32_t height = 0) {
+    const auto be32 = [](Bytes& out, uint32_t v) {
+        out.insert(out.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+    };
+    Bytes out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&](const char* type, const Bytes& data) {
+        be32(out, uint32_t(data.size()));
+        const std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        be32(out, Crc32(&out[start], out.size() - start));
+    };
+    Bytes header;
+    be32(header, width ? width : uint32_t(rows.front().size()));
+    be32(header, height ? height : uint32_t(rows.size()));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter, no interlace
+    chunk("IHDR", header);
+
+    Bytes raw;
+    for (const auto& row : rows) {
+        raw.push_back(0);  // no filter
+        for (const Rgb& c : row) raw.insert(raw.end(), {c.R, c.G, c.B});
+    }
+    Bytes z{0x78, 0x01};
+    for (std::size_t at = 0; at < raw.size() || at == 0; at += 65535) {
+        const auto n = uint16_t(std::min<std::size_t>(65535, raw.size() - at));
+        z.push_back(at + n >= raw.size() ? 1 : 0);
+        Put16(z, n);
+        Put16(z, uint16_t(~n));
+        z.insert(z.end(), raw.begin() + at, raw.begin() + at + n);
+    }
+    uint32_t a = 1, b = 0;  // Adler-32
+    for (uint8_t v : raw) a = (a + v) % 65521, b = (b + a) % 65521;
+    be32(z, b << 16 | a);
+    chunk("IDAT", z);
+    chunk("IEND", {});
+    return out;
 }
 
 // A GIF89a of at most 120 pixels with a 128-entry global colour table (unused entries
