@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 #include "ErrorReport.h"
 #include "PictureLoader.h"
+#include "StoredForms.h"
 #include "cError.h"
 #include "ucCanvas.h"
 
@@ -185,4 +186,41 @@ TEST_F(ReductionRun, ClosingTheWindowStopsTheRunWithoutDoneAndReleasesTheImages)
     EXPECT_EQ(form->ucCanvasTrg->DIB, nullptr);
     EXPECT_TRUE(form->IsUnloaded());
     EXPECT_FALSE(form->IsReducing());
+}
+
+// Each file cut inside its pixel data, right after a complete picture of the same size and
+// form: reported as an unreadable file is, nothing written for it, an earlier output of its
+// name left as it was, and the run goes on.
+TEST_F(ReductionRun, TruncatedFilesAreReportedLikeUnreadableOnesAndWriteNothing) {
+    using namespace imagebytes;
+    const std::vector<StoredForm> forms = StoredForms(67, 45, 1), others = StoredForms(67, 45, 2);
+    std::vector<RecordedBox> expected;
+    QStringList written{"cut0-reduced.bmp"};
+    for (std::size_t i = 0; i < forms.size(); ++i) {
+        const std::string n = std::to_string(i), extension = "." + forms[i].Extension;
+        const Bytes& whole = forms[i].File;
+        const std::string other = tree.File("other" + n + extension, 0644,
+                                            std::string(others[i].File.begin(), others[i].File.end()));
+        const std::string cut = tree.File("cut" + n + extension, 0644,
+                                          std::string(whole.begin(), whole.begin() + forms[i].Cut));
+        form->AppendListItem(other);
+        form->AppendListItem(cut);
+        written.push_back(QString::fromStdString("other" + n + "-reduced.bmp"));
+        std::string loaderSays;
+        try {
+            LoadPicture(cut);
+        } catch (const cError& e) {
+            loaderSays = e.Description();
+        }
+        EXPECT_EQ(loaderSays.rfind("Invalid picture: " + cut, 0), 0u) << forms[i].Name;
+        expected.push_back(ErrorBox(loaderSays, "PushButton2_Click", 142));
+    }
+    expected.push_back({"Done.", "Pixolune"});
+    out.File("cut0-reduced.bmp", 0644, "an earlier result");
+
+    form->PushButton2_Click();
+    EXPECT_EQ(dialogs.Boxes, expected);
+    written.sort();
+    EXPECT_EQ(OutputFiles(), written);
+    EXPECT_EQ(Output("cut0-reduced.bmp"), "an earlier result");
 }

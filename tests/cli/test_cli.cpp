@@ -2,6 +2,7 @@
 // for byte with results worked out by hand or with each other.
 
 #include "ImageBytes.h"
+#include "StoredForms.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,33 @@ TEST_F(Cli, FailuresAreOneLineEachAndTheRestIsWritten) {
     EXPECT_NE(lines[3].find("named pipe"), std::string::npos) << lines[3];
     EXPECT_EQ(FileNames(out), (std::set<std::string>{"one-reduced.bmp", "two-reduced.bmp"}));
     EXPECT_NE(run.Out.find("2 files written, 4 failed"), std::string::npos) << run.Out;
+}
+
+// Each file cut inside its pixel data, right after a complete picture of the same size and
+// form (whose memory a partial decoding would show): it fails with the loader's error,
+// nothing is written for it, and an earlier output of its name stays as it was.
+TEST_F(Cli, TruncatedFilesFailAndWriteNothing) {
+    const std::vector<StoredForm> forms = StoredForms(67, 45, 1), others = StoredForms(67, 45, 2);
+    std::vector<std::string> arguments = {"-j", "1", "-o", out}, cut;
+    std::set<std::string> written = {"cut0-reduced.bmp"};
+    for (std::size_t i = 0; i < forms.size(); ++i) {
+        const std::string n = std::to_string(i), extension = "." + forms[i].Extension;
+        const Bytes& whole = forms[i].File;
+        cut.push_back(Input("cut" + n + extension, Bytes(whole.begin(), whole.begin() + forms[i].Cut)));
+        arguments.push_back(Input("other" + n + extension, others[i].File));
+        arguments.push_back(cut.back());
+        written.insert("other" + n + "-reduced.bmp");
+    }
+    WriteFile(out + "/cut0-reduced.bmp", Bytes(300, 0x5A));
+
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.Status, 1);
+    const std::vector<std::string> lines = Lines(run.Err);
+    ASSERT_EQ(lines.size(), forms.size()) << run.Err;
+    for (std::size_t i = 0; i < forms.size(); ++i)
+        EXPECT_EQ(lines[i].rfind("Invalid picture: " + cut[i] + " (", 0), 0u) << forms[i].Name << ": " << lines[i];
+    EXPECT_EQ(FileNames(out), written);
+    EXPECT_EQ(ReadFile(out + "/cut0-reduced.bmp"), Bytes(300, 0x5A));
 }
 
 TEST_F(Cli, UsageErrorsExitWithTwo) {
