@@ -13,7 +13,7 @@
 #include "BmpHeader.h"
 #include "BmpReader.h"
 #include "FileBytes.h"
-#include "JpegExtent.h"
+#include "FileExtent.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
 #include "cError.h"
@@ -22,11 +22,16 @@
 #include <QImage>
 #include <QImageReader>
 #include <QLoggingCategory>
+#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,6 +56,14 @@ void QuietImageIo(QLoggingCategory* category) {
         category->setEnabled(QtWarningMsg, false);
     }
 }
+
+// Qt takes the first thread that asks for its thread data for the main
+// thread, and moves the image plugins it loads there. Were that a worker
+// thread of pixolune-cli (which has no QCoreApplication), the plugins would
+// outlive it and its freed thread data would be used again when the plugins
+// are unloaded at exit, crashing the process after its work is done. Asked
+// here, during start-up, the main thread is the real one.
+[[maybe_unused]] const QThread* const kMainThread = QThread::currentThread();
 
 void SetUpReaderOnce() {
     static std::once_flag once;
@@ -324,13 +337,13 @@ void RequireWholeBmp(const cOpenFile& file, const BmpHeader& header, const std::
     }
 }
 
-// Qt's JPEG decoder fills whatever the file lacks with grey and calls it a
-// success; a JPEG is whole when its end-of-image marker is there.
-void RequireWholeJpeg(const cOpenFile& file, const std::string& path) {
-    switch (WalkJpeg(file.Fd)) {
-        case JpegExtent::Truncated:
+// Qt's JPEG and GIF decoders make a picture of whatever part of the file
+// they get (the rest grey or background) and call it a success.
+void RequireWhole(FileExtent extent, const std::string& path) {
+    switch (extent) {
+        case FileExtent::Truncated:
             RaiseTruncated(path);
-        case JpegExtent::ReadError:
+        case FileExtent::ReadError:
             RaiseDeviceError(errno, path);
         default:
             return;
@@ -376,7 +389,10 @@ QImage ZeroedImage(const QImageReader& reader) {
     return image;
 }
 
-cPicture DecodeWithQt(const cOpenFile& file, const ChannelBits& channels, bool jpeg,
+// The file's own structure walk, for the formats whose decoders accept a cut file.
+using ExtentWalk = FileExtent (*)(int fd);
+
+cPicture DecodeWithQt(const cOpenFile& file, const ChannelBits& channels, ExtentWalk walk,
                       const std::string& path) {
     SetUpReaderOnce();
     QFile device;
@@ -390,7 +406,7 @@ cPicture DecodeWithQt(const cOpenFile& file, const ChannelBits& channels, bool j
         reader.setAutoTransform(false);           // pixels as stored, no EXIF turn
         if (!reader.canRead()) RaiseReadError(reader, path);
         CheckSize(reader, path);
-        if (jpeg) RequireWholeJpeg(file, path);
+        if (walk) RequireWhole(walk(file.Fd), path);
         image = ZeroedImage(reader);
         if (!reader.read(&image) || image.isNull()) RaiseReadError(reader, path);
     }
@@ -432,7 +448,10 @@ cPicture LoadPicture(const std::string& path) {
         RequireWholeBmp(file, *bmp, path);
         if (IsNativeBmp(*bmp)) return ReadNative(file, *bmp, path);
     }
-    const bool jpeg = headBytes >= 2 && head[0] == 0xFF && head[1] == 0xD8;
-    return DecodeWithQt(file, bmp ? BmpChannelBits(*bmp) : ChannelBits{}, jpeg, path);
+    const std::string_view start(reinterpret_cast<const char*>(head), std::size_t(headBytes));
+    const ExtentWalk walk = start.starts_with("\xFF\xD8") ? JpegExtent
+                            : start.starts_with("GIF8")     ? GifExtent
+                                                            : nullptr;
+    return DecodeWithQt(file, bmp ? BmpChannelBits(*bmp) : ChannelBits{}, walk, path);
 }
 

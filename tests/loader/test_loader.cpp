@@ -463,6 +463,24 @@ TEST_F(Loader, TruncatedFilesFailAfterAPictureOfTheSameSize) {
     }
 }
 
+// What follows the end of a picture (data appended after a JPEG's end marker, a GIF
+// without its trailer, a BMP with bytes past its rows) is no truncation.
+TEST_F(Loader, FilesWithDataPastTheirPictureOrWithoutATrailerLoad) {
+    const Pixels rows = Grid(9, 7);
+    Bytes jpeg = EncodeJpeg(rows);
+    jpeg.insert(jpeg.end(), {0xFF, 0xD8, 0xFF, 0x00, 0xFF, 'm', 'o', 'v'});
+    Bytes gif = BuildGif(4, 2, {O, P}, {0, 1, 1, 0, 1, 0, 0, 1});
+    gif.pop_back();  // the trailer
+    Bytes bmp = Bmp24(rows);
+    bmp.insert(bmp.end(), 100, 0xAB);
+    for (const auto& [name, file] : std::vector<std::pair<std::string, Bytes>>{
+             {"appended.jpg", jpeg}, {"no-trailer.gif", gif}, {"longer.bmp", bmp}}) {
+        const std::string path = Write(name, file);
+        EXPECT_EQ(LoadError(path), 0) << name;
+        EXPECT_EQ(AllPixels(LoadPicture(path)), QtPixels(path)) << name;
+    }
+}
+
 // Run-length codes may leave pixels unset (an early end of bitmap, a delta, a short
 // line): they read as entry 0, never as what an earlier picture left in memory.
 TEST_F(Loader, PixelsARunLengthFileLeavesUnsetReadAsEntryZero) {

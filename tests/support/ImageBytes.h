@@ -142,12 +142,13 @@ inline Bytes BuildPng(const std::vector<std::vector<Rgb>>& rows, uint32_t width 
     return out;
 }
 
-// A GIF89a of at most 120 pixels with a 128-entry global colour table (unused entries
-// black) and an optional transparent index. Its LZW data is all 8-bit literal codes,
-// too few for the code table to widen them.
+// A GIF89a with a 128-entry global colour table (unused entries black) and an optional
+// transparent index. Its LZW data is all 8-bit literal codes, with a clear code every 100
+// so that the code table never grows enough to widen them.
 inline Bytes BuildGif(int width, int height, const std::vector<Rgb>& palette, const Bytes& indices,
                       int transparent = -1) {
     Bytes out{'G', 'I', 'F', '8', '9', 'a'};
+    out.reserve(800 + 2 * indices.size());
     Put16(out, uint16_t(width));
     Put16(out, uint16_t(height));
     out.insert(out.end(), {0xF6, 0, 0});  // global table of 2^(6+1) entries, background 0
@@ -160,11 +161,18 @@ inline Bytes BuildGif(int width, int height, const std::vector<Rgb>& palette, co
     out.push_back(0x2C);  // image descriptor at (0, 0), no local table, not interlaced
     for (int v : {0, 0, width, height}) Put16(out, uint16_t(v));
     out.push_back(0);
-    Bytes codes{128};  // clear code
-    codes.insert(codes.end(), indices.begin(), indices.end());
+    Bytes codes;
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        if (i % 100 == 0) codes.push_back(128);  // clear code
+        codes.push_back(indices[i]);
+    }
     codes.push_back(129);  // end code
-    out.insert(out.end(), {7, uint8_t(codes.size())});  // minimum code size 7: 8-bit codes
-    out.insert(out.end(), codes.begin(), codes.end());
+    out.push_back(7);      // minimum code size 7: 8-bit codes
+    for (std::size_t at = 0; at < codes.size(); at += 255) {
+        const std::size_t n = std::min<std::size_t>(255, codes.size() - at);
+        out.push_back(uint8_t(n));
+        out.insert(out.end(), codes.begin() + at, codes.begin() + at + n);
+    }
     out.insert(out.end(), {0, 0x3B});  // block terminator, trailer
     return out;
 }

@@ -96,6 +96,11 @@ std::vector<StoredForm> StoredForms(int w, int h, int seed) {
     const Bytes png = BuildPng(rows), jpeg = EncodeJpeg(rows);
     forms.push_back({"PNG", "png", png, png.size() * 3 / 5});
     forms.push_back({"JPEG", "jpg", jpeg, jpeg.size() * 3 / 5});
+    Bytes indices;
+    for (int y = h - 1; y >= 0; --y)  // GIF rows run top-down
+        for (int x = 0; x < w; ++x) indices.push_back(uint8_t(IndexAt(x, y, 128, seed)));
+    const Bytes gif = BuildGif(w, h, Palette(128, seed), indices);
+    forms.push_back({"GIF", "gif", gif, gif.size() * 3 / 5});
     return forms;
 }
 

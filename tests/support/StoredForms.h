@@ -1,6 +1,6 @@
 #pragma once
 // One picture in each stored form a file may take (every BMP depth, run-length
-// BMPs, PNG, JPEG), built without the program's own code, and JPEG encoding.
+// BMPs, PNG, JPEG, GIF), built without the program's own code, and JPEG encoding.
 
 #include "ImageBytes.h"
 
@@ -17,7 +17,7 @@ struct StoredForm {
 };
 
 // A w x h picture varied by seed, as 1, 4, 8, 16, 24 and 32-bit BMP, RLE8 and
-// RLE4 BMP, PNG and JPEG.
+// RLE4 BMP, PNG, JPEG and GIF.
 std::vector<StoredForm> StoredForms(int w, int h, int seed);
 
 // Baseline JPEG of rows given top to bottom (4:4:4).

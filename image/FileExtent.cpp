@@ -1,0 +1,87 @@
+#include "FileExtent.h"
+
+#include "FileBytes.h"
+
+#include <memory>
+
+namespace {
+
+// The result when the file ran out.
+FileExtent Ended(const cFileBytes& bytes) {
+    return bytes.Failed() ? FileExtent::ReadError : FileExtent::Truncated;
+}
+
+constexpr int kStartOfImage = 0xD8, kEndOfImage = 0xD9, kTemporary = 0x01;
+
+bool IsRestart(int marker) { return marker >= 0xD0 && marker <= 0xD7; }
+
+// Skips data sub-blocks (a length byte, that many bytes) up to the empty one.
+bool SkipSubBlocks(cFileBytes& bytes) {
+    for (;;) {
+        const int size = bytes.Next();
+        if (size < 0) return false;
+        if (size == 0) return true;
+        if (!bytes.Skip(static_cast<uint64_t>(size))) return false;
+    }
+}
+
+// Bytes of a colour table a GIF flags byte announces (bit 7 set, 3 x 2^(n+1) bytes).
+uint64_t ColourTableBytes(int flags) { return (flags & 0x80) ? 3u << ((flags & 7) + 1) : 0; }
+
+}  // namespace
+
+FileExtent JpegExtent(int fd) {
+    const auto bytes = std::make_unique<cFileBytes>(fd, 0);
+    if (bytes->Next() != 0xFF || bytes->Next() != kStartOfImage)
+        return bytes->Failed() ? FileExtent::ReadError : FileExtent::OtherFormat;
+
+    // Segments carry their length; the entropy-coded data after a scan header
+    // does not and is read up to the next marker. Bytes outside both (which
+    // decoders skip) are passed over the same way.
+    for (;;) {
+        int c = bytes->Next();
+        if (c < 0) return Ended(*bytes);
+        if (c != 0xFF) continue;
+        do c = bytes->Next();
+        while (c == 0xFF);  // fill bytes before a marker
+        if (c < 0) return Ended(*bytes);
+        if (c == 0x00 || IsRestart(c) || c == kTemporary || c == kStartOfImage) continue;
+        if (c == kEndOfImage) return FileExtent::Complete;
+        const int high = bytes->Next(), low = bytes->Next();
+        if (low < 0) return Ended(*bytes);
+        const int length = high << 8 | low;  // counts its own two bytes
+        if (length < 2) return FileExtent::Unreadable;
+        if (!bytes->Skip(static_cast<uint64_t>(length - 2))) return Ended(*bytes);
+    }
+}
+
+FileExtent GifExtent(int fd) {
+    const auto bytes = std::make_unique<cFileBytes>(fd, 0);
+    for (const char expected : {'G', 'I', 'F', '8'}) {
+        if (bytes->Next() != expected)
+            return bytes->Failed() ? FileExtent::ReadError : FileExtent::OtherFormat;
+    }
+    // Version ("7a" or "9a"), screen width and height, then the flags.
+    if (!bytes->Skip(6)) return Ended(*bytes);
+    const int flags = bytes->Next();
+    if (flags < 0 || !bytes->Skip(2 + ColourTableBytes(flags))) return Ended(*bytes);
+    for (;;) {
+        switch (bytes->Next()) {
+            case 0x21:  // an extension: its label, then sub-blocks
+                if (bytes->Next() < 0 || !SkipSubBlocks(*bytes)) return Ended(*bytes);
+                break;
+            case 0x2C: {  // the first image: position and size, flags, its table, LZW data
+                if (!bytes->Skip(8)) return Ended(*bytes);
+                const int imageFlags = bytes->Next();
+                if (imageFlags < 0 || !bytes->Skip(ColourTableBytes(imageFlags)))
+                    return Ended(*bytes);
+                if (bytes->Next() < 0 || !SkipSubBlocks(*bytes)) return Ended(*bytes);
+                return FileExtent::Complete;
+            }
+            case -1:
+                return Ended(*bytes);
+            default:  // the trailer before any image, or a block no decoder knows
+                return FileExtent::Unreadable;
+        }
+    }
+}

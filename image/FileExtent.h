@@ -1,0 +1,20 @@
+#pragma once
+// Whether a JPEG or GIF file is all there, found by walking its structure
+// from the first byte (the descriptor's position is not moved). Their
+// decoders make a picture of whatever part they get and call it a success.
+
+#include <cstdint>
+
+enum class FileExtent {
+    OtherFormat,  // not a file of this format
+    Complete,     // what the first picture needs is all there
+    Truncated,    // the file ends before that
+    Unreadable,   // a structure no decoder could follow: the decoder decides
+    ReadError,    // reading failed; errno tells why
+};
+
+// Complete when the end-of-image marker is there (whatever follows it).
+FileExtent JpegExtent(int fd);
+
+// Complete when the first image's data blocks end before the file does.
+FileExtent GifExtent(int fd);
