@@ -26,9 +26,9 @@ constexpr int kUsageError = 2;
 // after each file, and the next file faults them in and clears them again;
 // with two workers the unmapping also stalls the other core (TLB flushes),
 // which ate most of what the second worker gained. Kept in the process, the
-// blocks are reused; pixel memory of 4 MB and more that cDIB maps itself is
-// not affected. The price: memory freed in a batch stays with the process
-// until it ends.
+// blocks are reused; pixel memory of 4 MB and more (mapped on its own by the
+// loader and by cDIB) is not affected. The price: memory freed in a batch
+// stays with the process until it ends.
 void KeepFreedBlocksForTheNextFile() {
     constexpr int kThreshold = 256 << 20;
     mallopt(M_MMAP_THRESHOLD, kThreshold);

@@ -20,8 +20,8 @@ bool IsNativeBmp(const BmpHeader& header) {
     if (header.Width <= 0 || header.Height == 0 ||
         header.Height == std::numeric_limits<int32_t>::min())
         return false;
-    // An image's pixel memory is counted in int32.
-    if (4 * header.Width * header.Rows() > std::numeric_limits<int32_t>::max()) return false;
+    // An image's pixel memory is counted in int32 (width x rows < 2^62: no overflow).
+    if (header.Width * header.Rows() > std::numeric_limits<int32_t>::max() / 4) return false;
 
     uint64_t headers = 14 + uint64_t(header.InfoSize);
     if (header.BitCount == 24) {
