@@ -31,6 +31,11 @@ struct cBitmapBits {
     }
 };
 
+// The depths images are held, drawn and written in: indexed 1, 4 or 8 bpp,
+// or 32 bpp.
+inline bool IsIndexedDepth(int32_t bpp) { return bpp == 1 || bpp == 4 || bpp == 8; }
+inline bool IsSupportedDepth(int32_t bpp) { return IsIndexedDepth(bpp) || bpp == 32; }
+
 // Colour-table index of pixel x of an indexed row (1, 4 or 8 bpp); the
 // leftmost pixel sits in the high bits of a byte.
 inline uint8_t PixelIndex(const uint8_t* row, int32_t x, int32_t bpp) {

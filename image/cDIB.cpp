@@ -1,6 +1,7 @@
 #include "cDIB.h"
 
 #include "Arithmetic.h"
+#include "Messages.h"
 #include "PixelMemory.h"
 
 #include <algorithm>
@@ -9,9 +10,6 @@
 #include <new>
 
 namespace {
-
-// Depths the graphics layer can draw from and into.
-bool IsSupportedDepth(int32_t bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 32; }
 
 int32_t ColourTableEntries(int32_t bpp) { return bpp <= 8 ? (1 << bpp) : 0; }
 
@@ -325,7 +323,7 @@ cPicture cDIB::Image() const {
     const int32_t stride = CheckedMul(Width_, 4);
     const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height_);
     std::shared_ptr<uint8_t> pixels(static_cast<uint8_t*>(std::malloc(bytes)), FreeDeleter{});
-    if (!pixels) throw cError(ErrorNumber::OutOfMemory, "Out of memory");
+    if (!pixels) throw cError(ErrorNumber::OutOfMemory, kOutOfMemory);
 
     cBitmapBits target;
     target.Width = Width_;
