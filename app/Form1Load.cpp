@@ -9,8 +9,8 @@
 #include "ErrorReport.h"
 #include "MainPaths.h"
 #include "MainUtilities.h"
-#include "mDither8bpp.h"
 #include "Messages.h"
+#include "mDither8bpp.h"
 #include "ucCanvas.h"
 
 #include <QCloseEvent>

@@ -74,10 +74,14 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
     if (bUnloaded_) return;
     guard.Step(112, [&] { SetMousePointer(PointerKind::Hourglass); });
     // Shown before the file is worked on: the last file shows 100.
-    guard.Step(114, [&] { ProgressBar1->setValue(RoundHalfEven(static_cast<double>(i) / ListItemCount() * 100)); });
+    guard.Step(114, [&] {
+        ProgressBar1->setValue(RoundHalfEven(static_cast<double>(i) / ListItemCount() * 100));
+    });
     std::string source;
     if (!guard.Step(116, [&] { source = ListItemText(i); })) return;
-    guard.Step(118, [&] { ProgressBar1->SetText(QString::fromStdString(kProcessing + FileNameFromPath(source))); });
+    guard.Step(118, [&] {
+        ProgressBar1->SetText(QString::fromStdString(kProcessing + FileNameFromPath(source)));
+    });
     guard.Step(120, [] { QCoreApplication::processEvents(); });
     if (bUnloaded_) return;
 
@@ -93,24 +97,30 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
     }
     if (!guard.Step(148, [&] { message = reduceImageSize(); })) return;
     if (!message.empty()) {  // step 150
-        guard.Step(152, [&] { ShowMessage(dialogs_, kReduceFailed + source + "\r\n" + message + source); });
+        guard.Step(152, [&] {
+            ShowMessage(dialogs_, kReduceFailed + source + "\r\n" + message + source);
+        });
         return;
     }
 
     if (Option1->isChecked()) {  // step 154
         std::string bmpPath;
-        guard.Step(156, [&] { bmpPath = ReducedOutputPath(OutputFolder(), baseName, OutputType::BMP); });
-        guard.Step(158, [&] { saveBMPImage(bmpPath); });  // "Nothing to save." is not shown
+        guard.Step(156,
+                   [&] { bmpPath = ReducedOutputPath(OutputFolder(), baseName, OutputType::BMP); });
+        // "Nothing to save." is not shown.
+        guard.Step(158, [&] { saveBMPImage(bmpPath); });
     } else if (Option2->isChecked()) {  // step 160
         // The JPEG is encoded in memory from the reduced image: no BMP of the
         // same name is written or deleted on the way.
         std::string jpgPath;
         guard.Step(164, [&] {
-            jpgPath = CollapseBackslashes(ReducedOutputPath(OutputFolder(), baseName, OutputType::JPG));
+            jpgPath =
+                CollapseBackslashes(ReducedOutputPath(OutputFolder(), baseName, OutputType::JPG));
         });
         guard.Step(170, [&] {
             if (ucCanvasTrg->DIB)
-                WriteReduced(*ucCanvasTrg->DIB, jpgPath, OutputType::JPG, RoundToByte(Slider2->value()));
+                WriteReduced(*ucCanvasTrg->DIB, jpgPath, OutputType::JPG,
+                             RoundToByte(Slider2->value()));
         });
     }
 }

@@ -15,7 +15,8 @@ inline constexpr const char* kOutOfMemory = "Out of memory";
 inline constexpr const char* kUnexpectedError = "Unexpected error";
 
 inline constexpr const char* kNoFilesAdded = "No files added.";
-inline constexpr const char* kFolderMissing = "Folder does not exist. Please select another folder.";
+inline constexpr const char* kFolderMissing =
+    "Folder does not exist. Please select another folder.";
 inline constexpr const char* kDone = "Done.";
 // "Error reducing file: " + path + CR LF + message + path.
 inline constexpr const char* kReduceFailed = "Error reducing file: ";
@@ -26,8 +27,8 @@ inline constexpr const char* kProgressBarIdle = "Progress Bar";
 // The folder choosers' prompt.
 inline constexpr const char* kSelectFolder = "Please select folder:";
 inline constexpr const char* kExtensionPrompt =
-    "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc files, "
-    "etc.)";
+    "Enter file extension to load:\r\r"
+    "(* for all files, txt for all txt files, doc for all doc files, etc.)";
 inline constexpr const char* kOpenSamplesQuestion =
-    "Would you like this software to open the folder where these sample files are stored (so that you "
-    "can view them before working with them)?";
+    "Would you like this software to open the folder where these sample files are stored "
+    "(so that you can view them before working with them)?";

@@ -204,7 +204,8 @@ int32_t cDIB::Stretch(cDC* hDstDC, int32_t x, int32_t y, int32_t nWidth, int32_t
     if (lROP != SRCCOPY) return 0;
     if (nSrcWidth < 1) nSrcWidth = Width_;
     if (nSrcHeight < 1) nSrcHeight = Height_;
-    return hDstDC->StretchBlt(x, y, nWidth, nHeight, hDIB_->Bits, xSrc, ySrc, nSrcWidth, nSrcHeight);
+    return hDstDC->StretchBlt(x, y, nWidth, nHeight, hDIB_->Bits, xSrc, ySrc, nSrcWidth,
+                              nSrcHeight);
 }
 
 void cDIB::Cls(uint32_t BackColor) {

@@ -53,8 +53,8 @@ protected:
     // pixolune-cli over the same sources with the same choices.
     static Outputs ThroughCli(const Texts& sources, bool jpg, int quality) {
         const TempTree out;
-        QStringList arguments{"-o", out.Root().c_str(), "-t", jpg ? "jpg" : "bmp", "-q",
-                              QString::number(quality), "--"};
+        QStringList arguments{"-o", out.Root().c_str(), "-t", jpg ? "jpg" : "bmp"};
+        arguments << "-q" << QString::number(quality) << "--";
         for (const std::string& source : sources) arguments << source.c_str();
         QProcess cli;
         cli.start(PIXOLUNE_CLI, arguments);
