@@ -7,8 +7,6 @@
 #include <QSettings>
 #include <QStringList>
 
-#include <cctype>
-#include <cstdlib>
 #include <cmath>
 
 namespace {
@@ -40,36 +38,21 @@ constexpr const char* kSection = "Pixolune";
 
 cError TypeMismatch() { return {ErrorNumber::TypeMismatch, "Type mismatch"}; }
 
-std::string Trimmed(const std::string& text) {
-    size_t first = 0, last = text.size();
-    while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
-    return text.substr(first, last - first);
-}
-
-// Numeric text as a double; false when the text is not a number.
-bool ParseNumber(const std::string& text, double& value) {
-    const std::string t = Trimmed(text);
-    if (t.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(t.c_str(), &end);
-    return end == t.c_str() + t.size() && std::isfinite(value);
-}
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && b[i] == '\0';
+// Numeric text as a double; false when the text is not a number. Qt reads
+// numbers the same way in every locale ("2.5", never "2,5"), so the user's
+// language settings never change what a stored value means.
+bool ParseNumber(const QString& text, double& value) {
+    bool ok = false;
+    value = text.toDouble(&ok);  // surrounding white space is allowed
+    return ok && std::isfinite(value);
 }
 
 }  // namespace
 
 bool SettingTextToFlag(const std::string& text) {
-    const std::string t = Trimmed(text);
-    if (EqualsNoCase(t, "True")) return true;
-    if (EqualsNoCase(t, "False")) return false;
+    const QString t = QString::fromStdString(text).trimmed();
+    if (t.compare("True", Qt::CaseInsensitive) == 0) return true;
+    if (t.compare("False", Qt::CaseInsensitive) == 0) return false;
     double value = 0;
     if (!ParseNumber(t, value)) throw TypeMismatch();
     return value != 0;
@@ -77,7 +60,7 @@ bool SettingTextToFlag(const std::string& text) {
 
 int32_t SettingTextToNumber(const std::string& text) {
     double value = 0;
-    if (!ParseNumber(text, value)) throw TypeMismatch();
+    if (!ParseNumber(QString::fromStdString(text), value)) throw TypeMismatch();
     return RoundHalfEven(value);
 }
 

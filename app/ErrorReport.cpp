@@ -1,9 +1,6 @@
 #include "ErrorReport.h"
 
 #include "Dialogs.h"
-#include "cError.h"
-
-#include <new>
 
 std::string LocationString(const std::string& module, const std::string& procedure) {
     return "in Dotwane2021/08/31." + module + "." + procedure + " ";
@@ -12,12 +9,6 @@ std::string LocationString(const std::string& module, const std::string& procedu
 std::string ErrorReportText(const std::string& description, const std::string& location, int32_t step) {
     return description + "\r\n" + location + "at line " + std::to_string(step) + "\r\r" +
            "Please email screenshot of this message to " + kSupportAddress;
-}
-
-std::string ErrorDescription(const std::exception& error) {
-    if (const auto* e = dynamic_cast<const cError*>(&error)) return e->Description();
-    if (dynamic_cast<const std::bad_alloc*>(&error)) return "Out of memory";
-    return error.what();
 }
 
 void ShowErrorReport(cDialogs& dialogs, const std::string& description, const std::string& location,

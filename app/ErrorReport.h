@@ -3,6 +3,8 @@
 // naming the error, where it happened and the number of the step that failed.
 // After the box the handler goes on with its next step.
 
+#include "ErrorMessage.h"
+
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -17,9 +19,6 @@ std::string LocationString(const std::string& module, const std::string& procedu
 
 // description CR LF location "at line " step CR CR "Please email screenshot ...".
 std::string ErrorReportText(const std::string& description, const std::string& location, int32_t step);
-
-// The description an error is reported with.
-std::string ErrorDescription(const std::exception& error);
 
 void ShowErrorReport(cDialogs& dialogs, const std::string& description, const std::string& location,
                      int32_t step);
@@ -37,8 +36,8 @@ public:
         try {
             action();
             return true;
-        } catch (const std::exception& error) {
-            ShowErrorReport(dialogs_, ErrorDescription(error), location_, step);
+        } catch (const std::exception&) {  // anything else is no error to report
+            ShowErrorReport(dialogs_, ErrorMessage(), location_, step);
             return false;
         }
     }

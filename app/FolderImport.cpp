@@ -9,15 +9,12 @@
 #include "Dialogs.h"
 #include "ErrorReport.h"
 #include "MainUtilities.h"
+#include "Messages.h"
 #include "cError.h"
 
 #include <QCoreApplication>
 
 namespace {
-
-// CR CR as the box shows it: the dialogs turn CR into line breaks.
-constexpr const char* kExtensionPrompt =
-    "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc files, etc.)";
 
 // Thrown out of the walk's yield once the window has closed: the walk stops
 // there instead of running on through a large tree for nobody. Not a
@@ -60,7 +57,7 @@ void Form1::PushButton3_Click() {
 
     std::string folder;
     guard.Step(106, [&] {
-        folder = dialogs_.BrowseForFolder("Please select folder:", cSettings::Text(Setting::LastFolder));
+        folder = dialogs_.BrowseForFolder(kSelectFolder, cSettings::Text(Setting::LastFolder));
     });
     if (folder.empty()) return;  // step 108
     guard.Step(110, [&] { cSettings::SetText(Setting::LastFolder, folder); });

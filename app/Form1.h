@@ -2,7 +2,8 @@
 // Form1: the program's one window. The file list with its buttons, the output
 // options (BMP or JPG with a quality), the output folder, "Start Reducing" and
 // a progress bar. Two canvases below the visible area hold the source image
-// and the reduced result of the run.
+// and the reduced result of the run; the JPEG is encoded from the result in
+// memory, so no picture holder is needed for it.
 //
 // The window's code is split by job:
 //   Form1Layout.cpp  building the controls at their designed places
@@ -30,7 +31,6 @@
 
 class QDragMoveEvent;
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSlider;
@@ -66,7 +66,6 @@ public:
     ProgressBar* ProgressBar1 = nullptr;
     ucCanvas* ucCanvasSrc = nullptr;    // source image of the run
     ucCanvas* ucCanvasTrg = nullptr;    // reduced image of the run
-    QLabel* Creator = nullptr;          // picture holder below the visible area
     cSkinFramework SkinFramework1;
 
     // Draws the one-in-a-hundred number of start-up (1..100); replaceable by tests.
@@ -169,7 +168,6 @@ private:
     bool bUnloaded_ = false;
     PointerKind pointer_ = PointerKind::Default;
     std::optional<QCursor> mouseIcon_;
-    std::string lastFolder_;  // the folder chosen last with "..."
 
     // Drag reordering: armed by a press on an item, ended by the release.
     bool dragActive_ = false;

@@ -4,12 +4,12 @@
 #include "Form1.h"
 
 #include "MainUtilities.h"
+#include "Messages.h"
 #include "ucCanvas.h"
 
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
@@ -106,13 +106,12 @@ void Form1::BuildControls() {
 
     PushButton2 = button("Start Reducing", TwipsRect(120, 6525, 7800, 405), this);
     ProgressBar1 = Place(new ProgressBar(this), TwipsRect(120, 7035, 7800, 405));
-    ProgressBar1->SetText("Progress Bar");
+    ProgressBar1->SetText(kProgressBarIdle);
 
     // The image holders of the run lie below the client area: never seen,
     // since the window cannot grow.
     ucCanvasSrc = Place(new ucCanvas(this), TwipsRect(120, 9195, 1680, 1455));
     ucCanvasTrg = Place(new ucCanvas(this), TwipsRect(2040, 9255, 1680, 1455));
-    Creator = Place(new QLabel(this), TwipsRect(4320, 9390, 495, 435));
 
     for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
                        static_cast<QWidget*>(Frame4), static_cast<QWidget*>(Text1)}) {

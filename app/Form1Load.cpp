@@ -9,6 +9,7 @@
 #include "ErrorReport.h"
 #include "MainPaths.h"
 #include "MainUtilities.h"
+#include "Messages.h"
 #include "mDither8bpp.h"
 #include "ucCanvas.h"
 
@@ -112,13 +113,10 @@ void Form1::PushButton4_Click() {
     cStepGuard guard(dialogs_, LocationString("Form1", "PushButton4_Click"));
     std::string chosen;
     guard.Step(100, [&] {
-        chosen = dialogs_.BrowseForFolder("Please select folder:", cSettings::Text(Setting::LastFolderDot));
+        chosen = dialogs_.BrowseForFolder(kSelectFolder, cSettings::Text(Setting::LastFolderDot));
     });
     if (chosen.empty()) return;  // step 102: cancelled, nothing changes
-    guard.Step(104, [&] {
-        lastFolder_ = chosen;
-        cSettings::SetText(Setting::LastFolderDot, chosen);
-    });
+    guard.Step(104, [&] { cSettings::SetText(Setting::LastFolderDot, chosen); });
     // The output folder text always ends in "/" after a choice.
     if (chosen.back() != '/')
         guard.Step(106, [&] { Text1->setText(QString::fromStdString(chosen + "/")); });

@@ -14,7 +14,7 @@
 #include "ErrorReport.h"
 #include "MainPaths.h"
 #include "MainUtilities.h"
-#include "PictureLoader.h"
+#include "Messages.h"
 #include "ReduceJob.h"
 #include "mDither8bpp.h"
 #include "ucCanvas.h"
@@ -25,10 +25,6 @@
 #include <QSlider>
 
 namespace {
-
-constexpr const char* kLoadFailed = "Unexpected error loading image..";
-constexpr const char* kNothingToDither = "Nothing to dither..";
-constexpr const char* kNothingToSave = "Nothing to save.";
 
 // Shows the hourglass for a while and puts back the pointer found.
 class cHourglass {
@@ -55,17 +51,17 @@ void Form1::PushButton2_Click() {
     bReducing_ = true;  // step 102
 
     if (ListItemCount() == 0) {  // step 104
-        guard.Step(186, [&] { ShowMessage(dialogs_, "No files added."); });
+        guard.Step(186, [&] { ShowMessage(dialogs_, kNoFilesAdded); });
     } else if (!FolderExists(OutputFolder())) {  // step 106: used as typed, never created
-        guard.Step(184, [&] { ShowMessage(dialogs_, "Folder does not exist. Please select another folder."); });
+        guard.Step(184, [&] { ShowMessage(dialogs_, kFolderMissing); });
     } else {
         const int32_t n = ListItemCount();  // step 108: the bound is read once
         for (int32_t i = 1; i <= n && !bUnloaded_; ++i) ReduceListItem(guard, i);
         if (!bUnloaded_) {
             guard.Step(176, [&] { SetMousePointer(PointerKind::Default); });
             guard.Step(178, [&] { ProgressBar1->setValue(0); });
-            guard.Step(180, [&] { ProgressBar1->SetText("Progress Bar"); });
-            guard.Step(182, [&] { ShowMessage(dialogs_, "Done."); });
+            guard.Step(180, [&] { ProgressBar1->SetText(kProgressBarIdle); });
+            guard.Step(182, [&] { ShowMessage(dialogs_, kDone); });
         }
     }
     bReducing_ = false;  // step 188
@@ -78,10 +74,14 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
     if (bUnloaded_) return;
     guard.Step(112, [&] { SetMousePointer(PointerKind::Hourglass); });
     // Shown before the file is worked on: the last file shows 100.
-    guard.Step(114, [&] { ProgressBar1->setValue(RoundHalfEven(static_cast<double>(i) / ListItemCount() * 100)); });
+    guard.Step(114, [&] {
+        ProgressBar1->setValue(RoundHalfEven(static_cast<double>(i) / ListItemCount() * 100));
+    });
     std::string source;
     if (!guard.Step(116, [&] { source = ListItemText(i); })) return;
-    guard.Step(118, [&] { ProgressBar1->SetText(QString::fromStdString("Processing: " + FileNameFromPath(source))); });
+    guard.Step(118, [&] {
+        ProgressBar1->SetText(QString::fromStdString(kProcessing + FileNameFromPath(source)));
+    });
     guard.Step(120, [] { QCoreApplication::processEvents(); });
     if (bUnloaded_) return;
 
@@ -97,34 +97,39 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
     }
     if (!guard.Step(148, [&] { message = reduceImageSize(); })) return;
     if (!message.empty()) {  // step 150
-        guard.Step(152, [&] { ShowMessage(dialogs_, "Error reducing file: " + source + "\r\n" + message + source); });
+        guard.Step(152, [&] {
+            ShowMessage(dialogs_, kReduceFailed + source + "\r\n" + message + source);
+        });
         return;
     }
 
     if (Option1->isChecked()) {  // step 154
         std::string bmpPath;
-        guard.Step(156, [&] { bmpPath = ReducedOutputPath(OutputFolder(), baseName, OutputType::BMP); });
-        guard.Step(158, [&] { saveBMPImage(bmpPath); });  // "Nothing to save." is not shown
+        guard.Step(156,
+                   [&] { bmpPath = ReducedOutputPath(OutputFolder(), baseName, OutputType::BMP); });
+        // "Nothing to save." is not shown.
+        guard.Step(158, [&] { saveBMPImage(bmpPath); });
     } else if (Option2->isChecked()) {  // step 160
         // The JPEG is encoded in memory from the reduced image: no BMP of the
         // same name is written or deleted on the way.
         std::string jpgPath;
         guard.Step(164, [&] {
-            jpgPath = CollapseBackslashes(ReducedOutputPath(OutputFolder(), baseName, OutputType::JPG));
+            jpgPath =
+                CollapseBackslashes(ReducedOutputPath(OutputFolder(), baseName, OutputType::JPG));
         });
         guard.Step(170, [&] {
-            if (HasImage(*ucCanvasTrg))
-                WriteReduced(*ucCanvasTrg->DIB, jpgPath, OutputType::JPG, RoundToByte(Slider2->value()));
+            if (ucCanvasTrg->DIB)
+                WriteReduced(*ucCanvasTrg->DIB, jpgPath, OutputType::JPG,
+                             RoundToByte(Slider2->value()));
         });
     }
 }
 
 std::string Form1::loadBMPImage(const std::string& pImageFilename) {
-    // An unreadable file raises; an empty name gives an empty picture.
-    // The canvas's image takes over the decoded pixels where it can: no second copy.
-    cPicture picture = LoadPicture(pImageFilename);
-    if (!ucCanvasSrc->DIB || ucCanvasSrc->DIB->CreateFromStdPicture(std::move(picture), true) == 0)
-        return kLoadFailed;
+    // An unreadable file raises; an empty name gives no picture.
+    if (!ucCanvasSrc->DIB) return kLoadFailed;
+    const std::string message = LoadSource(pImageFilename, *ucCanvasSrc->DIB);
+    if (!message.empty()) return message;
     ucCanvasSrc->Resize();
     ucCanvasSrc->Repaint();
     if (ucCanvasTrg->DIB) ucCanvasTrg->DIB->Destroy();  // the previous result goes
@@ -137,7 +142,7 @@ std::string Form1::reduceImageSize() {
     if (!HasImage(*ucCanvasSrc) || !ucCanvasTrg->DIB) return kNothingToDither;
     {
         const cHourglass hourglass(*this);
-        mDither8bpp::DitherTo8bpp(*ucCanvasSrc->DIB, *ucCanvasTrg->DIB);
+        Convert(*ucCanvasSrc->DIB, *ucCanvasTrg->DIB);
         ucCanvasTrg->Resize();
     }
     // Both canvases show the same part of the picture.
@@ -149,7 +154,6 @@ std::string Form1::reduceImageSize() {
 }
 
 std::string Form1::saveBMPImage(const std::string& pImageNewFilename) {
-    if (!HasImage(*ucCanvasTrg)) return kNothingToSave;
-    WriteReduced(*ucCanvasTrg->DIB, pImageNewFilename, OutputType::BMP, 0);
-    return {};
+    if (!ucCanvasTrg->DIB) return kNothingToSave;
+    return WriteReduced(*ucCanvasTrg->DIB, pImageNewFilename, OutputType::BMP, 0);
 }

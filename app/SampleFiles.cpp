@@ -7,14 +7,7 @@
 #include "Form1.h"
 #include "MainPaths.h"
 #include "MainUtilities.h"
-
-namespace {
-
-constexpr const char* kOpenSamplesQuestion =
-    "Would you like this software to open the folder where these sample files are stored (so that you "
-    "can view them before working with them)?";
-
-}  // namespace
+#include "Messages.h"
 
 void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& programFolder) {
     const std::string folder = programFolder + "/Samples";

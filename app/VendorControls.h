@@ -59,6 +59,7 @@ class cSkinFramework {
 public:
     // Reads the skin file; iniFile names a variant and is not used here.
     void LoadSkin(const std::string& skinFile, const std::string& iniFile);
+    // The options are taken and kept as given: a style sheet has none they change.
     int32_t ApplyOptions() const { return applyOptions_; }
     void SetApplyOptions(int32_t options) { applyOptions_ = options; }
     bool Option(int32_t dispatchId) const;

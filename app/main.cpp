@@ -1,6 +1,5 @@
 // Pixolune's desktop program: one window, Form1.
 
-#include "DoEvents.h"
 #include "Form1.h"
 #include "QtDialogs.h"
 
@@ -12,8 +11,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("pixolune");
     QApplication::setDesktopFileName("pixolune");
-    // Long work on the user-interface thread lets pending events run through this.
-    SetDoEventsHandler([] { QCoreApplication::processEvents(); });
 
     cQtDialogs dialogs;
     Form1 form(dialogs);

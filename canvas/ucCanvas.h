@@ -40,6 +40,7 @@ public:
     // Taken as given: no clamping, no repaint; the next pan step clamps.
     void SetScrollPos(int32_t x, int32_t y);
 
+    // The window sets only WorkMode; the other properties have no caller in the program yet.
     bool Enabled() const;
     void SetEnabled(bool New_Enabled);
     bool FitMode() const { return FitMode_; }
@@ -84,6 +85,7 @@ public:
     static QColor BackgroundColor();
 
 signals:
+    // The window connects none of these yet.
     // Button and Shift as the window system reports them: 1 left, 2 right,
     // 4 middle; 1 Shift, 2 Ctrl, 4 Alt.
     void MouseDown(int16_t Button, int16_t Shift, int32_t x, int32_t y);

@@ -1,10 +1,11 @@
 #include "BatchRun.h"
 
+#include "ErrorMessage.h"
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -68,10 +69,9 @@ private:
     ReduceResult Convert(const std::string& file) const {
         try {
             return ReduceFile(file, settings_.OutputFolder, settings_.Type, settings_.Quality);
-        } catch (const std::exception& error) {  // ReduceFile reports its own failures; not these
+        } catch (...) {  // ReduceFile reports its own failures; not these
             ReduceResult failed;
-            failed.Message =
-                dynamic_cast<const std::bad_alloc*>(&error) ? "Out of memory" : error.what();
+            failed.Message = ErrorMessage();
             return failed;
         }
     }

@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "Messages.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -131,7 +133,7 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
 
     if (options.Help || options.Version) return options;
     if (options.OutputFolder.empty()) throw UsageError("no output folder given (-o DIR)");
-    if (options.Paths.empty()) throw UsageError("No files added.");
+    if (options.Paths.empty()) throw UsageError(kNoFilesAdded);
     return options;
 }
 

@@ -5,6 +5,7 @@
 #include "CliOptions.h"
 #include "InputFiles.h"
 #include "MainPaths.h"
+#include "Messages.h"
 #include "QuietStderr.h"
 #include "Reporter.h"
 #include "mDither8bpp.h"
@@ -62,13 +63,13 @@ int main(int argc, char** argv) {
         return kAllWritten;
     }
     if (!FolderExists(options.OutputFolder)) {
-        std::fputs("Folder does not exist. Please select another folder.\n", stderr);
+        std::fprintf(stderr, "%s\n", kFolderMissing);
         return kUsageError;
     }
 
     const std::vector<std::string> files = ExpandInputs(options.Paths, options.Extension);
     if (files.empty()) {
-        if (!options.Quiet) std::fputs("No files added.\n", stderr);
+        if (!options.Quiet) std::fprintf(stderr, "%s\n", kNoFilesAdded);
         return kAllWritten;
     }
 

@@ -3,9 +3,9 @@
 // hold running sums of the pixels filed into them. It lives in the palette
 // from one CreateOptimal to the next.
 //
-// Node numbers start at 1 (the root); 0 means "no node". The numbering, the
-// growth of the node table and the reuse of released nodes decide the order of
-// the palette entries, so they follow one fixed scheme.
+// Node numbers start at 1 (the root); 0 means "no node". The numbering and the
+// reuse of released nodes decide the order of the palette entries, so they
+// follow one fixed scheme.
 
 #include "cPal8bpp.h"
 

@@ -23,6 +23,8 @@ public:
     void BuildLogicalPalette();
     void Destroy();
 
+    // ClosestColor, IsGreyScale, CreateGreyScale, CreateEGA, CreateWebsafe and
+    // hPal have no caller in the program yet.
     void ClosestColor(uint8_t R, uint8_t G, uint8_t B, uint8_t& cR, uint8_t& cG, uint8_t& cb) const;
     void ClosestIndex(uint8_t R, uint8_t G, uint8_t B, uint8_t& Index) const;
     bool IsGreyScale() const;

@@ -16,7 +16,7 @@ namespace mDither8bpp {
 
 void InitDitherTables();
 void SetPaletteMode(int32_t mode);
-int32_t PaletteMode();
+int32_t PaletteMode();  // no caller in the program yet
 
 // Rebuilds target as an 8-bpp image of source's size with the chosen palette
 // and dithered pixels. source must be 32 bpp.

@@ -1,6 +1,5 @@
 #include "FileDelete.h"
 
-#include "DoEvents.h"
 #include "cError.h"
 
 #include <cerrno>
@@ -8,7 +7,6 @@
 #include <unistd.h>
 
 void DeleteFileSafe(const std::string& path) {
-    DoEvents();
     // unlink removes read-only files as well (only the folder's rights count)
     // and never removes a folder.
     if (::unlink(path.c_str()) == 0) return;

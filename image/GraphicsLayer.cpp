@@ -14,10 +14,6 @@
 
 namespace {
 
-bool IsIndexed(int32_t bpp) { return bpp == 1 || bpp == 4 || bpp == 8; }
-
-bool IsSupportedDepth(int32_t bpp) { return IsIndexed(bpp) || bpp == 32; }
-
 void SetPixelIndex(uint8_t* row, int32_t x, int32_t bpp, uint8_t index) {
     switch (bpp) {
     case 8:

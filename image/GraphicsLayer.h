@@ -11,8 +11,6 @@
 
 // Raster operation: the only one the program uses.
 inline constexpr int32_t SRCCOPY = 0x00CC0020;
-// Stretch mode: drop or repeat rows and columns, never blend.
-inline constexpr int32_t COLORONCOLOR = 3;
 
 // A view of a bitmap's pixel memory.
 struct cBitmapBits {
@@ -30,6 +28,11 @@ struct cBitmapBits {
         return Bits + static_cast<std::ptrdiff_t>(memoryRow) * Stride;
     }
 };
+
+// The depths images are held, drawn and written in: indexed 1, 4 or 8 bpp,
+// or 32 bpp.
+inline bool IsIndexedDepth(int32_t bpp) { return bpp == 1 || bpp == 4 || bpp == 8; }
+inline bool IsSupportedDepth(int32_t bpp) { return IsIndexedDepth(bpp) || bpp == 32; }
 
 // Colour-table index of pixel x of an indexed row (1, 4 or 8 bpp); the
 // leftmost pixel sits in the high bits of a byte.
@@ -65,9 +68,10 @@ public:
     virtual int32_t BitBlt(int32_t x, int32_t y, int32_t w, int32_t h,
                            const cBitmapBits& src, int32_t xSrc, int32_t ySrc) = 0;
 
-    // Nearest-pixel scaled copy of the wSrc x hSrc rectangle at (xSrc, ySrc)
-    // onto the w x h rectangle at (x, y): destination pixel (dx, dy) takes
-    // source (xSrc + floor((2dx+1)·wSrc / 2w), ySrc + floor((2dy+1)·hSrc / 2h)).
+    // Nearest-pixel scaled copy (rows and columns dropped or repeated, never
+    // blended) of the wSrc x hSrc rectangle at (xSrc, ySrc) onto the w x h
+    // rectangle at (x, y): destination pixel (dx, dy) takes source
+    // (xSrc + floor((2dx+1)·wSrc / 2w), ySrc + floor((2dy+1)·hSrc / 2h)).
     // Returns nonzero on success.
     virtual int32_t StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h,
                                const cBitmapBits& src, int32_t xSrc, int32_t ySrc,
@@ -75,16 +79,6 @@ public:
 
     // The bitmap selected into this context, or nullptr (a window's context).
     virtual const cBitmapBits* SelectedBitmap() const = 0;
-
-    int32_t GetStretchBltMode() const { return stretchMode_; }
-    int32_t SetStretchBltMode(int32_t mode) {
-        const int32_t old = stretchMode_;
-        stretchMode_ = mode;
-        return old;
-    }
-
-private:
-    int32_t stretchMode_ = 1;  // BLACKONWHITE, as a new context starts
 };
 
 // A memory drawing context: blits go into the bitmap selected into it.

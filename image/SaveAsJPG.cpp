@@ -84,7 +84,7 @@ EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length) {
     if (image.hDIB() == 0 || image.lpBits() == nullptr || width <= 0 || height <= 0) {
         RaiseSaveError(JpegStatus::Unsupported);
     }
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 32) {
+    if (!IsSupportedDepth(bpp)) {
         RaiseSaveError(JpegStatus::Unsupported);
     }
     int rgbPitch = 0;

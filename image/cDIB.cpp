@@ -1,6 +1,7 @@
 #include "cDIB.h"
 
 #include "Arithmetic.h"
+#include "Messages.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
 
@@ -10,9 +11,6 @@
 #include <new>
 
 namespace {
-
-// Depths the graphics layer can draw from and into.
-bool IsSupportedDepth(int32_t bpp) { return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 32; }
 
 int32_t ColourTableEntries(int32_t bpp) { return bpp <= 8 ? (1 << bpp) : 0; }
 
@@ -200,11 +198,8 @@ int32_t cDIB::Stretch(cDC* hDstDC, int32_t x, int32_t y, int32_t nWidth, int32_t
     if (lROP != SRCCOPY) return 0;
     if (nSrcWidth < 1) nSrcWidth = Width_;
     if (nSrcHeight < 1) nSrcHeight = Height_;
-    const int32_t oldMode = hDstDC->SetStretchBltMode(COLORONCOLOR);
-    const int32_t result =
-        hDstDC->StretchBlt(x, y, nWidth, nHeight, hDIB_->Bits, xSrc, ySrc, nSrcWidth, nSrcHeight);
-    hDstDC->SetStretchBltMode(oldMode);
-    return result;
+    return hDstDC->StretchBlt(x, y, nWidth, nHeight, hDIB_->Bits, xSrc, ySrc, nSrcWidth,
+                              nSrcHeight);
 }
 
 void cDIB::Cls(uint32_t BackColor) {
@@ -319,7 +314,7 @@ cPicture cDIB::Image() const {
     const int32_t stride = CheckedMul(Width_, 4);
     const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height_);
     std::shared_ptr<uint8_t> pixels(static_cast<uint8_t*>(std::malloc(bytes)), FreeDeleter{});
-    if (!pixels) throw cError(ErrorNumber::OutOfMemory, "Out of memory");
+    if (!pixels) throw cError(ErrorNumber::OutOfMemory, kOutOfMemory);
 
     cBitmapBits target;
     target.Width = Width_;

@@ -56,19 +56,20 @@ public:
     // it is copied from and left as it was.
     uint8_t CreateFromStdPicture(cPicture&& Image, bool Force32bpp);
 
-    void CloneTo(cDIB& oDIB) const;
+    void CloneTo(cDIB& oDIB) const;  // no caller in the program yet
 
     // Writes the image as a BMP file (see cDIBSave.cpp). Raises on failure.
     void Save(const std::string& filename) const;
 
     void Destroy();
 
+    // Copies from a drawing context into the image; no caller in the program yet.
     int32_t LoadBlt(cDC* hSrcDC, int32_t x, int32_t y, int32_t nWidth, int32_t nHeight);
     int32_t Stretch(cDC* hDstDC, int32_t x, int32_t y, int32_t nWidth, int32_t nHeight,
                     int32_t xSrc, int32_t ySrc, int32_t nSrcWidth, int32_t nSrcHeight,
                     int32_t lROP = SRCCOPY) const;
 
-    // Fills the image with one colour, given as 0x00BBGGRR.
+    // Fills the image with one colour, given as 0x00BBGGRR; no caller in the program yet.
     void Cls(uint32_t BackColor);
 
     // Palette: 4 bytes an entry, Blue, Green, Red, reserved.
@@ -86,7 +87,7 @@ public:
     int32_t Height() const { return Height_; }
     int32_t BPP() const { return BPP_; }
     int32_t BytesPerScanline() const { return BytesPerScanline_; }
-    int32_t Size() const { return Size_; }
+    int32_t Size() const { return Size_; }  // bytes of pixel rows; no caller in the program yet
     const BITMAPINFOHEADER& InfoHeader() const { return infoHeader_; }
 
     // A new, independent 32-bpp picture holding a copy of the image.

@@ -1,16 +1,16 @@
 // One file's road: load, convert with an optimal palette, write. Shared by
-// pixolune-cli (ReduceFile) and the window (the naming and writing pieces).
+// pixolune-cli (ReduceFile) and the window (each piece on its own).
 
 #include "ReduceJob.h"
 
+#include "ErrorMessage.h"
 #include "MainPaths.h"
+#include "Messages.h"
 #include "PictureLoader.h"
 #include "SaveAsJPG.h"
 #include "cDIB.h"
-#include "cError.h"
 #include "mDither8bpp.h"
 
-#include <new>
 #include <utility>
 
 #include <sys/stat.h>
@@ -39,13 +39,25 @@ std::string ReducedOutputPath(const std::string& folder, const std::string& base
     return folder + "/" + baseName + (type == OutputType::JPG ? "jpg" : "bmp");
 }
 
-void WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality) {
+std::string LoadSource(const std::string& path, cDIB& image) {
+    // Moved in, the decoded picture becomes the image itself (no second 4
+    // bytes a pixel); a picture that cannot be taken over is copied, and what
+    // was not taken is freed on return.
+    if (image.CreateFromStdPicture(LoadPicture(path), true) == 0) return kLoadFailed;
+    return {};
+}
+
+void Convert(const cDIB& source, cDIB& target) { mDither8bpp::DitherTo8bpp(source, target); }
+
+std::string WriteReduced(const cDIB& reduced, const std::string& path, OutputType type,
+                         uint8_t quality) {
+    if (reduced.hDIB() == 0) return kNothingToSave;
     // Both writers replace an earlier file only once the new one is complete.
-    if (type == OutputType::JPG) {
+    if (type == OutputType::JPG)
         SaveJPG(reduced, path, quality);  // encoded in memory: no intermediate BMP
-    } else {
+    else
         reduced.Save(path);
-    }
+    return {};
 }
 
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder, OutputType type,
@@ -56,37 +68,24 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder
         mDither8bpp::SetPaletteMode(1);
 
         cDIB source;
-        {
-            // Moved in, the decoded picture becomes the source image itself
-            // (no second 4 bytes a pixel); a picture that cannot is copied.
-            cPicture picture = LoadPicture(GetShortFilename(sourcePath));
-            if (source.CreateFromStdPicture(std::move(picture), true) == 0) {
-                result.Message = "Unexpected error loading image.." + sourcePath;
-                return result;
-            }
-        }  // whatever was not taken over is freed here
-
-        cDIB target;
-        mDither8bpp::DitherTo8bpp(source, target);
-        source.Destroy();
-        if (target.hDIB() == 0) {
-            result.Message = "Nothing to save.";
+        result.Message = LoadSource(GetShortFilename(sourcePath), source);
+        if (!result.Message.empty()) {
+            result.Message += sourcePath;
             return result;
         }
 
+        cDIB target;
+        Convert(source, target);
+        source.Destroy();
+
         const std::string outputPath = ReducedOutputPath(folder, ReducedBaseName(sourcePath), type);
-        WriteReduced(target, outputPath, type, quality);
+        result.Message = WriteReduced(target, outputPath, type, quality);
+        if (!result.Message.empty()) return result;
         result.Ok = true;
         result.OutputPath = outputPath;
         result.BytesOut = FileSize(outputPath);
-    } catch (const cError& error) {
-        result.Message = error.Description();
-    } catch (const std::bad_alloc&) {
-        result.Message = "Out of memory";
-    } catch (const std::exception& error) {
-        result.Message = error.what();
     } catch (...) {
-        result.Message = "Unexpected error reducing " + sourcePath;
+        result.Message = ErrorMessage();
     }
     if (!result.Ok) result.OutputPath.clear();
     return result;

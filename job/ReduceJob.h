@@ -1,8 +1,8 @@
 #pragma once
 // One file's road through the program: load, sample, palette, dither, write.
-// pixolune-cli runs ReduceFile as it is; the window runs the same steps one by
-// one on its canvases (loadBMPImage, reduceImageSize, saveBMPImage) and uses
-// the naming and writing pieces below.
+// pixolune-cli runs ReduceFile as it is; the window runs the same pieces one
+// by one on its canvases (loadBMPImage, reduceImageSize, saveBMPImage) with
+// its own steps, messages and progress in between.
 
 #include <cstdint>
 #include <string>
@@ -20,10 +20,24 @@ std::string ReducedBaseName(const std::string& sourcePath);
 // folder + "/" + baseName + "bmp" or "jpg".
 std::string ReducedOutputPath(const std::string& folder, const std::string& baseName, OutputType type);
 
+// Loads the picture at path (as given) into image as 32 bpp, taking the
+// decoded pixels over where it can. Returns "" on success, kLoadFailed when
+// there is no picture to take (an empty path). An unreadable file raises the
+// loader's cError.
+std::string LoadSource(const std::string& path, cDIB& image);
+
+// Rebuilds target as the 8-bit reduction of the 32-bpp source: a palette of
+// the calling thread's palette mode (mDither8bpp::SetPaletteMode; 1 is the
+// optimal palette of a shrunk sample) and ordered dithering. Raises when
+// source holds no image.
+void Convert(const cDIB& source, cDIB& target);
+
 // Writes the reduced image to path: an 8-bit BMP, or a JPEG encoded in memory
-// from that same image (no intermediate file). Raises a cError on failure; an
-// earlier file at path is replaced only once the new one is complete.
-void WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality);
+// from that same image (no intermediate file). Returns "" when written,
+// kNothingToSave when reduced holds no image; raises a cError when writing
+// fails. An earlier file at path is replaced only once the new one is complete.
+std::string WriteReduced(const cDIB& reduced, const std::string& path, OutputType type,
+                         uint8_t quality);
 
 struct ReduceResult {
     bool Ok = false;
@@ -35,6 +49,6 @@ struct ReduceResult {
 
 // Loads sourcePath as 32 bpp, converts it with an optimal palette and writes
 // it into folder. Never throws: failures come back as Message
-// ("Unexpected error loading image.." + path, or the error's description).
+// (kLoadFailed + path, or the error's message).
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder,
                         OutputType type, uint8_t quality);

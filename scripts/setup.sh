@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins
-          libturbojpeg0-dev libgtest-dev libbenchmark-dev fonts-liberation2 xvfb xauth)
+          libturbojpeg0-dev libgtest-dev libbenchmark-dev fonts-liberation2 xvfb xauth
+          locales)  # locale sources: a settings test builds a German locale
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

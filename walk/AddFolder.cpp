@@ -1,5 +1,6 @@
 #include "AddFolder.h"
 
+#include "FolderHandle.h"
 #include "FolderWalk.h"
 #include "MainPaths.h"
 #include "Utf8Decode.h"
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,10 +26,6 @@ std::string WithoutTrailingSeparators(const std::string& path) {
 bool IsHiddenName(const std::string& name) {
     return name.size() > 1 && name[0] == '.' && name != "..";
 }
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
 
 }  // namespace
 
@@ -101,7 +97,7 @@ std::vector<std::string> ListFolderFiles(const std::string& folder, const std::s
         dirPath += '/';
     }
     std::vector<std::string> names;
-    std::unique_ptr<DIR, DirCloser> dir(opendir(dirPath.c_str()));
+    FolderHandle dir = OpenFolder(dirPath);
     if (!dir) {
         return names;
     }

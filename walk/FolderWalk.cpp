@@ -1,6 +1,8 @@
 #include "FolderWalk.h"
 
+#include "FolderHandle.h"
 #include "MainPaths.h"
+#include "Messages.h"
 #include "cError.h"
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
-#include <memory>
 #include <set>
 #include <sys/stat.h>
 
@@ -41,7 +42,7 @@ cError ListingError(int err) {
     case EIO:
         return {ErrorNumber::DeviceIO, "Device I/O error"};
     case ENOMEM:
-        return {ErrorNumber::OutOfMemory, "Out of memory"};
+        return {ErrorNumber::OutOfMemory, kOutOfMemory};
     default:
         return {ErrorNumber::PathFileAccess, "Path/File access error"};
     }
@@ -105,11 +106,6 @@ std::vector<std::string> ExpandLevel(std::vector<std::string>& level, WalkState&
     return children;
 }
 
-// A closed DIR* on every way out.
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
 }  // namespace
 
 bool FolderSystem::FolderExists(const std::string& path) const {
@@ -134,7 +130,7 @@ std::optional<FolderId> FolderSystem::Identity(const std::string& path) const {
 }
 
 int FolderSystem::ListSubFolders(const std::string& folder, std::vector<std::string>& names) const {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    const FolderHandle dir = OpenFolder(folder);
     if (!dir) {
         return errno;
     }

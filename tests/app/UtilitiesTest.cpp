@@ -9,7 +9,47 @@
 #include "VendorControls.h"
 #include "cError.h"
 
+#include <QLocale>
+
+#include <clocale>
+#include <cstdlib>
+
 using SettingsStore = SettingsFixture;
+
+namespace {
+
+// The user's locale for a while: C's (what the program's QApplication takes
+// from the environment) and Qt's default. Built from the system's locale
+// sources into a scratch folder, so no generated locales are needed.
+class cUserLocale {
+public:
+    cUserLocale(const char* qtName, const char* cSource) : qtBefore_(QLocale()) {
+        QLocale::setDefault(QLocale(qtName));
+        if (cSource == nullptr) return;
+        const std::string name = std::string(cSource) + ".UTF-8";
+        const std::string command = "localedef -i " + std::string(cSource) + " -f UTF-8 '" +
+                                    folder_.Path(name) + "' >/dev/null 2>&1";
+        cBefore_ = std::setlocale(LC_ALL, nullptr);
+        ::setenv("LOCPATH", folder_.Root().c_str(), 1);
+        // localedef warns about some sources but still writes the locale.
+        [[maybe_unused]] const int status = std::system(command.c_str());
+        cSet_ = std::setlocale(LC_ALL, name.c_str()) != nullptr;
+    }
+    ~cUserLocale() {
+        QLocale::setDefault(qtBefore_);
+        if (!cBefore_.empty()) std::setlocale(LC_ALL, cBefore_.c_str());
+        ::unsetenv("LOCPATH");
+    }
+    bool CSet() const { return cSet_; }
+
+private:
+    TempTree folder_;
+    QLocale qtBefore_;
+    std::string cBefore_;
+    bool cSet_ = false;
+};
+
+}  // namespace
 
 TEST(ErrorReport, ExactTextAndAGuardThatCarriesOn) {
     const std::string location = LocationString("Form1", "Form_Load");
@@ -95,6 +135,33 @@ TEST(SettingText, BooleansAcceptWordsAndNumbersNumbersAreDecimalHalvesToEven) {
         EXPECT_EQ(SettingTextToNumber(text), value) << text;
     for (const char* bad : {"eighty", "", "1e12" /* out of range */})
         EXPECT_THROW(SettingTextToNumber(bad), cError) << bad;
+}
+
+// A decimal comma or other digits in the user's locale change nothing: "84.5"
+// is always 84, and what only that locale reads as a number is none.
+TEST_F(SettingsStore, NumbersReadTheSameInEveryLocale) {
+    WriteStoreFile("[Pixolune]\nSlider2=84.5\nOption1=0.5\nOption2=\"0,0\"\n");
+    const struct {
+        const char* Qt;
+        const char* C;      // locale source for C's number functions, or none
+        const char* Local;  // a number as only this locale writes it
+    } locales[] = {{"de_DE", "de_DE", "84,5"}, {"ar_EG", nullptr, "\u0668\u0665"},
+                   {"fa_IR", nullptr, "\u06f8\u06f5"}};
+    for (const auto& locale : locales) {
+        SCOPED_TRACE(locale.Qt);
+        const cUserLocale user(locale.Qt, locale.C);
+        if (locale.C) {
+            ASSERT_TRUE(user.CSet()) << "localedef could not build " << locale.C;
+        }
+        bool localeReadsIt = false;
+        QLocale().toDouble(QString::fromUtf8(locale.Local), &localeReadsIt);
+        ASSERT_TRUE(localeReadsIt) << locale.Local;
+        EXPECT_EQ(cSettings::Number(Setting::Slider2), 84);
+        EXPECT_TRUE(cSettings::Flag(Setting::Option1));
+        EXPECT_THROW(cSettings::Flag(Setting::Option2), cError);
+        EXPECT_THROW(SettingTextToNumber(locale.Local), cError);
+        EXPECT_THROW(SettingTextToFlag(locale.Local), cError);
+    }
 }
 
 // The defaults the window shows are checked with the window's first start.

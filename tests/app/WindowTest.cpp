@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -47,7 +46,7 @@ TEST_F(Window, DesignedLayoutInPixels) {
         {form->ProgressBar1, {8, 469, 520, 27}},
     };
     for (const auto& [widget, place] : places) EXPECT_EQ(widget->geometry(), place);
-    for (QWidget* holder : Widgets{form->ucCanvasSrc, form->ucCanvasTrg, form->Creator})
+    for (QWidget* holder : Widgets{form->ucCanvasSrc, form->ucCanvasTrg})
         EXPECT_GE(holder->y(), form->height());  // below the client area
 
     const std::pair<QAbstractButton*, const char*> captions[] = {

@@ -1,0 +1,34 @@
+#pragma once
+// The program's own message texts, in one place for the window, the per-file
+// job and pixolune-cli. Box texts write CR for a line break, as the window's
+// dialogs expect.
+
+// A source that gives no picture, directly followed by its path.
+inline constexpr const char* kLoadFailed = "Unexpected error loading image..";
+// The window's conversion without a source image.
+inline constexpr const char* kNothingToDither = "Nothing to dither..";
+// Writing without a reduced image.
+inline constexpr const char* kNothingToSave = "Nothing to save.";
+// What a failed allocation is reported as.
+inline constexpr const char* kOutOfMemory = "Out of memory";
+// What a caught error that carries no text of its own is reported as.
+inline constexpr const char* kUnexpectedError = "Unexpected error";
+
+inline constexpr const char* kNoFilesAdded = "No files added.";
+inline constexpr const char* kFolderMissing =
+    "Folder does not exist. Please select another folder.";
+inline constexpr const char* kDone = "Done.";
+// "Error reducing file: " + path + CR LF + message + path.
+inline constexpr const char* kReduceFailed = "Error reducing file: ";
+// The progress bar's text: "Processing: " + file name while a file is worked on.
+inline constexpr const char* kProcessing = "Processing: ";
+inline constexpr const char* kProgressBarIdle = "Progress Bar";
+
+// The folder choosers' prompt.
+inline constexpr const char* kSelectFolder = "Please select folder:";
+inline constexpr const char* kExtensionPrompt =
+    "Enter file extension to load:\r\r"
+    "(* for all files, txt for all txt files, doc for all doc files, etc.)";
+inline constexpr const char* kOpenSamplesQuestion =
+    "Would you like this software to open the folder where these sample files are stored "
+    "(so that you can view them before working with them)?";
