@@ -39,18 +39,25 @@ std::string ReducedOutputPath(const std::string& folder, const std::string& base
     return folder + "/" + baseName + (type == OutputType::JPG ? "jpg" : "bmp");
 }
 
-void WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality) {
-    // Both writers replace an earlier file only once the new one is complete.
+bool WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality,
+                  const std::function<bool(uint64_t fileBytes)>& mayWrite) {
+    // The size is known before the file is touched: the BMP's from the image,
+    // the JPEG's once it is encoded in memory (no intermediate BMP).
     if (type == OutputType::JPG) {
-        SaveJPG(reduced, path, quality);  // encoded in memory: no intermediate BMP
+        const cJPGBytes jpeg = EncodeJPG(reduced, quality);
+        if (mayWrite && !mayWrite(jpeg.Size)) return false;
+        WriteJPG(jpeg, path);
     } else {
+        if (mayWrite && !mayWrite(static_cast<uint64_t>(reduced.SavedFileSize()))) return false;
         reduced.Save(path);
     }
+    return true;
 }
 
-ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder, OutputType type,
-                        uint8_t quality) {
+ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
+                        OutputType type, uint8_t quality, const WriteCheck& check) {
     ReduceResult result;
+    result.OutputPath = outputPath;
     try {
         result.BytesIn = FileSize(sourcePath);
         mDither8bpp::SetPaletteMode(1);
@@ -65,6 +72,8 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder
                 return result;
             }
         }  // whatever was not taken over is freed here
+        result.Width = source.Width();
+        result.Height = source.Height();
 
         cDIB target;
         mDither8bpp::DitherTo8bpp(source, target);
@@ -74,11 +83,16 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder
             return result;
         }
 
-        const std::string outputPath = ReducedOutputPath(folder, ReducedBaseName(sourcePath), type);
-        WriteReduced(target, outputPath, type, quality);
-        result.Ok = true;
-        result.OutputPath = outputPath;
-        result.BytesOut = FileSize(outputPath);
+        const auto mayWrite = [&](uint64_t fileBytes) {
+            result.BytesOut = fileBytes;
+            return !check || check(result);
+        };
+        if (!WriteReduced(target, outputPath, type, quality, mayWrite)) {
+            result.Status = ReduceStatus::Skipped;
+            return result;
+        }
+        result.Status = ReduceStatus::Written;
+        result.BytesOut = FileSize(outputPath);  // as it is on disk
     } catch (const cError& error) {
         result.Message = error.Description();
     } catch (const std::bad_alloc&) {
@@ -88,6 +102,5 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder
     } catch (...) {
         result.Message = "Unexpected error reducing " + sourcePath;
     }
-    if (!result.Ok) result.OutputPath.clear();
     return result;
 }

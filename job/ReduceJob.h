@@ -5,6 +5,7 @@
 // the naming and writing pieces below.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class cDIB;
@@ -22,19 +23,33 @@ std::string ReducedOutputPath(const std::string& folder, const std::string& base
 
 // Writes the reduced image to path: an 8-bit BMP, or a JPEG encoded in memory
 // from that same image (no intermediate file). Raises a cError on failure; an
-// earlier file at path is replaced only once the new one is complete.
-void WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality);
+// earlier file at path is replaced only once the new one is complete. With
+// mayWrite, asks it with the file's size before anything is written; false
+// writes nothing and returns false.
+bool WriteReduced(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality,
+                  const std::function<bool(uint64_t fileBytes)>& mayWrite = {});
+
+enum class ReduceStatus { Written, Skipped, Failed };
 
 struct ReduceResult {
-    bool Ok = false;
-    std::string Message;      // the program's message text when !Ok
-    std::string OutputPath;   // set when Ok
-    uint64_t BytesIn = 0;     // size of the source file
-    uint64_t BytesOut = 0;    // size of the written file
+    ReduceStatus Status = ReduceStatus::Failed;
+    std::string Message;     // the program's message text when failed
+    std::string OutputPath;  // where the output goes (also when skipped or failed)
+    int32_t Width = 0;       // of the loaded image; 0 when it did not load
+    int32_t Height = 0;
+    uint64_t BytesIn = 0;    // size of the source file
+    uint64_t BytesOut = 0;   // size of the written file, or of the one a skip left unwritten
 };
 
+// Asked on the converting thread once the output's size is known (in
+// planned.BytesOut), before anything is written: false leaves the output path
+// as it is and the file is skipped. It may raise to fail the file with the
+// error's text.
+using WriteCheck = std::function<bool(const ReduceResult& planned)>;
+
 // Loads sourcePath as 32 bpp, converts it with an optimal palette and writes
-// it into folder. Never throws: failures come back as Message
-// ("Unexpected error loading image.." + path, or the error's description).
-ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder,
-                        OutputType type, uint8_t quality);
+// it to outputPath (asking check first, when given). Never throws: failures
+// come back as Message ("Unexpected error loading image.." + path, or the
+// error's description).
+ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
+                        OutputType type, uint8_t quality, const WriteCheck& check = {});

@@ -48,6 +48,15 @@ void SetUpReaderOnce() {
     });
 }
 
+}  // namespace
+
+void PrepareLoader() {
+    SetUpReaderOnce();
+    QImageReader::supportedImageFormats();  // instantiates every image plugin here
+}
+
+namespace {
+
 [[noreturn]] void RaiseOpenError(int error, const std::string& path) {
     switch (error) {
         case ENOENT:

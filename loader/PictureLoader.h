@@ -20,3 +20,9 @@
 // unused); rows top-down. The colours are the file's own, with no colour-space
 // or gamma conversion and no EXIF rotation.
 cPicture LoadPicture(const std::string& path);
+
+// Sets the reader up and loads Qt's image plugins on the calling thread. A
+// program that loads on threads it starts and ends itself calls it first, on
+// its main thread: Qt ties each plugin to the thread that loaded it, and one
+// tied to a thread that has ended is torn down on freed memory at exit.
+void PrepareLoader();
