@@ -95,7 +95,7 @@ int cReplacementFile::Commit() {
 
 void cReplacementFile::AbandonAll() {
     Registry& registry = Temporaries();
-    registry.Lock.lock();  // kept: the process ends while it is held
+    std::lock_guard lock(registry.Lock);
     registry.Abandoned = true;
     for (const std::string& path : registry.Live) ::unlink(path.c_str());
     registry.Live.clear();

@@ -25,10 +25,9 @@ public:
     int Commit();  // closes the file and renames it over the target
 
     // Removes the temporary file of every object of the process, on any
-    // thread, and makes every later Open and Commit fail with ECANCELED:
-    // called by a program that is about to end without waiting for its
-    // writers. Returns with the registry held, so that no writer can start a
-    // new temporary file before the process is gone.
+    // thread, and makes every later Open and Commit fail with ECANCELED (so
+    // no new temporary file appears and none is renamed over its target):
+    // for a program about to end without waiting for its writers.
     static void AbandonAll();
 
 private:
