@@ -23,13 +23,16 @@ std::string EntryIdentity(const std::string& path) {
     // end: the length of the folder part tried, the rest follows it.
     std::string::size_type end = path.size();
     for (;;) {
-        const std::string::size_type slash = end == 0 ? std::string::npos : path.rfind('/', end - 1);
+        const std::string::size_type slash =
+            end == 0 ? std::string::npos : path.rfind('/', end - 1);
         const std::string folder = slash == std::string::npos ? std::string(".")
                                    : slash == 0               ? std::string("/")
                                                               : path.substr(0, slash);
         struct stat st {};
-        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            return DeviceAndInode(st) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            const std::string::size_type rest = slash == std::string::npos ? 0 : slash + 1;
+            return DeviceAndInode(st) + "/" + path.substr(rest);
+        }
         if (slash == std::string::npos || slash == 0) return "?" + path;  // nothing of it exists
         end = slash;
     }

@@ -68,7 +68,8 @@ void SignalWatch::Watch() {
         // The second signal: no waiting for anything any more.
         cReplacementFile::AbandonAll();
         static constexpr char kNotice[] = "Interrupted again: stopped at once.\n";
-        [[maybe_unused]] const ssize_t shown = ::write(messages_.load(), kNotice, sizeof kNotice - 1);
+        [[maybe_unused]] const ssize_t shown =
+            ::write(messages_.load(), kNotice, sizeof kNotice - 1);
         ::_exit(128 + number);
     }
 }

@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
                               ExtensionPattern(options.Extension.empty() ? "*" : options.Extension),
                               hooks);
     } catch (const WalkStopped&) {
-        Reporter(stdout, stderr, 0, style).Summary(true);
+        if (!options.Quiet)
+            std::fputs("Interrupted while the folders were listed: no file converted\n", stderr);
         return Exit(StatusForSignal(signals.Signal()));
     }
     if (inputs.empty()) {

@@ -133,7 +133,8 @@ TEST(Options, PathsFlagsAndRefusals) {
         bool Tree, SkipLarger, Verbose, Json;
     } accepted[] = {
         {{"-o", "d", "-"}, {"-"}, false, false, false, false},  // a lone "-" is a file name
-        {{"-", "-o", "d", "--", "-v", "--tree"}, {"-", "-v", "--tree"}, false, false, false, false},
+        {{"-", "-o", "d", "--", "-v", "--tree"}, {"-", "-v", "--tree"}, false, false, false,
+         false},
         {{"--tree", "--skip-larger", "-v", "--json", "-o", "d", "p"}, {"p"}, true, true, true, true},
         {{"--verbose", "p", "--output=d"}, {"p"}, false, false, true, false},
     };
