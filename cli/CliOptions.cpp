@@ -169,7 +169,7 @@ std::string UsageText() {
         text += line + option.Help + "\n";
     }
     text +=
-        "  --                      end of options: what follows are paths\n"
+        "  --                        end of options: what follows are paths\n"
         "\n"
         "Exit status: 0 when every file was written (or skipped by --skip-larger),\n"
         "1 when any file failed or was refused, 2 for a usage error or a missing\n"
