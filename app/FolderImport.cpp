@@ -10,6 +10,7 @@
 #include "ErrorReport.h"
 #include "MainUtilities.h"
 #include "Messages.h"
+#include "WildcardMatch.h"
 #include "cError.h"
 
 #include <QCoreApplication>
@@ -63,8 +64,6 @@ void Form1::PushButton3_Click() {
     guard.Step(110, [&] { cSettings::SetText(Setting::LastFolder, folder); });
 
     guard.Step(112, [&] { SetMousePointer(PointerKind::Hourglass); });
-    // The extension is used as typed: "*" lists every file, ".bmp" gives
-    // "*..bmp", which matches no ordinary name.
-    guard.Step(114, [&] { AppendFolderFiles(folder, "*." + *extension); });
+    guard.Step(114, [&] { AppendFolderFiles(folder, ExtensionPattern(*extension)); });
     if (!bUnloaded_) guard.Step(116, [&] { SetMousePointer(PointerKind::Default); });
 }

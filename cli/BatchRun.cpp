@@ -3,53 +3,48 @@
 #include "ErrorMessage.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <thread>
-#include <unordered_map>
+
+#include <sys/stat.h>
 
 namespace {
 
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-// For each file, the nearest earlier file with the same output path (kNone if
-// none): it must be finished before this one starts.
-std::vector<std::size_t> EarlierSameOutput(const std::vector<std::string>& files,
-                                           const BatchSettings& settings) {
-    std::vector<std::size_t> earlier(files.size(), kNone);
-    std::unordered_map<std::string, std::size_t> lastByOutput;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string output =
-            ReducedOutputPath(settings.OutputFolder, ReducedBaseName(files[i]), settings.Type);
-        const auto [it, inserted] = lastByOutput.try_emplace(output, i);
-        if (!inserted) {
-            earlier[i] = it->second;
-            it->second = i;
-        }
+// Makes each missing folder of subFolder below folder, with the rights the
+// user's umask leaves of 0777, as for any folder the user's programs make.
+void MakeSubFolders(const std::string& folder, const std::string& subFolder) {
+    std::string path = folder;
+    for (std::string::size_type start = 0; start < subFolder.size();) {
+        std::string::size_type end = subFolder.find('/', start);
+        if (end == std::string::npos) end = subFolder.size();
+        path.push_back('/');
+        path.append(subFolder, start, end - start);
+        start = end + 1;
+        if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+            throw std::runtime_error("Cannot make the folder " + path + ": " +
+                                     std::strerror(errno));
     }
-    return earlier;
 }
 
 class Batch {
 public:
-    Batch(const std::vector<std::string>& files, const BatchSettings& settings)
-        : files_(files),
-          settings_(settings),
-          earlier_(EarlierSameOutput(files, settings)),
+    Batch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
+          const std::atomic<bool>& stop, std::size_t workers)
+        : files_(files), settings_(settings), stop_(stop), running_(workers),
           results_(files.size()) {}
 
-    // Takes files in list order. A file waits only for an earlier one, which
-    // was taken before it and waits for nothing later: no cycle.
+    // Takes files in list order, so the files started always form the start
+    // of the list.
     void Work() {
         for (;;) {
+            if (stop_.load()) break;
             const std::size_t index = next_.fetch_add(1);
-            if (index >= files_.size()) return;
-            if (earlier_[index] != kNone) {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return results_[earlier_[index]].has_value(); });
-            }
+            if (index >= files_.size()) break;
             ReduceResult result = Convert(files_[index]);
             {
                 std::lock_guard lock(mutex_);
@@ -57,48 +52,70 @@ public:
             }
             changed_.notify_all();
         }
+        {
+            std::lock_guard lock(mutex_);
+            --running_;
+        }
+        changed_.notify_all();
     }
 
-    ReduceResult Take(std::size_t index) {
+    // The file's result, or nothing when no worker will ever convert it.
+    std::optional<ReduceResult> Take(std::size_t index) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return results_[index].has_value(); });
-        return std::move(*results_[index]);  // the slot stays set: later files may wait on it
+        changed_.wait(lock, [&] { return results_[index].has_value() || running_ == 0; });
+        return std::move(results_[index]);
     }
 
 private:
-    ReduceResult Convert(const std::string& file) const {
+    ReduceResult Convert(const PlannedFile& file) const {
+        if (!file.Refusal.empty()) {
+            ReduceResult refused;
+            refused.OutputPath = file.Output;
+            refused.Message = file.Refusal;
+            return refused;
+        }
+        const auto check = [&](const ReduceResult& planned) {
+            if (settings_.SkipLarger && planned.BytesOut > planned.BytesIn) return false;
+            MakeSubFolders(settings_.OutputFolder, file.SubFolder);
+            return true;
+        };
         try {
-            return ReduceFile(file, settings_.OutputFolder, settings_.Type, settings_.Quality);
+            return ReduceFile(file.Source, file.Output, settings_.Type, settings_.Quality, check);
         } catch (...) {  // ReduceFile reports its own failures; not these
             ReduceResult failed;
+            failed.OutputPath = file.Output;
             failed.Message = ErrorMessage();
             return failed;
         }
     }
 
-    const std::vector<std::string>& files_;
+    const std::vector<PlannedFile>& files_;
     const BatchSettings& settings_;
-    const std::vector<std::size_t> earlier_;
+    const std::atomic<bool>& stop_;
     std::atomic<std::size_t> next_{0};
     std::mutex mutex_;
     std::condition_variable changed_;
+    std::size_t running_;
     std::vector<std::optional<ReduceResult>> results_;
 };
 
 }  // namespace
 
-void RunBatch(const std::vector<std::string>& files, const BatchSettings& settings,
-              const BatchCallbacks& callbacks) {
-    Batch batch(files, settings);
+std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
+                     const BatchCallbacks& callbacks, const std::atomic<bool>& stop) {
     const std::size_t workerCount =
         std::max<std::size_t>(1, std::min<std::size_t>(settings.Workers, files.size()));
+    Batch batch(files, settings, stop, workerCount);
     std::vector<std::jthread> workers;
     workers.reserve(workerCount);
     for (std::size_t w = 0; w < workerCount; ++w) workers.emplace_back([&batch] { batch.Work(); });
 
-    for (std::size_t index = 0; index < files.size(); ++index) {
-        if (callbacks.Waiting) callbacks.Waiting(index);
-        const ReduceResult result = batch.Take(index);
-        if (callbacks.Finished) callbacks.Finished(index, result);
+    std::size_t reported = 0;
+    for (; reported < files.size(); ++reported) {
+        if (callbacks.Waiting) callbacks.Waiting(reported);
+        const std::optional<ReduceResult> result = batch.Take(reported);
+        if (!result) break;  // stopped before this file
+        if (callbacks.Finished) callbacks.Finished(reported, *result);
     }
+    return reported;
 }

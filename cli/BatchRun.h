@@ -1,19 +1,22 @@
 #pragma once
-// Runs ReduceFile over a list of files on several threads while the caller
+// Runs ReduceFile over the planned files on several threads while the caller
 // sees the results one by one in list order.
 
+#include "OutputPlan.h"
 #include "ReduceJob.h"
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
 struct BatchSettings {
-    std::string OutputFolder;
+    std::string OutputFolder;  // without trailing "/"
     OutputType Type = OutputType::BMP;
     uint8_t Quality = 85;
     unsigned Workers = 1;
+    bool SkipLarger = false;  // an output larger than its source is skipped
 };
 
 struct BatchCallbacks {
@@ -22,9 +25,11 @@ struct BatchCallbacks {
     std::function<void(std::size_t index, const ReduceResult& result)> Finished;
 };
 
-// Both callbacks run on the calling thread, in list order. Files whose output
-// names are equal are converted one after the other in list order, so the
-// later one's output is the one that stays, as when they run one by one.
+// Both callbacks run on the calling thread, in list order. A refused file is
+// reported failed with its refusal and not converted. Sub-folders of outputs
+// are made when a file is about to be written. Once stop is set no file is
+// started any more; the files being converted finish and are reported, and
+// RunBatch returns how many files were reported (all of them unless stopped).
 // mDither8bpp::InitDitherTables must have run before.
-void RunBatch(const std::vector<std::string>& files, const BatchSettings& settings,
-              const BatchCallbacks& callbacks);
+std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
+                     const BatchCallbacks& callbacks, const std::atomic<bool>& stop);

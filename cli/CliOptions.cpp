@@ -15,73 +15,87 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// A whole decimal number, nothing before or after it.
-std::optional<long> ParseNumber(const std::string& text) {
+// A whole decimal number within [low, high], nothing before or after it.
+std::optional<long> ParseNumber(const std::string& text, long low, long high) {
     long value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
+        return std::nullopt;
     return value;
 }
 
-struct OptionDef {
-    char Short;
+struct Option {
+    char Short;             // 0: long form only
     const char* Long;
-    bool TakesValue;
+    const char* ValueName;  // nullptr: a flag that takes no value
+    const char* Help;
+    void (*Apply)(CliOptions& options, const std::string& value);
 };
 
-constexpr OptionDef kOptions[] = {
-    {'o', "output", true}, {'t', "type", true},  {'q', "quality", true}, {'e', "extension", true},
-    {'j', "jobs", true},   {'h', "help", false}, {0, "quiet", false},    {0, "version", false},
+const Option kOptions[] = {
+    {'o', "output", "DIR", "output folder (must exist)",
+     [](CliOptions& o, const std::string& value) {
+         if (value.empty()) throw UsageError("the output folder (-o) must not be empty");
+         o.OutputFolder = value;
+     }},
+    {'t', "type", "bmp|jpg", "output type (default bmp)",
+     [](CliOptions& o, const std::string& value) {
+         const std::string type = Lower(value);
+         if (type == "bmp")
+             o.Type = OutputType::BMP;
+         else if (type == "jpg")
+             o.Type = OutputType::JPG;
+         else
+             throw UsageError("unknown output type '" + value + "' (-t takes bmp or jpg)");
+     }},
+    {'q', "quality", "N", "JPEG quality from 1 to 100 (default 85)",
+     [](CliOptions& o, const std::string& value) {
+         const std::optional<long> quality = ParseNumber(value, 1, 100);
+         if (!quality)
+             throw UsageError("invalid quality '" + value +
+                              "' (-q takes a whole number from 1 to 100)");
+         o.Quality = static_cast<uint8_t>(*quality);
+     }},
+    {'e', "extension", "EXT", "from folders, take only files named *.EXT",
+     [](CliOptions& o, const std::string& value) {
+         if (value.empty()) throw UsageError("the extension (-e) must not be empty");
+         o.Extension = value;
+     }},
+    {'j', "jobs", "N", "convert N files at once (default: one per core)",
+     [](CliOptions& o, const std::string& value) {
+         const std::optional<long> jobs = ParseNumber(value, 1, 1024);
+         if (!jobs)
+             throw UsageError("invalid number of jobs '" + value +
+                              "' (-j takes a whole number from 1 to 1024)");
+         o.Jobs = static_cast<unsigned>(*jobs);
+     }},
+    {0, "tree", nullptr, "keep the sub-folders of folder arguments below DIR",
+     [](CliOptions& o, const std::string&) { o.Tree = true; }},
+    {0, "skip-larger", nullptr, "do not write an output larger than its source",
+     [](CliOptions& o, const std::string&) { o.SkipLarger = true; }},
+    {'v', "verbose", nullptr, "one line per file: size, bytes in and out",
+     [](CliOptions& o, const std::string&) { o.Verbose = true; }},
+    {0, "json", nullptr, "one JSON object per file on stdout; the rest on stderr",
+     [](CliOptions& o, const std::string&) { o.Json = true; }},
+    {0, "quiet", nullptr, "print nothing but failures",
+     [](CliOptions& o, const std::string&) { o.Quiet = true; }},
+    {'h', "help", nullptr, "show this help and exit",
+     [](CliOptions& o, const std::string&) { o.Help = true; }},
+    {0, "version", nullptr, "show the version and exit",
+     [](CliOptions& o, const std::string&) { o.Version = true; }},
 };
 
-const OptionDef* FindShort(char c) {
-    for (const OptionDef& def : kOptions)
-        if (def.Short == c) return &def;
+const Option* FindShort(char c) {
+    for (const Option& option : kOptions)
+        if (option.Short != 0 && option.Short == c) return &option;
     return nullptr;
 }
 
-const OptionDef* FindLong(const std::string& name) {
-    for (const OptionDef& def : kOptions)
-        if (name == def.Long) return &def;
+const Option* FindLong(const std::string& name) {
+    for (const Option& option : kOptions)
+        if (name == option.Long) return &option;
     return nullptr;
-}
-
-void Apply(CliOptions& options, const OptionDef& def, const std::string& value) {
-    const std::string name = def.Long;
-    if (name == "output") {
-        if (value.empty()) throw UsageError("the output folder (-o) must not be empty");
-        options.OutputFolder = value;
-    } else if (name == "type") {
-        const std::string type = Lower(value);
-        if (type == "bmp")
-            options.Type = OutputType::BMP;
-        else if (type == "jpg")
-            options.Type = OutputType::JPG;
-        else
-            throw UsageError("unknown output type '" + value + "' (-t takes bmp or jpg)");
-    } else if (name == "quality") {
-        const std::optional<long> quality = ParseNumber(value);
-        if (!quality || *quality < 1 || *quality > 100)
-            throw UsageError("invalid quality '" + value +
-                             "' (-q takes a whole number from 1 to 100)");
-        options.Quality = static_cast<uint8_t>(*quality);
-    } else if (name == "extension") {
-        if (value.empty()) throw UsageError("the extension (-e) must not be empty");
-        options.Extension = value;
-    } else if (name == "jobs") {
-        const std::optional<long> jobs = ParseNumber(value);
-        if (!jobs || *jobs < 1 || *jobs > 1024)
-            throw UsageError("invalid number of jobs '" + value +
-                             "' (-j takes a whole number from 1 to 1024)");
-        options.Jobs = static_cast<unsigned>(*jobs);
-    } else if (name == "help") {
-        options.Help = true;
-    } else if (name == "quiet") {
-        options.Quiet = true;
-    } else if (name == "version") {
-        options.Version = true;
-    }
 }
 
 }  // namespace
@@ -100,61 +114,68 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
             continue;
         }
 
-        const OptionDef* def = nullptr;
+        const Option* option = nullptr;
         std::optional<std::string> value;
         std::string shown;
         if (argument[1] == '-') {  // --name or --name=value
             const std::string::size_type equals = argument.find('=');
             const std::string name =
                 argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            def = FindLong(name);
+            option = FindLong(name);
             shown = "--" + name;
-            if (!def) throw UsageError("unknown option '" + shown + "'");
+            if (!option) throw UsageError("unknown option '" + shown + "'");
             if (equals != std::string::npos) {
-                if (!def->TakesValue) throw UsageError("option '" + shown + "' takes no value");
+                if (!option->ValueName) throw UsageError("option '" + shown + "' takes no value");
                 value = argument.substr(equals + 1);
             }
         } else {  // -x or -xVALUE
-            def = FindShort(argument[1]);
+            option = FindShort(argument[1]);
             shown = argument.substr(0, 2);
-            if (!def) throw UsageError("unknown option '" + shown + "'");
+            if (!option) throw UsageError("unknown option '" + shown + "'");
             if (argument.size() > 2) {
-                if (!def->TakesValue) throw UsageError("unknown option '" + argument + "'");
+                if (!option->ValueName) throw UsageError("unknown option '" + argument + "'");
                 value = argument.substr(2);
             }
         }
 
-        if (def->TakesValue && !value) {
+        if (option->ValueName && !value) {
             if (i + 1 >= arguments.size()) throw UsageError("option '" + shown + "' needs a value");
             value = arguments[++i];
         }
-        Apply(options, *def, value.value_or(std::string()));
+        option->Apply(options, value.value_or(std::string()));
     }
 
     if (options.Help || options.Version) return options;
+    if (options.Quiet && options.Verbose)
+        throw UsageError("--quiet and --verbose exclude each other");
     if (options.OutputFolder.empty()) throw UsageError("no output folder given (-o DIR)");
     if (options.Paths.empty()) throw UsageError(kNoFilesAdded);
     return options;
 }
 
 std::string UsageText() {
-    return "Usage: pixolune-cli -o DIR [OPTION]... PATH...\n"
-           "Makes bitmap images smaller: each image gets an optimal palette of at most\n"
-           "256 colours and is written, dithered to 8 bits per pixel, into DIR as\n"
-           "NAME-reduced.bmp or NAME-reduced.jpg. Existing files are replaced.\n"
-           "A PATH that is a folder adds every file of its tree.\n"
-           "\n"
-           "Options:\n"
-           "  -o, --output DIR      output folder (must exist)\n"
-           "  -t, --type bmp|jpg    output type (default bmp)\n"
-           "  -q, --quality N       JPEG quality from 1 to 100 (default 85)\n"
-           "  -e, --extension EXT   from folders, take only files named *.EXT\n"
-           "  -j, --jobs N          convert N files at once (default: one per core)\n"
-           "      --quiet           print nothing but failures\n"
-           "  -h, --help            show this help and exit\n"
-           "      --version         show the version and exit\n"
-           "  --                    end of options: what follows are paths\n"
-           "\n"
-           "Exit status: 0 when every file was written, 1 when any file failed,\n"
-           "2 for a usage error or a missing output folder.\n";
+    std::string text =
+        "Usage: pixolune-cli -o DIR [OPTION]... PATH...\n"
+        "Makes bitmap images smaller: each image gets an optimal palette of at most\n"
+        "256 colours and is written, dithered to 8 bits per pixel, into DIR as\n"
+        "NAME-reduced.bmp or NAME-reduced.jpg. Files of earlier runs are replaced;\n"
+        "within one run no output replaces another output or an input (such a file\n"
+        "is refused). A PATH that is a folder adds every file of its tree.\n"
+        "\n"
+        "Options:\n";
+    for (const Option& option : kOptions) {
+        std::string line = option.Short ? std::string("  -") + option.Short + ", " : "      ";
+        line += std::string("--") + option.Long;
+        if (option.ValueName) line += std::string(" ") + option.ValueName;
+        line.resize(std::max<std::size_t>(line.size() + 2, 28), ' ');
+        text += line + option.Help + "\n";
+    }
+    text +=
+        "  --                        end of options: what follows are paths\n"
+        "\n"
+        "Exit status: 0 when every file was written (or skipped by --skip-larger),\n"
+        "1 when any file failed or was refused, 2 for a usage error or a missing\n"
+        "output folder, 130 after Ctrl+C (SIGINT), 143 after SIGTERM, 129 after\n"
+        "SIGHUP. See pixolune-cli(1).\n";
+    return text;
 }

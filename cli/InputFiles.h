@@ -1,16 +1,26 @@
 #pragma once
 // The files pixolune-cli works on, from its PATH arguments.
 
+#include "AddFolder.h"
+
 #include <string>
 #include <vector>
 
+struct InputFile {
+    std::string Path;
+    // For a file found in a folder argument: the folder it lies in, relative
+    // to that argument ("" at its top, "100/raw" further down). "" for a file
+    // named as an argument itself.
+    std::string SubFolder;
+};
+
 // Each PATH as given, in order, except folders: a folder gives every file of
-// its tree, as a folder dropped on the window's list does ("*.*"), or with an
-// extension the files a folder import for that extension takes ("*." + ext).
-// Paths that do not exist or are no regular file stay in the list; converting
-// them fails with the loader's message.
-std::vector<std::string> ExpandInputs(const std::vector<std::string>& paths,
-                                      const std::string& extension);
+// its tree whose name matches pattern (see ExtensionPattern), as a folder
+// import does. Paths that do not exist or are no regular file stay in the
+// list; converting them fails with the loader's message. hooks.Yield runs once
+// per folder and may raise to stop the walk.
+std::vector<InputFile> ExpandInputs(const std::vector<std::string>& paths,
+                                    const std::string& pattern, const WalkHooks& hooks = {});
 
 // The folder without trailing "/" ("/" itself becomes ""), ready for
 // folder + "/" + name.

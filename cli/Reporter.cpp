@@ -2,55 +2,119 @@
 
 #include "MainPaths.h"
 
-Reporter::Reporter(std::FILE* messages, std::size_t total, bool quiet, bool progress)
-    : messages_(messages), total_(total), quiet_(quiet), progress_(progress && !quiet) {}
+#include <QJsonDocument>
+#include <QJsonObject>
 
-void Reporter::Working(std::size_t index, const std::string& path) {
-    if (!progress_) return;
+namespace {
+
+const char* StatusName(ReduceStatus status) {
+    switch (status) {
+    case ReduceStatus::Written:
+        return "written";
+    case ReduceStatus::Skipped:
+        return "skipped";
+    default:
+        return "failed";
+    }
+}
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Files(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " file" : " files");
+}
+
+}  // namespace
+
+Reporter::Reporter(std::FILE* out, std::FILE* messages, std::size_t total, ReportStyle style)
+    : out_(out), messages_(messages), total_(total), style_(style) {
+    if (style_.Quiet) style_.Progress = false;
+}
+
+void Reporter::Working(std::size_t index, const std::string& source) {
+    if (!style_.Progress) return;
     // \r and erase-to-end: the line is rewritten for each file.
     std::fprintf(messages_, "\r\033[K[%zu/%zu] %s", index + 1, total_,
-                 FileNameFromPath(path).c_str());
+                 FileNameFromPath(source).c_str());
     std::fflush(messages_);
     progressShown_ = true;
 }
 
-void Reporter::Finished(const std::string& path, const ReduceResult& result) {
-    if (result.Ok) {
+void Reporter::Finished(const std::string& source, const ReduceResult& result) {
+    ClearProgress();
+    if (style_.Json) PrintJson(source, result);
+    switch (result.Status) {
+    case ReduceStatus::Written:
         ++written_;
         bytesIn_ += result.BytesIn;
         bytesOut_ += result.BytesOut;
-        return;
+        if (style_.Verbose) {
+            std::fprintf(TextOut(), "%s: %d x %d, %s -> %s, %s\n", source.c_str(), result.Width,
+                         result.Height, ByteCount(result.BytesIn).c_str(),
+                         ByteCount(result.BytesOut).c_str(),
+                         ShareSaved(result.BytesIn, result.BytesOut).c_str());
+            std::fflush(TextOut());
+        }
+        break;
+    case ReduceStatus::Skipped:
+        ++skipped_;
+        if (!style_.Quiet) {
+            std::fprintf(messages_, "Skipped: %s would grow from %s to %s (--skip-larger)\n",
+                         source.c_str(), ByteCount(result.BytesIn).c_str(),
+                         ByteCount(result.BytesOut).c_str());
+            std::fflush(messages_);
+        }
+        break;
+    case ReduceStatus::Failed:
+        ++failed_;
+        if (result.Message.find(source) != std::string::npos)
+            std::fprintf(messages_, "%s\n", result.Message.c_str());
+        else
+            std::fprintf(messages_, "%s (%s)\n", result.Message.c_str(), source.c_str());
+        std::fflush(messages_);
+        break;
     }
-    ++failed_;
-    ClearProgress();
-    if (result.Message.find(path) != std::string::npos)
-        std::fprintf(messages_, "%s\n", result.Message.c_str());
-    else
-        std::fprintf(messages_, "%s (%s)\n", result.Message.c_str(), path.c_str());
-    std::fflush(messages_);
 }
 
-void Reporter::Summary() {
+void Reporter::PrintJson(const std::string& source, const ReduceResult& result) {
+    const QJsonObject object{
+        {"source", Text(source)},
+        {"output", Text(result.OutputPath)},
+        {"status", StatusName(result.Status)},
+        {"message", Text(result.Message)},
+        {"width", result.Width},
+        {"height", result.Height},
+        {"bytes_in", static_cast<qint64>(result.BytesIn)},
+        {"bytes_out", static_cast<qint64>(result.BytesOut)},
+    };
+    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);  // a line at a time, for a script reading along
+}
+
+void Reporter::Summary(bool interrupted) {
     ClearProgress();
-    if (quiet_) return;
-    std::printf("%zu %s written, %zu failed\n", written_, written_ == 1 ? "file" : "files",
-                failed_);
-    if (written_ == 0) return;
-    std::printf("%s in -> %s out", ByteCount(bytesIn_).c_str(), ByteCount(bytesOut_).c_str());
-    if (bytesIn_ > 0) {
-        const double change = 100.0 * (double(bytesIn_) - double(bytesOut_)) / double(bytesIn_);
-        if (change >= 0)
-            std::printf(", %.1f%% saved", change);
-        else
-            std::printf(", %.1f%% larger", -change);
-    }
-    std::printf("\n");
-    std::fflush(stdout);
+    if (style_.Quiet) return;
+    std::FILE* text = TextOut();
+    const std::size_t reported = written_ + skipped_ + failed_;
+    if (interrupted)
+        std::fprintf(text, "Interrupted: %s of %zu not converted\n",
+                     Files(total_ - reported).c_str(), total_);
+    std::fprintf(text, "%s written, %zu skipped, %zu failed\n", Files(written_).c_str(), skipped_,
+                 failed_);
+    if (written_ > 0)
+        std::fprintf(text, "%s in -> %s out, %s\n", ByteCount(bytesIn_).c_str(),
+                     ByteCount(bytesOut_).c_str(), ShareSaved(bytesIn_, bytesOut_).c_str());
+    std::fflush(text);
 }
 
 void Reporter::ClearProgress() {
     if (!progressShown_) return;
     std::fprintf(messages_, "\r\033[K");
+    std::fflush(messages_);
     progressShown_ = false;
 }
 
@@ -65,5 +129,16 @@ std::string ByteCount(uint64_t bytes) {
     }
     char text[32];
     std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
+}
+
+std::string ShareSaved(uint64_t bytesIn, uint64_t bytesOut) {
+    if (bytesIn == 0) return bytesOut == 0 ? "0.0% saved" : "larger";
+    const double change = 100.0 * (double(bytesIn) - double(bytesOut)) / double(bytesIn);
+    char text[48];
+    if (change >= 0)
+        std::snprintf(text, sizeof text, "%.1f%% saved", change);
+    else
+        std::snprintf(text, sizeof text, "%.1f%% larger", -change);
     return text;
 }

@@ -3,13 +3,18 @@
 
 #include "BatchRun.h"
 #include "CliOptions.h"
+#include "ExitStatus.h"
 #include "InputFiles.h"
 #include "MainPaths.h"
 #include "Messages.h"
+#include "OutputPlan.h"
 #include "QuietStderr.h"
 #include "Reporter.h"
+#include "SignalWatch.h"
+#include "WildcardMatch.h"
 #include "mDither8bpp.h"
 
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -17,10 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kAllWritten = 0;
-constexpr int kSomeFailed = 1;
-constexpr int kUsageError = 2;
 
 // A batch allocates the same large blocks for every file (the decoded
 // picture, the 8-bit result). By default glibc hands them back to the system
@@ -41,6 +42,13 @@ unsigned DefaultWorkers() {
     return cores == 0 ? 1 : cores;
 }
 
+int Exit(ExitStatus status) {
+    return static_cast<int>(status);
+}
+
+// Thrown out of the folder walk once a signal asked the run to stop.
+struct WalkStopped {};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,43 +60,69 @@ int main(int argc, char** argv) {
     } catch (const UsageError& error) {
         std::fprintf(stderr, "pixolune-cli: %s\nTry 'pixolune-cli --help' for more information.\n",
                      error.what());
-        return kUsageError;
+        return Exit(ExitStatus::Usage);
     }
     if (options.Help) {
         std::fputs(UsageText().c_str(), stdout);
-        return kAllWritten;
+        return Exit(ExitStatus::AllWritten);
     }
     if (options.Version) {
         std::printf("pixolune-cli %s\n", PIXOLUNE_VERSION);
-        return kAllWritten;
+        return Exit(ExitStatus::AllWritten);
     }
     if (!FolderExists(options.OutputFolder)) {
         std::fprintf(stderr, "%s\n", kFolderMissing);
-        return kUsageError;
+        return Exit(ExitStatus::Usage);
     }
 
-    const std::vector<std::string> files = ExpandInputs(options.Paths, options.Extension);
-    if (files.empty()) {
+    // A reader of --json that goes away must not end the run half-way.
+    std::signal(SIGPIPE, SIG_IGN);
+    SignalWatch signals;  // before the walk, which a signal may cut short
+    const ReportStyle style{options.Quiet, ::isatty(STDERR_FILENO) == 1, options.Verbose,
+                            options.Json};
+
+    WalkHooks hooks;
+    hooks.Yield = [&] {
+        if (signals.Stop()) throw WalkStopped{};
+    };
+    std::vector<InputFile> inputs;
+    try {
+        inputs = ExpandInputs(options.Paths,
+                              ExtensionPattern(options.Extension.empty() ? "*" : options.Extension),
+                              hooks);
+    } catch (const WalkStopped&) {
+        if (!options.Quiet)
+            std::fputs("Interrupted while the folders were listed: no file converted\n", stderr);
+        return Exit(StatusForSignal(signals.Signal()));
+    }
+    if (inputs.empty()) {
         if (!options.Quiet) std::fprintf(stderr, "%s\n", kNoFilesAdded);
-        return kAllWritten;
+        return Exit(ExitStatus::AllWritten);
     }
-
-    mDither8bpp::InitDitherTables();  // shared, read-only once built: before any worker starts
 
     BatchSettings settings;
     settings.OutputFolder = WithoutTrailingSlashes(options.OutputFolder);
     settings.Type = options.Type;
     settings.Quality = options.Quality;
     settings.Workers = options.Jobs == 0 ? DefaultWorkers() : options.Jobs;
+    settings.SkipLarger = options.SkipLarger;
+    const std::vector<PlannedFile> files =
+        PlanOutputs(inputs, {settings.OutputFolder, settings.Type, options.Tree});
 
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    // Shared, and built here before any worker starts.
+    mDither8bpp::InitDitherTables();
+
     QuietStderr quiet;
-    Reporter reporter(quiet.Messages(), files.size(), options.Quiet, terminal);
+    signals.SetMessages(::fileno(quiet.Messages()));
+    Reporter reporter(stdout, quiet.Messages(), files.size(), style);
     RunBatch(files, settings,
-             {[&](std::size_t index) { reporter.Working(index, files[index]); },
+             {[&](std::size_t index) { reporter.Working(index, files[index].Source); },
               [&](std::size_t index, const ReduceResult& result) {
-                  reporter.Finished(files[index], result);
-              }});
-    reporter.Summary();
-    return reporter.Failed() == 0 ? kAllWritten : kSomeFailed;
+                  reporter.Finished(files[index].Source, result);
+              }},
+             signals.Stop());
+    const int signal = signals.Signal();
+    reporter.Summary(signal != 0);
+    if (signal != 0) return Exit(StatusForSignal(signal));
+    return Exit(reporter.Failed() == 0 ? ExitStatus::AllWritten : ExitStatus::SomeFailed);
 }

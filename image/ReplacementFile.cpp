@@ -2,14 +2,37 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <random>
+#include <set>
 #include <unistd.h>
+
+namespace {
+
+// Temporary files that exist now. Creating, renaming and removing one happen
+// under the lock, so AbandonAll sees each file either before it exists or
+// while it still has its temporary name.
+struct Registry {
+    std::mutex Lock;
+    std::set<std::string> Live;
+    bool Abandoned = false;
+};
+
+Registry& Temporaries() {
+    static Registry* registry = new Registry;  // never destroyed: writers may outlive main
+    return *registry;
+}
+
+}  // namespace
 
 cReplacementFile::cReplacementFile(std::string target) : target_(std::move(target)) {}
 
 cReplacementFile::~cReplacementFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty() && !committed_) ::unlink(path_.c_str());
+    if (path_.empty() || committed_) return;
+    Registry& registry = Temporaries();
+    std::lock_guard lock(registry.Lock);
+    if (registry.Live.erase(path_) > 0) ::unlink(path_.c_str());
 }
 
 int cReplacementFile::Open() {
@@ -24,13 +47,17 @@ int cReplacementFile::Open() {
     std::random_device seed;
     std::minstd_rand random(seed());
     std::uniform_int_distribution<size_t> pick(0, sizeof(Letters) - 2);
+    Registry& registry = Temporaries();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = stem;
         for (int i = 0; i < 6; ++i) candidate += Letters[pick(random)];
+        std::lock_guard lock(registry.Lock);
+        if (registry.Abandoned) return ECANCELED;
         // O_EXCL: never an existing file or link. Mode 0666: the umask applies,
         // as for any file the user's programs create.
         fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
+            registry.Live.insert(candidate);
             path_ = std::move(candidate);
             return 0;
         }
@@ -57,7 +84,19 @@ int cReplacementFile::Commit() {
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) return errno;
+    Registry& registry = Temporaries();
+    std::lock_guard lock(registry.Lock);
+    if (registry.Abandoned) return ECANCELED;
     if (::rename(path_.c_str(), target_.c_str()) != 0) return errno;
+    registry.Live.erase(path_);
     committed_ = true;
     return 0;
+}
+
+void cReplacementFile::AbandonAll() {
+    Registry& registry = Temporaries();
+    std::lock_guard lock(registry.Lock);
+    registry.Abandoned = true;
+    for (const std::string& path : registry.Live) ::unlink(path.c_str());
+    registry.Live.clear();
 }

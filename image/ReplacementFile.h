@@ -6,6 +6,9 @@
 //
 // Every step returns 0 or the errno of what failed, so that each writer can
 // raise its own kind of error.
+//
+// The temporary files of all live objects are known process-wide, so that a
+// program ended at once (a second Ctrl+C) can remove them first.
 
 #include <cstddef>
 #include <string>
@@ -20,6 +23,12 @@ public:
     int Open();
     int Write(const void* data, size_t length);
     int Commit();  // closes the file and renames it over the target
+
+    // Removes the temporary file of every object of the process, on any
+    // thread, and makes every later Open and Commit fail with ECANCELED (so
+    // no new temporary file appears and none is renamed over its target):
+    // for a program about to end without waiting for its writers.
+    static void AbandonAll();
 
 private:
     std::string target_;

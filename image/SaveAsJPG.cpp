@@ -45,11 +45,7 @@ struct EncoderCloser {
     void operator()(void* handle) const { tjDestroy(handle); }
 };
 
-struct EncodedBytesFree {
-    void operator()(unsigned char* bytes) const { tjFree(bytes); }
-};
-
-using EncodedBytes = std::unique_ptr<unsigned char, EncodedBytesFree>;
+using EncodedBytes = std::unique_ptr<unsigned char, JPGBytesFree>;
 
 // Indexed pixels (1, 4 or 8 bpp) as top-down RGB rows through the colour table.
 std::vector<unsigned char> ExpandIndexed(const cDIB& image) {
@@ -115,21 +111,42 @@ EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length) {
     return encoded;
 }
 
-}  // namespace
-
-void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {
+void CheckQuality(uint8_t quality) {
     if (quality > 100) {
         RaiseSaveError(JpegStatus::Quality);
     }
+}
+
+void CheckFilename(const std::string& filename) {
     if (filename.empty() || filename.back() == '/') {
         RaiseSaveError(filename.empty() ? ENOENT : EISDIR);
     }
-    unsigned long length = 0;
-    const EncodedBytes encoded = Encode(Image, quality, length);
+}
 
+}  // namespace
+
+void JPGBytesFree::operator()(unsigned char* bytes) const {
+    tjFree(bytes);
+}
+
+cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality) {
+    CheckQuality(quality);
+    unsigned long length = 0;
+    EncodedBytes encoded = Encode(Image, quality, length);
+    return {std::move(encoded), static_cast<size_t>(length)};
+}
+
+void WriteJPG(const cJPGBytes& jpeg, const std::string& filename) {
+    CheckFilename(filename);
     cReplacementFile file(filename);
     int error = file.Open();
-    if (error == 0) error = file.Write(encoded.get(), length);
+    if (error == 0) error = file.Write(jpeg.Data.get(), jpeg.Size);
     if (error == 0) error = file.Commit();
     if (error != 0) RaiseSaveError(error);
+}
+
+void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {
+    CheckQuality(quality);
+    CheckFilename(filename);  // before the encoding: a bad name fails at once
+    WriteJPG(EncodeJPG(Image, quality), filename);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // JPEG export of a reduced image.
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class cDIB;
@@ -11,3 +13,15 @@ class cDIB;
 // quality (1..100, passed to the encoder unchanged) and writes it to filename.
 // Any failure raises error 5, "Cannot save the image. GDI+ Error:" + status.
 void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality);
+
+// The same in two steps, for a caller that wants to know the file's size
+// before anything is written: the encoded file, and writing it out.
+struct JPGBytesFree {
+    void operator()(unsigned char* bytes) const;
+};
+struct cJPGBytes {
+    std::unique_ptr<unsigned char, JPGBytesFree> Data;
+    size_t Size = 0;
+};
+cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality);
+void WriteJPG(const cJPGBytes& jpeg, const std::string& filename);

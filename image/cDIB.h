@@ -60,6 +60,8 @@ public:
 
     // Writes the image as a BMP file (see cDIBSave.cpp). Raises on failure.
     void Save(const std::string& filename) const;
+    // The size in bytes of the file Save writes (0 for an empty image).
+    int32_t SavedFileSize() const;
 
     void Destroy();
 

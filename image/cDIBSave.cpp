@@ -52,14 +52,23 @@ ErrorNumber NumberFor(int error, bool writing) {
                  "Cannot write " + filename + ": " + std::generic_category().message(error));
 }
 
+int32_t PaletteBytes(int32_t bpp) {
+    return bpp <= 8 ? 4 * (1 << bpp) : 0;
+}
+
 }  // namespace
+
+int32_t cDIB::SavedFileSize() const {
+    if (!hDIB_) return 0;
+    return CheckedAdd(HeadersBytes + PaletteBytes(BPP_), Size_);
+}
 
 void cDIB::Save(const std::string& filename) const {
     if (!hDIB_) return;
 
-    const int32_t paletteBytes = BPP_ <= 8 ? 4 * (1 << BPP_) : 0;
+    const int32_t paletteBytes = PaletteBytes(BPP_);
     const int32_t bfOffBits = HeadersBytes + paletteBytes;
-    const int32_t bfSize = CheckedAdd(bfOffBits, Size_);
+    const int32_t bfSize = SavedFileSize();
 
     if (filename.empty()) {
         throw cError(ErrorNumber::PathFileAccess, "Cannot write a file without a name");

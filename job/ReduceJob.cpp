@@ -52,17 +52,30 @@ void Convert(const cDIB& source, cDIB& target) { mDither8bpp::DitherTo8bpp(sourc
 std::string WriteReduced(const cDIB& reduced, const std::string& path, OutputType type,
                          uint8_t quality) {
     if (reduced.hDIB() == 0) return kNothingToSave;
-    // Both writers replace an earlier file only once the new one is complete.
-    if (type == OutputType::JPG)
-        SaveJPG(reduced, path, quality);  // encoded in memory: no intermediate BMP
-    else
-        reduced.Save(path);
+    WriteReducedIf(reduced, path, type, quality, {});
     return {};
 }
 
-ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder, OutputType type,
-                        uint8_t quality) {
+bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType type,
+                    uint8_t quality, const std::function<bool(uint64_t fileBytes)>& mayWrite) {
+    // The size is known before the file is touched: the BMP's from the image,
+    // the JPEG's once it is encoded in memory (no intermediate BMP). Both
+    // writers replace an earlier file only once the new one is complete.
+    if (type == OutputType::JPG) {
+        const cJPGBytes jpeg = EncodeJPG(reduced, quality);
+        if (mayWrite && !mayWrite(jpeg.Size)) return false;
+        WriteJPG(jpeg, path);
+    } else {
+        if (mayWrite && !mayWrite(static_cast<uint64_t>(reduced.SavedFileSize()))) return false;
+        reduced.Save(path);
+    }
+    return true;
+}
+
+ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
+                        OutputType type, uint8_t quality, const WriteCheck& check) {
     ReduceResult result;
+    result.OutputPath = outputPath;
     try {
         result.BytesIn = FileSize(sourcePath);
         mDither8bpp::SetPaletteMode(1);
@@ -73,20 +86,29 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder
             result.Message += sourcePath;
             return result;
         }
+        result.Width = source.Width();
+        result.Height = source.Height();
 
         cDIB target;
         Convert(source, target);
         source.Destroy();
+        if (target.hDIB() == 0) {
+            result.Message = kNothingToSave;
+            return result;
+        }
 
-        const std::string outputPath = ReducedOutputPath(folder, ReducedBaseName(sourcePath), type);
-        result.Message = WriteReduced(target, outputPath, type, quality);
-        if (!result.Message.empty()) return result;
-        result.Ok = true;
-        result.OutputPath = outputPath;
-        result.BytesOut = FileSize(outputPath);
+        const auto mayWrite = [&](uint64_t fileBytes) {
+            result.BytesOut = fileBytes;
+            return !check || check(result);
+        };
+        if (!WriteReducedIf(target, outputPath, type, quality, mayWrite)) {
+            result.Status = ReduceStatus::Skipped;
+            return result;
+        }
+        result.Status = ReduceStatus::Written;
+        result.BytesOut = FileSize(outputPath);  // as it is on disk
     } catch (...) {
         result.Message = ErrorMessage();
     }
-    if (!result.Ok) result.OutputPath.clear();
     return result;
 }

@@ -5,6 +5,7 @@
 // its own steps, messages and progress in between.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class cDIB;
@@ -39,16 +40,31 @@ void Convert(const cDIB& source, cDIB& target);
 std::string WriteReduced(const cDIB& reduced, const std::string& path, OutputType type,
                          uint8_t quality);
 
+// The same for an image that is there, asking mayWrite with the file's size
+// before anything is written: false writes nothing and returns false.
+bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType type,
+                    uint8_t quality, const std::function<bool(uint64_t fileBytes)>& mayWrite);
+
+enum class ReduceStatus { Written, Skipped, Failed };
+
 struct ReduceResult {
-    bool Ok = false;
-    std::string Message;      // the program's message text when !Ok
-    std::string OutputPath;   // set when Ok
-    uint64_t BytesIn = 0;     // size of the source file
-    uint64_t BytesOut = 0;    // size of the written file
+    ReduceStatus Status = ReduceStatus::Failed;
+    std::string Message;     // the program's message text when failed
+    std::string OutputPath;  // where the output goes (also when skipped or failed)
+    int32_t Width = 0;       // of the loaded image; 0 when it did not load
+    int32_t Height = 0;
+    uint64_t BytesIn = 0;    // size of the source file
+    uint64_t BytesOut = 0;   // size of the written file, or of the one a skip left unwritten
 };
 
+// Asked on the converting thread once the output's size is known (in
+// planned.BytesOut), before anything is written: false leaves the output path
+// as it is and the file is skipped. It may raise to fail the file with the
+// error's text.
+using WriteCheck = std::function<bool(const ReduceResult& planned)>;
+
 // Loads sourcePath as 32 bpp, converts it with an optimal palette and writes
-// it into folder. Never throws: failures come back as Message
-// (kLoadFailed + path, or the error's message).
-ReduceResult ReduceFile(const std::string& sourcePath, const std::string& folder,
-                        OutputType type, uint8_t quality);
+// it to outputPath (asking check first, when given). Never throws: failures
+// come back as Message (kLoadFailed + path, or the error's message).
+ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
+                        OutputType type, uint8_t quality, const WriteCheck& check = {});

@@ -71,3 +71,7 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     }
     return false;
 }
+
+std::string ExtensionPattern(std::string_view extension) {
+    return "*." + std::string(extension);
+}

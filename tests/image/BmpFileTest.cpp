@@ -1,6 +1,7 @@
 // The BMP writer and the file deletes it shares with the reduction run, on real files.
 
 #include "FileDelete.h"
+#include "ReplacementFile.h"
 #include "TempTree.h"
 #include "cDIB.h"
 #include "cError.h"
@@ -12,7 +13,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <cerrno>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -84,6 +87,7 @@ TEST_F(BmpSave, FileLengthAndOffsetsFollowTheDepthAndReplaceALongerFile) {
         dib.Save(tree.Path("shape.bmp"));
         const Bytes file = ReadBytes(tree.Path("shape.bmp"));
         ASSERT_EQ(file.size(), s.size);
+        EXPECT_EQ(dib.SavedFileSize(), int32_t(s.size));  // known before writing
         EXPECT_EQ(Read32(file, 2), s.size);
         EXPECT_EQ(Read32(file, 10), s.offBits);
         EXPECT_EQ(file[28], s.bpp);
@@ -161,6 +165,33 @@ TEST_F(BmpSave, FailedWriteKeepsTheEarlierOutputAndLeavesNoTemporaryFile) {
     EXPECT_EQ(e.Description(), "Cannot write " + path + ": File too large");
     EXPECT_EQ(ReadBytes(path), Bytes(300, 'w'));
     EXPECT_EQ(NamesIn(tree.Root()), Names{"out.bmp"});
+}
+
+// A program ended at once (a second Ctrl+C) first removes the temporary files its
+// writers hold; no writer starts or renames one afterwards. Run in a child process,
+// since the abandonment lasts for the rest of the process.
+TEST(ReplacementFile, AbandonAllRemovesLiveTemporariesAndRefusesNewOnes) {
+    TempTree tree;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        cReplacementFile writing(tree.Path("a.bmp")), finishing(tree.Path("b.bmp"));
+        int failures = writing.Open() != 0;
+        failures += writing.Write("partial", 7) != 0;
+        failures += finishing.Open() != 0;
+        failures += finishing.Write("whole", 5) != 0;
+        cReplacementFile::AbandonAll();
+        if (!NamesIn(tree.Root()).empty()) ++failures;
+        cReplacementFile late(tree.Path("c.bmp"));
+        failures += late.Open() != ECANCELED;
+        failures += finishing.Commit() != ECANCELED;
+        ::_exit(failures);  // a count of failed expectations
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(NamesIn(tree.Root()), Names{});
 }
 
 TEST_F(BmpSave, FileLengthBeyondInt32RaisesOverflowBeforeTouchingTheFile) {

@@ -65,6 +65,18 @@ TEST(Wildcards, MatchTable) {
         EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
 }
 
+// The one rule for "files of an extension", shared by the folder import and pixolune-cli -e.
+TEST(Wildcards, ExtensionPatternTakesOnlyThatExtension) {
+    const struct { const char* extension; const char* name; bool taken; } cases[] = {
+        {"bmp", "a.bmp", true},   {"bmp", "A.BMP", true},     {"bmp", "abmp", false},
+        {"bmp", "a.xbmp", false}, {"bmp", "a.bmp.txt", false}, {"*", "noext", true},
+        {"*", "a.b.c", true},     {".bmp", "a.bmp", false},    {"b?p", "a.bmp", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchesWildcard(c.name, ExtensionPattern(c.extension)), c.taken)
+            << c.name << " with extension " << c.extension;
+}
+
 TEST(ListFolderFiles, FilesOnlyInNameOrder) {
     TempTree tree;
     for (const char* name : {"b.bmp", "A.BMP", "noext", "x.txt", "ab.txt", ".hidden.bmp", "~t.bmp"})

@@ -1,0 +1,344 @@
+// pixolune-cli never loses an output within a run, and says what happened: collisions
+// refused, --tree, --skip-larger, the summary and --json, and signals in the middle of a
+// batch. The built program on real scratch trees.
+
+#include "CliTestSupport.h"
+#include "Reporter.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <map>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace clitest;
+
+namespace {
+
+// Every file below folder, by its path relative to it, with its bytes.
+std::map<std::string, Bytes> FilesBelow(const std::string& folder) {
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+    return files;
+}
+
+uint64_t SizeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
+
+const Rgb kRed{255, 0, 0};
+const Bytes kRedSource = Bmp24({{kRed, kRed, kRed}});
+// One colour: level 15, 0, 0 picks entry 0 everywhere; the row is padded with a 0.
+const Bytes kRedResult = Reduced(3, 1, {kRed}, {0, 0, 0, 0});
+
+TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
+    // New sub-folders get the rights the umask leaves: one that differs from the usual.
+    const mode_t previousMask = ::umask(002);
+    const std::string dcim = in + "/DCIM";
+    Input("DCIM/100/IMG_0001.bmp", kHandWorkedSource);
+    Input("DCIM/101/IMG_0001.bmp", kRedSource);
+    const std::string x = Input("x.bmp", kHandWorkedSource);
+    const std::string symlink = dir.Link("in/link.bmp", x), hardlink = in + "/hard.bmp";
+    ASSERT_EQ(::link(x.c_str(), hardlink.c_str()), 0);
+    const std::string self = dir.Folder("self");
+    const std::string a = dir.File("self/a.bmp", 0644, std::string(kHandWorkedSource.begin(),
+                                                                   kHandWorkedSource.end()));
+    const std::string aReduced =
+        dir.File("self/a-reduced.bmp", 0644, std::string(kRedSource.begin(), kRedSource.end()));
+    const std::string alias = dir.Link("in/alias.bmp", aReduced);
+    const std::map<std::string, Bytes> selfAfter = {
+        {"a.bmp", kHandWorkedSource}, {"a-reduced.bmp", kRedSource},
+        {"a-reduced-reduced.bmp", kRedResult}};
+
+    struct Case {
+        const char* What;
+        std::vector<std::string> Arguments;  // "OUT" stands for a fresh output folder
+        int Status;
+        std::map<std::string, Bytes> Outputs;   // of the output folder afterwards
+        std::vector<std::string> ErrorHolds;  // pieces of stderr
+        std::string Counts;                   // first summary line
+    };
+    const Case cases[] = {
+        {"camera folders: the first keeps the name, the second is refused",
+         {"-j", "4", "-o", "OUT", dcim},
+         1,
+         {{"IMG_0001-reduced.bmp", kHandWorkedResult}},
+         {"Not converted: " + dcim + "/101/IMG_0001.bmp would write OUT/IMG_0001-reduced.bmp, "
+          "the output of " + dcim + "/100/IMG_0001.bmp", "--tree"},
+         "1 file written, 0 skipped, 1 failed"},
+        {"camera folders with --tree, and a named file at the top",
+         {"--tree", "-o", "OUT", dcim, x},
+         0,
+         {{"100/IMG_0001-reduced.bmp", kHandWorkedResult},
+          {"101/IMG_0001-reduced.bmp", kRedResult},
+          {"x-reduced.bmp", kHandWorkedResult}},
+         {},
+         "3 files written, 0 skipped, 0 failed"},
+        {"one file by four spellings and links is converted once",
+         {"-o", "OUT", "x.bmp", "./x.bmp", x, "link.bmp", "hard.bmp"},
+         0,
+         {{"x-reduced.bmp", kHandWorkedResult}},
+         {},
+         "1 file written, 0 skipped, 0 failed"},
+        {"an output that is an input", {"-o", self, a, aReduced}, 1, selfAfter,
+         {"Not converted: " + a + " would write " + self + "/a-reduced.bmp, an input of this run"},
+         "1 file written, 0 skipped, 1 failed"},
+        {"an output that a link among the inputs reads", {"-o", self, a, alias}, 1,
+         {{"a.bmp", kHandWorkedSource}, {"a-reduced.bmp", kRedSource},
+          {"alias-reduced.bmp", kRedResult}},
+         {"Not converted: " + a + " would write " + self + "/a-reduced.bmp, an input of this run"},
+         "1 file written, 0 skipped, 1 failed"},
+        {"an output that is a later input, through another spelling of the folder",
+         {"-o", in + "/../self/", aReduced, self + "/./a.bmp"}, 1, selfAfter,
+         {"an input of this run"}, "1 file written, 0 skipped, 1 failed"},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        const std::string folder = dir.Folder("out" + std::to_string(round++));
+        std::vector<std::string> arguments = c.Arguments;
+        for (std::string& argument : arguments)
+            if (argument == "OUT") argument = folder;
+        const CliRun run = RunCli(arguments, in);
+        EXPECT_EQ(run.Status, c.Status) << run.Err;
+        const bool inSelf = c.Outputs.count("a.bmp") > 0;
+        const std::string& checked = inSelf ? self : folder;
+        EXPECT_EQ(FilesBelow(checked), c.Outputs);
+        if (inSelf) {  // back as it was for the next case
+            fs::remove(self + "/a-reduced-reduced.bmp");
+            fs::remove(self + "/alias-reduced.bmp");
+        }
+        for (std::string piece : c.ErrorHolds) {
+            if (const auto at = piece.find("OUT"); at != std::string::npos)
+                piece.replace(at, 3, folder);
+            EXPECT_NE(run.Err.find(piece), std::string::npos) << piece << "\n" << run.Err;
+        }
+        EXPECT_EQ(Lines(run.Err).size(), c.ErrorHolds.empty() ? 0u : 1u) << run.Err;
+        EXPECT_EQ(Lines(run.Out).at(0), c.Counts);
+    }
+
+    ::umask(previousMask);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.Path("out1/100").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0775u);
+}
+
+TEST_F(Cli, SkipLargerLeavesTheEarlierOutputAlone) {
+    // The 1-bit drawing grows when reduced (as BMP and as JPEG); the photograph shrinks.
+    const std::string drawing = std::string(PIXOLUNE_SAMPLES) + "/drawing-1bit.bmp";
+    const std::string photo = std::string(PIXOLUNE_SAMPLES) + "/photo.bmp";
+    const Bytes earlier(100, 0x11);
+    const struct {
+        bool SkipLarger, EarlierPresent;
+        const char* Type;
+    } cases[] = {{true, false, "bmp"}, {true, true, "bmp"}, {false, true, "bmp"},
+                 {true, true, "jpg"}};
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "skip " << c.SkipLarger << ", earlier output "
+                                        << c.EarlierPresent << ", " << c.Type);
+        const std::string folder = dir.Folder("out" + std::to_string(round++));
+        const std::string output = folder + "/drawing-1bit-reduced." + c.Type;
+        struct stat before {}, after {};
+        if (c.EarlierPresent) {
+            WriteFile(output, earlier);
+            ::stat(output.c_str(), &before);
+        }
+        std::vector<std::string> arguments = {"-t", c.Type, "-o", folder, drawing, photo};
+        if (c.SkipLarger) arguments.insert(arguments.begin(), "--skip-larger");
+        const CliRun run = RunCli(arguments);
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        EXPECT_TRUE(fs::exists(folder + "/photo-reduced." + c.Type));
+        if (!c.SkipLarger) {
+            EXPECT_EQ(SizeOf(output), 7222u);
+            EXPECT_EQ(Lines(run.Out).at(0), "2 files written, 0 skipped, 0 failed");
+            continue;
+        }
+        EXPECT_EQ(Lines(run.Out).at(0), "1 file written, 1 skipped, 0 failed");
+        const std::vector<std::string> err = Lines(run.Err);
+        ASSERT_EQ(err.size(), 1u) << run.Err;
+        const std::string grows = "Skipped: " + drawing + " would grow from 830 bytes to ";
+        EXPECT_EQ(err[0].rfind(grows, 0), 0u) << err[0];
+        if (c.Type == std::string("bmp")) {
+            EXPECT_EQ(err[0], grows + "7.1 KB (--skip-larger)");
+        }
+        EXPECT_EQ(fs::exists(output), c.EarlierPresent);
+        if (c.EarlierPresent) {
+            ::stat(output.c_str(), &after);
+            EXPECT_EQ(ReadFile(output), earlier);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        }
+    }
+}
+
+// One batch of every outcome: written (also a name that JSON must escape), skipped,
+// failed, refused, and a file given twice. --json: one object per file on stdout and
+// nothing else there; the summary on stderr counts each output once, as on disk.
+// --verbose: one line per written file.
+TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
+    // 64 x 64 at 24 bpp: 12342 bytes, reduced to 5174.
+    const std::string hand = Input("hand.bmp", Picture(64, 64, 1));
+    const std::string weird = Input("we\"ird\\ \xc3\xa9\t.bmp", Picture(64, 64, 2));
+    const std::string drawing = std::string(PIXOLUNE_SAMPLES) + "/drawing-1bit.bmp";
+    const std::string missing = in + "/missing.bmp";
+    const std::string again = Input("sub/hand.bmp", Picture(8, 8, 3));
+    const std::vector<std::string> inputs = {hand, weird, drawing, missing, again, hand};
+
+    struct Expected {
+        std::string Source, Output, Status;
+        int Width, Height;
+        bool MessageEmpty;
+    };
+    const std::vector<Expected> expected = {
+        {hand, out + "/hand-reduced.bmp", "written", 64, 64, true},
+        {weird, out + "/we\"ird\\ \xc3\xa9\t-reduced.bmp", "written", 64, 64, true},
+        {drawing, out + "/drawing-1bit-reduced.bmp", "skipped", 96, 64, true},
+        {missing, out + "/missing-reduced.bmp", "failed", 0, 0, false},
+        {again, out + "/hand-reduced.bmp", "failed", 0, 0, false},
+    };
+
+    std::vector<std::string> arguments = {"--json", "--skip-larger", "-j", "3", "-o", out};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.Status, 1);
+    const std::vector<std::string> lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), expected.size()) << run.Out;
+    uint64_t bytesIn = 0, bytesOut = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(lines[i]);
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(lines[i].c_str(), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+        const QJsonObject object = document.object();
+        const Expected& e = expected[i];
+        EXPECT_EQ(object["source"].toString().toStdString(), e.Source);
+        EXPECT_EQ(object["output"].toString().toStdString(), e.Output);
+        EXPECT_EQ(object["status"].toString().toStdString(), e.Status);
+        EXPECT_EQ(object["message"].toString().isEmpty(), e.MessageEmpty);
+        EXPECT_EQ(object["width"].toInt(), e.Width);
+        EXPECT_EQ(object["height"].toInt(), e.Height);
+        const auto in = uint64_t(object["bytes_in"].toInteger());
+        const auto written = uint64_t(object["bytes_out"].toInteger());
+        if (e.Status == "failed") continue;
+        EXPECT_EQ(in, SizeOf(e.Source));
+        if (e.Status == "skipped") {
+            EXPECT_EQ(written, 7222u);  // what the output would have been
+            EXPECT_FALSE(fs::exists(e.Output));
+            continue;
+        }
+        EXPECT_EQ(written, SizeOf(e.Output));
+        bytesIn += in;
+        bytesOut += written;
+    }
+    EXPECT_EQ(bytesOut, 2 * 5174u);
+    const std::vector<std::string> err = Lines(run.Err);
+    ASSERT_GE(err.size(), 2u) << run.Err;
+    EXPECT_EQ(err[err.size() - 2], "2 files written, 1 skipped, 2 failed");
+    EXPECT_EQ(err.back(), ByteCount(bytesIn) + " in -> " + ByteCount(bytesOut) + " out, " +
+                              ShareSaved(bytesIn, bytesOut));
+
+    const std::string verboseOut = dir.Folder("verbose");
+    arguments = {"--verbose", "-o", verboseOut};
+    arguments.insert(arguments.end(), inputs.begin(), inputs.end());
+    const CliRun verbose = RunCli(arguments);
+    EXPECT_EQ(Lines(verbose.Out),
+              (std::vector<std::string>{
+                  hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
+                  weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
+                  drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger",
+                  "3 files written, 0 skipped, 2 failed",
+                  "24.9 KB in -> 17.2 KB out, 31.1% saved"}));
+}
+
+// A large batch stopped by signals: the files being converted finish (or, after a second
+// Ctrl+C, are abandoned at once), and no temporary or partial file is ever left.
+TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
+    constexpr int kWidth = 2000, kHeight = 1500, kFiles = 6;
+    BmpLayout layout{kWidth, kHeight};
+    layout.Pixels.resize(std::size_t(kWidth) * 3 * kHeight);
+    uint32_t x = 2463534242u;
+    for (uint8_t& byte : layout.Pixels) x ^= x << 13, x ^= x >> 17, x ^= x << 5, byte = uint8_t(x);
+    std::vector<std::string> files;
+    for (int i = 0; i < kFiles; ++i) {
+        layout.Pixels[0] = uint8_t(i);
+        files.push_back(Input("big/b" + std::to_string(i) + ".bmp", BuildBmp(layout)));
+    }
+    const uint64_t outputSize = 54 + 1024 + uint64_t(kWidth) * kHeight;
+
+    const struct {
+        std::vector<int> Signals;
+        int Status;
+    } cases[] = {{{SIGINT}, 130}, {{SIGTERM}, 143}, {{SIGINT, SIGINT}, 130}};
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.Signals));
+        const std::string folder = dir.Folder("stopped" + std::to_string(round++));
+        std::vector<std::string> arguments = {PIXOLUNE_CLI, "--json", "-j", "2", "-o", folder};
+        arguments.insert(arguments.end(), files.begin(), files.end());
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const std::string errPath = dir.Path("err" + std::to_string(round));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, PIXOLUNE_CLI, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+
+        // Reads what the program prints until it closes stdout; a guard against a hang.
+        std::string json;
+        bool signalled = false;
+        for (;;) {
+            pollfd fd{pipeFds[0], POLLIN, 0};
+            if (::poll(&fd, 1, 120000) != 1) {
+                ::kill(pid, SIGKILL);
+                ADD_FAILURE() << "no end in sight";
+                break;
+            }
+            char buffer[4096];
+            const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (got <= 0) break;
+            json.append(buffer, std::size_t(got));
+            if (!signalled && json.find('\n') != std::string::npos) {  // one file is written
+                for (const int signal : c.Signals) ::kill(pid, signal);
+                signalled = true;
+            }
+        }
+        ::close(pipeFds[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.Status) << ReadText(errPath);
+
+        const std::set<std::string> names = FileNames(folder);
+        EXPECT_GE(names.size(), 1u);
+        EXPECT_LT(names.size(), std::size_t(kFiles)) << "stopped in the middle";
+        for (const std::string& name : names) {
+            EXPECT_NE(name[0], '.') << "a temporary file is left: " << name;
+            EXPECT_EQ(SizeOf(folder + "/" + name), outputSize) << name;
+        }
+        if (c.Signals.size() == 1) {  // the files being converted finished and were reported
+            EXPECT_EQ(Lines(json).size(), names.size()) << json;
+            EXPECT_NE(ReadText(errPath).find("Interrupted: "), std::string::npos);
+        }
+    }
+}
+
+}  // namespace
