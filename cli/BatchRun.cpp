@@ -1,5 +1,6 @@
 #include "BatchRun.h"
 
+#include "BandPool.h"
 #include "ErrorMessage.h"
 
 #include <algorithm>
@@ -108,7 +109,13 @@ std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings&
     Batch batch(files, settings, stop, workerCount);
     std::vector<std::jthread> workers;
     workers.reserve(workerCount);
-    for (std::size_t w = 0; w < workerCount; ++w) workers.emplace_back([&batch] { batch.Work(); });
+    // Files at once times threads a file stays within the cores.
+    const unsigned share = std::max<unsigned>(1, static_cast<unsigned>(parallel::Cores() / workerCount));
+    for (std::size_t w = 0; w < workerCount; ++w)
+        workers.emplace_back([&batch, share] {
+            parallel::SetThreadShare(share);
+            batch.Work();
+        });
 
     std::size_t reported = 0;
     for (; reported < files.size(); ++reported) {

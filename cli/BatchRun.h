@@ -30,6 +30,7 @@ struct BatchCallbacks {
 // are made when a file is about to be written. Once stop is set no file is
 // started any more; the files being converted finish and are reported, and
 // RunBatch returns how many files were reported (all of them unless stopped).
-// mDither8bpp::InitDitherTables must have run before.
+// Each of the W files at once gets cores / W threads (at least 1) for its
+// own bands. mDither8bpp::InitDitherTables must have run before.
 std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
                      const BatchCallbacks& callbacks, const std::atomic<bool>& stop);

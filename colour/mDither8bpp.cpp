@@ -3,6 +3,7 @@
 
 #include "mDither8bpp.h"
 
+#include "BandPool.h"
 #include "DitherTables.h"
 #include "PaletteSample.h"
 #include "cDIB.h"
@@ -26,30 +27,35 @@ thread_local std::array<uint8_t, 1024> tPaletteBuffer{};
 
 // Both loops walk memory rows (row 0 is the bottom of the picture), so the
 // matrix is anchored at the bottom-left pixel. Source pixels are Blue, Green,
-// Red, unused; the unused byte is never read.
+// Red, unused; the unused byte is never read. Every pixel depends on its own
+// source pixel and position only, so bands of rows go to several threads and
+// give the same bytes as one; map carries the calling thread's inverse map.
 template <typename Tables, typename Map>
 void DitherRows(const cDIB& source, cDIB& target, const Tables& tables, Map map) {
     const int32_t width = source.Width();
-    const int32_t height = source.Height();
     const size_t sourceStride = 4 * static_cast<size_t>(width);
     const size_t targetStride = static_cast<size_t>(target.BytesPerScanline());
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* src = source.lpBits() + static_cast<size_t>(y) * sourceStride;
-        uint8_t* dst = target.lpBits() + static_cast<size_t>(y) * targetStride;
-        const int32_t row = (y & 3) * 4;
-        const auto pixel = [&](int32_t x, int32_t p) {
-            const uint8_t* s = src + 4 * static_cast<size_t>(x);
-            dst[x] = map(tables.R[p][s[2]] + tables.G[p][s[1]] + tables.B[p][s[0]]);
-        };
-        int32_t x = 0;
-        for (; x + 4 <= width; x += 4) {
-            pixel(x, row);
-            pixel(x + 1, row + 1);
-            pixel(x + 2, row + 2);
-            pixel(x + 3, row + 3);
+    const uint8_t* sourceBits = source.lpBits();
+    uint8_t* targetBits = target.lpBits();
+    parallel::ForEachBand(source.Height(), width, [&](int32_t first, int32_t count) {
+        for (int32_t y = first; y < first + count; ++y) {
+            const uint8_t* src = sourceBits + static_cast<size_t>(y) * sourceStride;
+            uint8_t* dst = targetBits + static_cast<size_t>(y) * targetStride;
+            const int32_t row = (y & 3) * 4;
+            const auto pixel = [&](int32_t x, int32_t p) {
+                const uint8_t* s = src + 4 * static_cast<size_t>(x);
+                dst[x] = map(tables.R[p][s[2]] + tables.G[p][s[1]] + tables.B[p][s[0]]);
+            };
+            int32_t x = 0;
+            for (; x + 4 <= width; x += 4) {
+                pixel(x, row);
+                pixel(x + 1, row + 1);
+                pixel(x + 2, row + 2);
+                pixel(x + 3, row + 3);
+            }
+            for (; x < width; ++x) pixel(x, row + (x & 3));
         }
-        for (; x < width; ++x) pixel(x, row + (x & 3));
-    }
+    });
 }
 
 void DitherToOptimal(const cDIB& source, cDIB& target) {

@@ -6,6 +6,9 @@
 // The tables built by InitDitherTables are shared and read-only afterwards.
 // The per-conversion state (palette mode, inverse colour map, palette buffer)
 // belongs to the calling thread, so conversions may run on several threads.
+// The pixel loop of one conversion runs in bands of rows on the calling
+// thread's share of the band pool (BandPool.h); the bytes are the same as on
+// one thread, and the call returns once every pixel is written.
 
 #include <cstdint>
 

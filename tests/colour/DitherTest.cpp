@@ -1,5 +1,6 @@
 #include "TestImages.h"
 
+#include "BandPool.h"
 #include "mDither8bpp.h"
 
 #include <random>
@@ -140,6 +141,34 @@ TEST_F(Dither, PixelLoopsMatchTheFormulasOnRandomImages) {
             });
             DitherTo8bpp(source, target);
             ASSERT_EQ(IndexRows(target), ReferenceDither(source, mode)) << mode << ", " << width;
+        }
+}
+
+TEST_F(Dither, SameBytesOnAnyNumberOfThreads) {
+    // Bands of a single row and more bands than rows, widths off the 4-pixel
+    // matrix period: each band must start the matrix at its own memory row.
+    std::mt19937 random(777);
+    for (int32_t mode : {0, 1})
+        for (const auto& [w, h] : {std::pair{1, 1}, {1, 1000}, {1000, 1}, {3, 2}, {7, 5},
+                                   {13, 31}, {161, 37}, {1001, 67}}) {
+            SetPaletteMode(mode);
+            cDIB source;
+            MakeImage(source, w, h, [&](int32_t, int32_t) {
+                const uint32_t v = random();
+                return Rgb{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)};
+            });
+            for (unsigned threads : {1u, 2u, 4u}) {
+                SCOPED_TRACE(testing::Message() << "mode " << mode << ", " << w << " x " << h
+                                                << ", " << threads << " threads");
+                const parallel::ScopedThreadShare share(threads, 1);  // split even 1 x 1
+                cDIB target;
+                DitherTo8bpp(source, target);
+                ASSERT_EQ(IndexRows(target), ReferenceDither(source, mode));
+                // Row padding stays zero: the file holds it.
+                for (int32_t y = 0; y < h; ++y)
+                    for (int32_t x = w; x < target.BytesPerScanline(); ++x)
+                        ASSERT_EQ(PixelAt(target, x, y)[0], 0);
+            }
         }
 }
 

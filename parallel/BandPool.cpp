@@ -1,0 +1,160 @@
+// The band pool. A run is a job on the caller's stack: the caller queues
+// requests for helpers, works on bands itself, then withdraws the requests no
+// pool thread has taken yet and waits only for the helpers that did take one.
+// So a busy pool never makes a caller wait for work that has not started, and
+// a job never outlives its run.
+
+#include "BandPool.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace parallel {
+namespace {
+
+thread_local unsigned tShare = 0;  // 0: never set, every core
+thread_local int64_t tMinBandPixels = kMinBandPixels;
+
+struct Job {
+    Job(BandFunction band, void* context, int32_t rows, int32_t bands)
+        : Band(band), Context(context), Rows(rows), Bands(bands) {}
+
+    BandFunction Band;
+    void* Context;
+    int32_t Rows;
+    int32_t Bands;
+    std::atomic<int32_t> Next{0};
+    std::atomic<bool> Failed{false};
+    std::exception_ptr Error;  // the first band's exception; under Pool::mutex_
+    int Helpers = 0;           // pool threads working on it; under Pool::mutex_
+    std::condition_variable HelpersDone;
+
+    // Band b covers rows [b * Rows / Bands, (b + 1) * Rows / Bands).
+    int32_t Row(int32_t band) const {
+        return static_cast<int32_t>(int64_t{band} * Rows / Bands);
+    }
+};
+
+class Pool {
+public:
+    ~Pool() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& thread : threads_) thread.join();
+    }
+
+    void Run(Job& job, unsigned helpers) {
+        {
+            std::lock_guard lock(mutex_);
+            // Threads are only ever added: a share asks for at most cores - 1.
+            while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
+            for (unsigned i = 0; i < helpers; ++i) requests_.push_back(&job);
+        }
+        if (helpers == 1)
+            wake_.notify_one();
+        else
+            wake_.notify_all();
+
+        WorkOn(job);
+
+        std::unique_lock lock(mutex_);
+        requests_.erase(std::remove(requests_.begin(), requests_.end(), &job), requests_.end());
+        job.HelpersDone.wait(lock, [&] { return job.Helpers == 0; });
+        if (job.Error) std::rethrow_exception(job.Error);
+    }
+
+private:
+    void Serve() {
+        SetThreadShare(1);  // a band that runs bands itself runs them here
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stopping_ || !requests_.empty(); });
+            if (stopping_) return;
+            Job& job = *requests_.front();
+            requests_.pop_front();
+            ++job.Helpers;
+            lock.unlock();
+            WorkOn(job);
+            lock.lock();
+            // Notified under the lock: the caller cannot return (and free the
+            // job) before this thread lets go of it.
+            if (--job.Helpers == 0) job.HelpersDone.notify_one();
+        }
+    }
+
+    void WorkOn(Job& job) {
+        for (;;) {
+            const int32_t band = job.Next.fetch_add(1, std::memory_order_relaxed);
+            if (band >= job.Bands || job.Failed.load(std::memory_order_relaxed)) return;
+            try {
+                const int32_t first = job.Row(band);
+                job.Band(job.Context, first, job.Row(band + 1) - first);
+            } catch (...) {
+                job.Failed = true;
+                std::lock_guard lock(mutex_);
+                if (!job.Error) job.Error = std::current_exception();
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job*> requests_;
+    std::vector<std::thread> threads_;
+    bool stopping_ = false;
+};
+
+Pool& ThePool() {
+    static Pool pool;
+    return pool;
+}
+
+}  // namespace
+
+unsigned Cores() {
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return cores;
+}
+
+unsigned ThreadShare() { return tShare == 0 ? Cores() : tShare; }
+
+void SetThreadShare(unsigned threads) { tShare = std::max(1u, threads); }
+
+ScopedThreadShare::ScopedThreadShare(unsigned threads, int64_t minBandPixels)
+    : threads_(tShare), minBandPixels_(tMinBandPixels) {
+    SetThreadShare(threads);
+    tMinBandPixels = std::max<int64_t>(1, minBandPixels);
+}
+
+ScopedThreadShare::~ScopedThreadShare() {
+    tShare = threads_;
+    tMinBandPixels = minBandPixels_;
+}
+
+void RunBands(int32_t rows, int64_t pixelsPerRow, BandFunction band, void* context) {
+    if (rows <= 0) return;
+    const unsigned threads = ThreadShare();
+    // A few bands a thread, so that a thread the machine holds up for a while
+    // leaves its share of the work to the others instead of being waited for.
+    const int64_t worthwhile = std::max<int64_t>(1, rows * std::max<int64_t>(pixelsPerRow, 1) /
+                                                        tMinBandPixels);
+    const auto bands = static_cast<int32_t>(
+        std::min<int64_t>({rows, int64_t{threads} * 4, worthwhile}));
+    if (threads == 1 || bands <= 1) {
+        band(context, 0, rows);
+        return;
+    }
+    Job job(band, context, rows, bands);
+    ThePool().Run(job, std::min<unsigned>(threads, static_cast<unsigned>(bands)) - 1);
+}
+
+}  // namespace parallel
