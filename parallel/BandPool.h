@@ -18,9 +18,11 @@
 
 namespace parallel {
 
-// The least work, in pixels, worth a band of its own: below it a hand-over
-// to another thread costs more than it saves.
-inline constexpr int64_t kMinBandPixels = 64 * 1024;
+// The least work, in pixels, worth a band of its own (about a quarter of a
+// millisecond of dithering): below it a hand-over to another thread costs
+// more than it saves, and a helper that the machine holds up in the middle of
+// a band keeps the caller waiting.
+inline constexpr int64_t kMinBandPixels = 256 * 1024;
 
 // Cores of the machine (at least 1).
 unsigned Cores();

@@ -46,8 +46,8 @@ TEST(BandPool, EveryRowExactlyOnceInAsManyBandsAsAreWorthIt) {
              {4, 1, 1000, 1, 16},
              {4, 1, 1001, 7, 16},       // rows not a multiple of the bands
              {2, 100, 10, 50, 5},       // 500 pixels: 5 bands of the least work
-             {2, kMinBandPixels, 480, 640, 4},
-             {2, kMinBandPixels, 100, 100, 1},  // too small to hand over
+             {2, kMinBandPixels, 64, kMinBandPixels / 32, 2},
+             {2, kMinBandPixels, 480, 640, 1},  // 0.3 MP: too small to hand over
              {3, 1, 0, 100, 0},         // nothing to do
          }) {
         SCOPED_TRACE(testing::Message() << c.Threads << " threads, " << c.Rows << " rows of "
