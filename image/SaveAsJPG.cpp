@@ -17,6 +17,7 @@
 
 #include "SaveAsJPG.h"
 
+#include "BandPool.h"
 #include "ReplacementFile.h"
 #include "GraphicsLayer.h"
 #include "cDIB.h"
@@ -47,8 +48,10 @@ struct EncoderCloser {
 
 using EncodedBytes = std::unique_ptr<unsigned char, JPGBytesFree>;
 
-// Indexed pixels (1, 4 or 8 bpp) as top-down RGB rows through the colour table.
-std::vector<unsigned char> ExpandIndexed(const cDIB& image) {
+// Indexed pixels (1, 4 or 8 bpp) as top-down RGB rows through the colour
+// table, in bands of rows on the calling thread's share of the band pool.
+// Every byte is written, so the buffer needs no clearing first.
+std::unique_ptr<unsigned char[]> ExpandIndexed(const cDIB& image) {
     const int32_t width = image.Width();
     const int32_t height = image.Height();
     const int32_t bpp = image.BPP();
@@ -56,19 +59,22 @@ std::vector<unsigned char> ExpandIndexed(const cDIB& image) {
     image.GetPalette(table);
     table.resize(static_cast<size_t>(4) << bpp);  // a short table reads as black
 
-    std::vector<unsigned char> rgb(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
-    unsigned char* out = rgb.data();
-    for (int32_t y = 0; y < height; ++y) {
-        // Memory rows are bottom-up: picture row 0 is the last one in memory.
-        const uint8_t* row = image.lpBits() + static_cast<size_t>(height - 1 - y) *
-                                                  static_cast<size_t>(image.BytesPerScanline());
-        for (int32_t x = 0; x < width; ++x) {
-            const uint8_t* entry = &table[static_cast<size_t>(PixelIndex(row, x, bpp)) * 4];
-            *out++ = entry[2];
-            *out++ = entry[1];
-            *out++ = entry[0];
+    const size_t rgbStride = static_cast<size_t>(width) * 3;
+    std::unique_ptr<unsigned char[]> rgb(new unsigned char[rgbStride * static_cast<size_t>(height)]);
+    parallel::ForEachBand(height, width, [&](int32_t first, int32_t count) {
+        for (int32_t y = first; y < first + count; ++y) {
+            // Memory rows are bottom-up: picture row 0 is the last one in memory.
+            const uint8_t* row = image.lpBits() + static_cast<size_t>(height - 1 - y) *
+                                                      static_cast<size_t>(image.BytesPerScanline());
+            unsigned char* out = rgb.get() + static_cast<size_t>(y) * rgbStride;
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* entry = &table[static_cast<size_t>(PixelIndex(row, x, bpp)) * 4];
+                *out++ = entry[2];
+                *out++ = entry[1];
+                *out++ = entry[0];
+            }
         }
-    }
+    });
     return rgb;
 }
 
@@ -100,8 +106,8 @@ EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length) {
         result = tjCompress2(encoder.get(), image.lpBits(), width, image.BytesPerScanline(), height,
                              TJPF_BGRX, &bytes, &length, TJSAMP_420, quality, TJFLAG_BOTTOMUP);
     } else {
-        const std::vector<unsigned char> rgb = ExpandIndexed(image);
-        result = tjCompress2(encoder.get(), rgb.data(), width, rgbPitch, height, TJPF_RGB, &bytes,
+        const std::unique_ptr<unsigned char[]> rgb = ExpandIndexed(image);
+        result = tjCompress2(encoder.get(), rgb.get(), width, rgbPitch, height, TJPF_RGB, &bytes,
                              &length, TJSAMP_420, quality, 0);
     }
     EncodedBytes encoded(bytes);
