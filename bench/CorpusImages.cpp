@@ -14,8 +14,7 @@ namespace {
 std::string& CorpusFolder() {
     static std::string folder = [] {
         const char* fromEnvironment = std::getenv("PIXOLUNE_CORPUS");
-        return std::string(fromEnvironment && *fromEnvironment ? fromEnvironment
-                                                               : PIXOLUNE_DEFAULT_CORPUS);
+        return std::string(fromEnvironment ? fromEnvironment : "");
     }();
     return folder;
 }

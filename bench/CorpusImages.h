@@ -7,7 +7,7 @@
 class cDIB;
 
 // Folder of the photo corpus: --corpus=DIR when given (the argument is then
-// removed from argv), else $PIXOLUNE_CORPUS, else the folder beside the repo.
+// removed from argv), else $PIXOLUNE_CORPUS, else empty.
 std::string TakeCorpusFolder(int& argc, char** argv);
 
 // mp<label>.bmp of the corpus (label "2", "12", "50", ...) as a 32-bpp image,

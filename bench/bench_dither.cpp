@@ -1,15 +1,19 @@
 // bench_dither: the 8-bpp conversion of real photographs against the memory
-// pass that bounds it, plus the palette step and the JPEG export alone.
+// pass that bounds it, on one thread and on every core, plus the palette step
+// and the JPEG export alone.
 //
 // DitherTo8bpp builds the palette and dithers in one call; the pixel loop is
 // not reachable on its own, so the palette step (sample, octree, inverse map)
 // is timed separately and the loop is the difference (bench/ratios.py).
 //
-//   bench_dither [--corpus=DIR] [--sizes=2,12,50] [Google Benchmark flags]
+//   bench_dither --corpus=DIR [--sizes=2,12,50] [Google Benchmark flags]
 //
-// Bytes processed count 5 bytes a pixel for every pixel pass (4 read, 1
-// written), so the passes compare directly in bytes/s.
+// A name's last part is the threads its pixel passes run on (threads:1, and
+// threads:N for the N cores of the machine). Bytes processed count 5 bytes a
+// pixel for every pixel pass (4 read, 1 written), so the passes compare
+// directly in bytes/s.
 
+#include "BandPool.h"
 #include "CorpusImages.h"
 #include "PaletteSample.h"
 #include "SaveAsJPG.h"
@@ -42,8 +46,12 @@ void CountPixels(benchmark::State& state, const cDIB& image, int64_t bytesPerPix
     state.counters["pixels"] = static_cast<double>(Pixels(image));
 }
 
+// The pixel passes' threads: the benchmark's argument.
+unsigned Threads(const benchmark::State& state) { return static_cast<unsigned>(state.range(0)); }
+
 // The whole conversion the run makes for every file, optimal palette included.
 void DitherTo8bppBench(benchmark::State& state, const std::string& label) {
+    const parallel::ScopedThreadShare share(Threads(state));
     const cDIB& source = CorpusPhoto(label);
     mDither8bpp::InitDitherTables();
     mDither8bpp::SetPaletteMode(1);
@@ -58,6 +66,7 @@ void DitherTo8bppBench(benchmark::State& state, const std::string& label) {
 
 // What DitherTo8bpp does before its pixel loop in mode 1.
 void PaletteStepBench(benchmark::State& state, const std::string& label) {
+    const parallel::ScopedThreadShare share(Threads(state));
     const cDIB& source = CorpusPhoto(label);
     mDither8bpp::InitDitherTables();
     for (auto _ : state) {
@@ -80,23 +89,26 @@ std::array<uint8_t, 4096> BandwidthTable() {
 
 // The least a 32-to-8-bpp pass can cost: read each 4-byte pixel, write one
 // byte found by one lookup (the top 4 bits of blue, green and red), rows
-// laid out as the conversion lays them out.
+// laid out as the conversion lays them out, in the same bands.
 void BandwidthPass(const cDIB& source, cDIB& target, const std::array<uint8_t, 4096>& table) {
     const int32_t width = source.Width();
     const size_t targetStride = static_cast<size_t>(target.BytesPerScanline());
-    for (int32_t y = 0; y < source.Height(); ++y) {
-        const uint8_t* src = source.lpBits() + static_cast<size_t>(y) * 4 * width;
-        uint8_t* dst = target.lpBits() + static_cast<size_t>(y) * targetStride;
-        for (int32_t x = 0; x < width; ++x) {
-            uint32_t p;
-            std::memcpy(&p, src + 4 * static_cast<size_t>(x), 4);
-            dst[x] = table[((p >> 4) & 0x00F) | ((p >> 8) & 0x0F0) | ((p >> 12) & 0xF00)];
+    parallel::ForEachBand(source.Height(), width, [&](int32_t first, int32_t count) {
+        for (int32_t y = first; y < first + count; ++y) {
+            const uint8_t* src = source.lpBits() + static_cast<size_t>(y) * 4 * width;
+            uint8_t* dst = target.lpBits() + static_cast<size_t>(y) * targetStride;
+            for (int32_t x = 0; x < width; ++x) {
+                uint32_t p;
+                std::memcpy(&p, src + 4 * static_cast<size_t>(x), 4);
+                dst[x] = table[((p >> 4) & 0x00F) | ((p >> 8) & 0x0F0) | ((p >> 12) & 0xF00)];
+            }
         }
-    }
+    });
 }
 
 // Into a target whose pages are already mapped: the pure memory limit.
 void BandwidthWarmBench(benchmark::State& state, const std::string& label) {
+    const parallel::ScopedThreadShare share(Threads(state));
     const cDIB& source = CorpusPhoto(label);
     const std::array<uint8_t, 4096> table = BandwidthTable();
     cDIB target;
@@ -113,6 +125,7 @@ void BandwidthWarmBench(benchmark::State& state, const std::string& label) {
 // Into a target made for each pass, as DitherTo8bpp makes its own: the
 // same pass plus the cost of fresh pages.
 void BandwidthFreshBench(benchmark::State& state, const std::string& label) {
+    const parallel::ScopedThreadShare share(Threads(state));
     const cDIB& source = CorpusPhoto(label);
     const std::array<uint8_t, 4096> table = BandwidthTable();
     for (auto _ : state) {
@@ -133,6 +146,7 @@ std::string TemporaryJpegPath() {
 
 // SaveJPG alone on the reduced photograph, at the program's default quality.
 void SaveJpgBench(benchmark::State& state, const std::string& label) {
+    const parallel::ScopedThreadShare share(Threads(state));
     mDither8bpp::InitDitherTables();
     mDither8bpp::SetPaletteMode(1);
     cDIB reduced;
@@ -168,6 +182,11 @@ std::vector<std::string> TakeSizes(int& argc, char** argv) {
 int main(int argc, char** argv) {
     const std::string corpus = TakeCorpusFolder(argc, argv);
     const std::vector<std::string> sizes = TakeSizes(argc, argv);
+    if (corpus.empty()) {
+        std::fputs("bench_dither: name the photo corpus with --corpus=DIR (made by "
+                   "make_photo_corpus.sh)\n", stderr);
+        return 2;
+    }
     for (const std::string& size : sizes) {
         if (!std::filesystem::exists(corpus + "/mp" + size + ".bmp")) {
             std::fprintf(stderr, "bench_dither: %s/mp%s.bmp not found (make the corpus with "
@@ -177,22 +196,25 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Each size's four passes run next to each other, so that they see the
-    // same state of a shared machine as nearly as possible.
+    // Each size's passes run next to each other, so that they see the same
+    // state of a shared machine as nearly as possible.
+    std::vector<int64_t> threads{1};
+    if (parallel::Cores() > 1) threads.push_back(parallel::Cores());
+    const auto add = [&](const std::string& name, auto function, const std::string& size,
+                         const std::vector<int64_t>& counts) {
+        benchmark::RegisterBenchmark((name + "/" + size + "MP").c_str(), function, size)
+            ->ArgName("threads")
+            ->ArgsProduct({counts})
+            ->Unit(benchmark::kMillisecond);
+    };
     for (const std::string& size : sizes) {
-        const std::string suffix = "/" + size + "MP";
-        benchmark::RegisterBenchmark(("DitherTo8bpp" + suffix).c_str(), DitherTo8bppBench, size)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("PaletteStep" + suffix).c_str(), PaletteStepBench, size)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("BandwidthWarm" + suffix).c_str(), BandwidthWarmBench, size)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("BandwidthFresh" + suffix).c_str(), BandwidthFreshBench, size)
-            ->Unit(benchmark::kMillisecond);
+        add("DitherTo8bpp", DitherTo8bppBench, size, threads);
+        add("PaletteStep", PaletteStepBench, size, {1});
+        add("BandwidthWarm", BandwidthWarmBench, size, threads);
+        add("BandwidthFresh", BandwidthFreshBench, size, threads);
     }
     for (const std::string& size : sizes)
-        if (size == "12")
-            benchmark::RegisterBenchmark("SaveJPG/12MP", SaveJpgBench, size)->Unit(benchmark::kMillisecond);
+        if (size == "12") add("SaveJPG", SaveJpgBench, size, {int64_t(parallel::Cores())});
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -1,10 +1,13 @@
 # Shared by the bench scripts (sourced): where things are, building the
-# benchmark targets, the corpus, and timing one command.
-# Needs bash and python3 (standard library only, any version from 3.9).
+# benchmark targets and the yardstick, the corpus, and timing one command.
+# Needs bash, gcc and python3 (standard library only, any version from 3.9).
+# Nothing outside the repository is used but ../shared/ beside it.
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(cd "$BENCH_DIR/.." && pwd)
-MAKE_CORPUS=$REPO/../shared/tools/make_photo_corpus.sh
+SHARED=$REPO/../shared
+MAKE_CORPUS=$SHARED/tools/make_photo_corpus.sh
+LIMIT_SOURCE=$SHARED/bench/limit_pipeline.c
 
 die() { echo "${0##*/}: $*" >&2; exit 1; }
 
@@ -19,8 +22,20 @@ build_targets() {
   cmake --build "$build" --target "$@" -j2 >/dev/null || die "cannot build $* in $build"
 }
 
+# build_limits BUILD_DIR: the single-thread limit, built as its README says
+# (gcc -O2, nothing else), into BUILD_DIR/bench-tools/limits; prints its path.
+build_limits() {
+  local tools=$1/bench-tools
+  [ -f "$LIMIT_SOURCE" ] || die "$LIMIT_SOURCE is missing"
+  mkdir -p "$tools"
+  if [ ! -x "$tools/limits" ] || [ "$LIMIT_SOURCE" -nt "$tools/limits" ]; then
+    gcc -O2 -o "$tools/limits" "$LIMIT_SOURCE" || die "cannot build $LIMIT_SOURCE"
+  fi
+  echo "$tools/limits"
+}
+
 # ensure_corpus DIR FILE...: makes the corpus with make_photo_corpus.sh when a
-# file is missing.
+# file is missing. The scripts' default DIR is BUILD_DIR/photo-corpus.
 ensure_corpus() {
   local dir=$1 f missing=0; shift
   for f in "$@"; do [ -f "$dir/$f" ] || missing=1; done

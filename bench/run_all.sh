@@ -1,42 +1,84 @@
 #!/usr/bin/env bash
-# Every figure of bench/README.md in one run: bench_dither (run_dither.sh),
-# then the whole-run comparisons (compare_cli.sh), into one results folder.
+# Every figure of bench/README.md in one run, into one report: the dithering
+# stage on one thread and on every core (run_dither.sh), then whole runs,
+# batches and peak memory against the single-thread limit (against_limit.py);
+# with --peers also the other tools (peers.sh).
 #
-#   bench/run_all.sh [-n RUNS] [-b BUILD_DIR] [-r RESULTS_DIR] [CORPUS]
+#   bench/run_all.sh [-n ROUNDS] [-b BUILD_DIR] [-r RESULTS_DIR] [--peers] [CORPUS]
 #
-# RUNS (default 5) is the number of runs of every command in compare_cli.sh;
-# bench_dither gets RUNS + 4 repetitions. The report is RESULTS_DIR/report.md
-# (default BUILD_DIR/bench-results).
+#   CORPUS        the photo corpus (default: BUILD_DIR/photo-corpus); made with
+#                 ../shared/tools/make_photo_corpus.sh when files are missing
+#   -n ROUNDS     paired rounds of every whole-run comparison (default 7);
+#                 bench_dither gets ROUNDS + 4 repetitions
+#   -b BUILD_DIR  Release build to use and bring up to date (default: build)
+#   -r DIR        where the raw results and report.md go
+#                 (default: BUILD_DIR/bench-results)
+#   --peers       also Pillow, ImageMagick, pngquant and cjpeg (peers.sh)
+#
+# About 10 minutes on 2 cores (20 more with --peers). Outputs go to /dev/shm
+# where there is one. Run it on a quiet machine: the report says how much
+# other work there was.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-RUNS=5
+ROUNDS=7
 BUILD=$REPO/build
 RESULTS=""
-CORPUS=$REPO/../photo-corpus
+CORPUS=""
+PEERS=0
 while (($#)); do
   case $1 in
-    -n) RUNS=$2; shift 2 ;;
+    -n) ROUNDS=$2; shift 2 ;;
     -b) BUILD=$2; shift 2 ;;
     -r) RESULTS=$2; shift 2 ;;
-    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --peers) PEERS=1; shift ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) die "unknown option $1" ;;
     *) CORPUS=$1; shift ;;
   esac
 done
-[[ $RUNS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
+[[ $ROUNDS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
 BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
 RESULTS=${RESULTS:-$BUILD/bench-results}
-mkdir -p "$RESULTS"
+CORPUS=${CORPUS:-$BUILD/photo-corpus}
+mkdir -p "$RESULTS" "$CORPUS"
+CORPUS=$(cd "$CORPUS" && pwd)
 
-bash "$BENCH_DIR/run_dither.sh" -n $((RUNS + 4)) -b "$BUILD" -r "$RESULTS" "$CORPUS" >/dev/null
-bash "$BENCH_DIR/compare_cli.sh" -n "$RUNS" -b "$BUILD" -r "$RESULTS" "$CORPUS" >/dev/null
+ensure_corpus "$CORPUS" mp0_3.bmp mp2.bmp mp12.bmp mp50.bmp
+build_targets "$BUILD" pixolune-cli bench_dither
+LIMITS=$(build_limits "$BUILD")
+COMMIT=$(git -C "$REPO" describe --always --dirty 2>/dev/null || echo unknown)
+
+SCRATCH=$(make_scratch)
+trap 'rm -rf "$SCRATCH"' EXIT
+
+echo "bench_dither ..." >&2
+bash "$BENCH_DIR/run_dither.sh" -n $((ROUNDS + 4)) -b "$BUILD" -r "$RESULTS" "$CORPUS" >/dev/null
+echo "whole runs against the limit ..." >&2
+python3 "$BENCH_DIR/against_limit.py" --cli "$BUILD/bin/pixolune-cli" --limits "$LIMITS" \
+  --corpus "$CORPUS" --scratch "$SCRATCH" --out "$RESULTS" --rounds "$ROUNDS" >/dev/null
+if ((PEERS)); then
+  echo "peers ..." >&2
+  bash "$BENCH_DIR/peers.sh" -n "$ROUNDS" -b "$BUILD" -r "$RESULTS" "$CORPUS" >/dev/null
+fi
+
 {
-  echo "## bench_dither"
+  echo "# Benchmark report"
+  echo
+  echo "Commit $COMMIT, $(date -u '+%Y-%m-%d %H:%M UTC'), $(getconf _NPROCESSORS_ONLN) cores," \
+       "$(uname -r), $(gcc --version | head -n1)."
+  echo
+  echo "## Dithering stage (bench_dither)"
   echo
   cat "$RESULTS/dither.md"
   echo
-  echo "## Whole runs"
+  echo "## Against the single-thread limit"
   echo
-  cat "$RESULTS/summary.md"
+  cat "$RESULTS/limit.md"
+  if ((PEERS)); then
+    echo
+    echo "## Other tools"
+    echo
+    cat "$RESULTS/peers.md"
+  fi
 } | tee "$RESULTS/report.md"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# bench_dither on the 2-, 12- and 50-MP photographs, repetitions interleaved
-# at random, then the ratio table (bench/ratios.py).
+# bench_dither on the 2-, 12- and 50-MP photographs, on one thread and on
+# every core, repetitions interleaved at random, then the ratio table
+# (bench/ratios.py).
 #
 #   bench/run_dither.sh [-n REPETITIONS] [-b BUILD_DIR] [-r RESULTS_DIR] [CORPUS]
 #
-#   CORPUS        the photo corpus (default: ../photo-corpus beside the repository)
+#   CORPUS        the photo corpus (default: BUILD_DIR/photo-corpus); made with
+#                 make_photo_corpus.sh when files are missing
 #   -n            repetitions of every benchmark (default 9); medians count
 #   -b BUILD_DIR  Release build to use and bring up to date (default: build)
 #   -r DIR        where dither.json and dither.md go (default: BUILD_DIR/bench-results)
@@ -14,13 +16,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 REPS=9
 BUILD=$REPO/build
 RESULTS=""
-CORPUS=$REPO/../photo-corpus
+CORPUS=""
 while (($#)); do
   case $1 in
     -n) REPS=$2; shift 2 ;;
     -b) BUILD=$2; shift 2 ;;
     -r) RESULTS=$2; shift 2 ;;
-    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) die "unknown option $1" ;;
     *) CORPUS=$1; shift ;;
   esac
@@ -28,6 +30,7 @@ done
 [[ $REPS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
 BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
 RESULTS=${RESULTS:-$BUILD/bench-results}
+CORPUS=${CORPUS:-$BUILD/photo-corpus}
 mkdir -p "$RESULTS" "$CORPUS"
 CORPUS=$(cd "$CORPUS" && pwd)
 

@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
-# Whole pixolune-cli runs against a minimal pipeline and three other tools, on
-# real photographs, all in one interleaved run; plus SaveJPG against cjpeg and
-# -j 2 against -j 1. Prints ratio tables (bench/ratios.py) and keeps the raw
-# times.
+# pixolune-cli against other tools that make 256-colour images, on real
+# photographs, all in one interleaved run, with the single-thread limit
+# (../shared/bench/limit_pipeline.c) beside them; plus SaveJPG against cjpeg.
+# Prints ratio tables (bench/ratios.py) and keeps the raw times.
 #
-#   bench/compare_cli.sh [-n RUNS] [-b BUILD_DIR] [-s "0.3 2 12 50"] [-r RESULTS_DIR]
-#                        [--all-cores] [CORPUS]
+#   bench/peers.sh [-n RUNS] [-b BUILD_DIR] [-s "0.3 2 12 50"] [-r RESULTS_DIR]
+#                  [--all-cores] [CORPUS]
 #
-#   CORPUS        the photo corpus (default: ../photo-corpus beside the repository);
-#                 made with make_photo_corpus.sh when files are missing
+#   CORPUS        the photo corpus (default: BUILD_DIR/photo-corpus); made
+#                 with make_photo_corpus.sh when files are missing
 #   -n RUNS       runs of every command (default 5); the median counts
 #   -b BUILD_DIR  Release build to use and bring up to date (default: build)
 #   -s SIZES      megapixel sizes of the corpus to run (default "0.3 2 12 50")
-#   -r DIR        where times.tsv, pixels.tsv and summary.md go
+#   -r DIR        where peers.tsv, pixels.tsv and peers.md go
 #                 (default: BUILD_DIR/bench-results)
 #   --all-cores   let ImageMagick and pngquant use every core (OpenMP); by
 #                 default they get one thread, as pixolune-cli -j 1 has
 #
 # Every round runs each command once, the starting command rotating from round
 # to round, so that every tool sees the same moments of a shared machine.
+# Needs python3-pil, imagemagick, pngquant and libjpeg-turbo-progs.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -27,7 +28,7 @@ BUILD=$REPO/build
 SIZES="0.3 2 12 50"
 RESULTS=""
 ONE_THREAD=1
-CORPUS=$REPO/../photo-corpus
+CORPUS=""
 while (($#)); do
   case $1 in
     -n) RUNS=$2; shift 2 ;;
@@ -35,7 +36,7 @@ while (($#)); do
     -s) SIZES=$2; shift 2 ;;
     -r) RESULTS=$2; shift 2 ;;
     --all-cores) ONE_THREAD=0; shift ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) die "unknown option $1" ;;
     *) CORPUS=$1; shift ;;
   esac
@@ -43,6 +44,7 @@ done
 [[ $RUNS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
 BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
 RESULTS=${RESULTS:-$BUILD/bench-results}
+CORPUS=${CORPUS:-$BUILD/photo-corpus}
 mkdir -p "$RESULTS" "$CORPUS"
 CORPUS=$(cd "$CORPUS" && pwd)
 
@@ -53,9 +55,9 @@ wanted=()
 for s in $SIZES; do wanted+=("$(corpus_name "$s").bmp" "$(corpus_name "$s").png"); done
 ensure_corpus "$CORPUS" "${wanted[@]}" mp2.bmp mp12.bmp
 
-build_targets "$BUILD" pixolune-cli minimal_pipeline savejpg_timer
+build_targets "$BUILD" pixolune-cli savejpg_timer
 CLI=$BUILD/bin/pixolune-cli
-MIN=$BUILD/bin/minimal_pipeline
+LIMITS=$(build_limits "$BUILD")
 SAVEJPG=$BUILD/bin/savejpg_timer
 
 PY=$(find_pillow_python) || die "no python3 with Pillow (apt-get install python3-pil)"
@@ -67,8 +69,8 @@ if ((ONE_THREAD)); then export OMP_NUM_THREADS=1 MAGICK_THREAD_LIMIT=1; fi
 
 SCRATCH=$(make_scratch)
 trap 'rm -rf "$SCRATCH"' EXIT
-mkdir -p "$SCRATCH/pix" "$SCRATCH/jpg" "$SCRATCH/batch" "$SCRATCH/batch-out"
-TIMES=$RESULTS/times.tsv
+mkdir -p "$SCRATCH/pix" "$SCRATCH/jpg"
+TIMES=$RESULTS/peers.tsv
 PIXELS=$RESULTS/pixels.tsv
 : >"$TIMES"
 : >"$PIXELS"
@@ -86,7 +88,7 @@ run_round() {
 
 # The competitors on the photograph in $IN (BMP) and $IN_PNG.
 cmd_pix()         { timed "$@" pix "$CLI" -j 1 --quiet -o "$SCRATCH/pix" "$IN"; }
-cmd_min()         { timed "$@" min "$MIN" "$IN" "$SCRATCH/min.bmp"; }
+cmd_limit()       { timed "$@" limit "$LIMITS" floor "$IN" "$SCRATCH/limit.bmp"; }
 cmd_pillow()      { timed "$@" pillow "$PY" -c 'import sys
 from PIL import Image
 Image.open(sys.argv[1]).quantize(256, method=Image.Quantize.FASTOCTREE).save(sys.argv[2])' \
@@ -103,7 +105,7 @@ for size in $SIZES; do
   printf '%s\t%s\n' "$size" "$(bmp_pixels "$IN")" >>"$PIXELS"
   echo "  $size MP" >&2
   for ((run = 1; run <= RUNS; run++)); do
-    run_round "$TIMES" "$size" "$run" pix min pillow imagemagick pngquant
+    run_round "$TIMES" "$size" "$run" pix limit pillow imagemagick pngquant
   done
 done
 
@@ -128,20 +130,10 @@ for ((run = 1; run <= RUNS; run++)); do
   run_round "$TIMES" jpg "$run" savejpg cjpeg cli_jpg
 done
 
-# -j 2 against -j 1 on 20 copies of the 2-MP photograph.
-echo "  batch of 20 x 2 MP" >&2
-for i in $(seq -w 1 20); do cp "$CORPUS/mp2.bmp" "$SCRATCH/batch/photo$i.bmp"; done
-cmd_j1() { timed "$@" j1 "$CLI" -j 1 --quiet -o "$SCRATCH/batch-out" "$SCRATCH/batch"; }
-cmd_j2() { timed "$@" j2 "$CLI" -j 2 --quiet -o "$SCRATCH/batch-out" "$SCRATCH/batch"; }
-for ((run = 1; run <= RUNS; run++)); do
-  run_round "$TIMES" batch "$run" j1 j2
-done
-[ "$(find "$SCRATCH/batch-out" -name "*-reduced.bmp" | wc -l)" = 20 ] || die "the batch did not write 20 files"
-
 {
-  echo "compare_cli.sh: $(date -u '+%Y-%m-%d %H:%M UTC'), $RUNS runs, $(getconf _NPROCESSORS_ONLN) cores," \
+  echo "peers.sh: $(date -u '+%Y-%m-%d %H:%M UTC'), $RUNS runs, $(getconf _NPROCESSORS_ONLN) cores," \
        "load $LOAD_START at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end," \
        "$( ((ONE_THREAD)) && echo 'competitors on one thread' || echo 'competitors on all cores')"
   echo
   "$PY" "$BENCH_DIR/ratios.py" cli "$TIMES" "$PIXELS"
-} | tee "$RESULTS/summary.md"
+} | tee "$RESULTS/peers.md"

@@ -1,0 +1,276 @@
+#!/usr/bin/env python3
+"""Whole pixolune-cli runs against the single-thread limit, in paired rounds.
+
+  against_limit.py --cli CLI --limits LIMITS --corpus DIR --scratch DIR --out DIR
+                   [--rounds N] [--sizes 0.3,2,12,50] [--batches 0.3:300,2:40]
+
+LIMITS is ../shared/bench/limit_pipeline.c built with gcc -O2; CORPUS holds
+mpN.bmp (mp0_3.bmp for 0.3 MP), as make_photo_corpus.sh makes them. Every
+command of a set runs once a round, the first one rotating from round to
+round (A B, B A, ...), after one round that is not counted (page cache, the
+output files' first creation). A ratio is the median of the rounds' own
+ratios, so that each compares two runs made next to each other; the range of
+those ratios shows how noisy the machine was.
+
+Writes OUT/limit.tsv (set, command, round, wall us, peak RSS KiB, CPU us) and
+OUT/limit.md (the tables). Standard library only.
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import struct
+import sys
+import time
+
+# The targets: whole run of one file, default -j, at most this times the limit.
+WHOLE_TARGETS = {"0.3": 1.6, "2": 1.2, "12": 0.8, "50": 0.8}
+BATCH_TARGET = 1.3          # cost per file ÷ (limit - limit's process start)
+MEMORY_TARGET = {"50": 5.5}  # peak bytes per pixel
+
+
+def corpus_file(corpus, size):
+    return os.path.join(corpus, "mp" + size.replace(".", "_") + ".bmp")
+
+
+def bmp_pixels(path):
+    with open(path, "rb") as f:
+        head = f.read(26)
+    width, height = struct.unpack_from("<ii", head, 18)
+    return width * abs(height)
+
+
+def write_one_pixel_bmp(path):
+    """A 1 x 1 24-bit BMP: a run on it is the process start and little else."""
+    pixels = b"\x80\x80\x80\x00"
+    info = struct.pack("<IiiHHIIiiII", 40, 1, 1, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    head = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
+    with open(path, "wb") as f:
+        f.write(head + info + pixels)
+
+
+class Machine:
+    """CPU time the rest of the machine used while we measured."""
+
+    def __init__(self):
+        self.start = self.busy_idle()
+        self.ours = 0.0
+        self.load_start = self.loadavg()
+        self.wall_start = time.monotonic()
+
+    @staticmethod
+    def busy_idle():
+        with open("/proc/stat") as f:
+            fields = [int(v) for v in f.readline().split()[1:]]
+        idle = fields[3] + fields[4]
+        return sum(fields[:8]) - idle, idle
+
+    @staticmethod
+    def loadavg():
+        with open("/proc/loadavg") as f:
+            return " ".join(f.read().split()[:3])
+
+    def summary(self):
+        busy0, _ = self.start
+        busy1, _ = self.busy_idle()
+        tick = os.sysconf("SC_CLK_TCK")
+        cores = os.cpu_count() or 1
+        wall = time.monotonic() - self.wall_start
+        others = max(0.0, (busy1 - busy0) / tick - self.ours - sum(os.times()[:2]))
+        return (f"{cores} cores; load average {self.load_start} at the start, {self.loadavg()} "
+                f"at the end; other work on the machine used {others / wall / cores * 100:.0f} % "
+                f"of its CPU time during the {wall:.0f} s of measuring")
+
+
+DEVNULL = os.open(os.devnull, os.O_RDWR)
+
+
+def run(command, machine):
+    """Wall microseconds, peak RSS (KiB), CPU microseconds of one process."""
+    actions = [(os.POSIX_SPAWN_DUP2, DEVNULL, 0), (os.POSIX_SPAWN_DUP2, DEVNULL, 1),
+               (os.POSIX_SPAWN_DUP2, DEVNULL, 2)]
+    start = time.perf_counter_ns()
+    pid = os.posix_spawn(command[0], command, os.environ, file_actions=actions)
+    _, status, usage = os.wait4(pid, 0)
+    wall = (time.perf_counter_ns() - start) // 1000
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"against_limit.py: failed ({os.waitstatus_to_exitcode(status)}): {' '.join(command)}")
+    cpu = usage.ru_utime + usage.ru_stime
+    machine.ours += cpu
+    return wall, usage.ru_maxrss, int(cpu * 1e6)
+
+
+def measure(name, commands, rounds, machine, tsv):
+    """commands: {label: argv}. Returns {label: [(wall, rss, cpu)] per round}."""
+    labels = list(commands)
+    for label in labels:  # the round that does not count
+        run(commands[label], machine)
+    results = {label: [] for label in labels}
+    for r in range(rounds):
+        for k in range(len(labels)):
+            label = labels[(k + r) % len(labels)]
+            result = run(commands[label], machine)
+            results[label].append(result)
+            tsv.write(f"{name}\t{label}\t{r + 1}\t{result[0]}\t{result[1]}\t{result[2]}\n")
+    tsv.flush()
+    return results
+
+
+def med(values):
+    return statistics.median(values)
+
+
+def paired(results, numerator, denominator, num_scale=1.0, den_offset=None):
+    """Per-round ratios numerator / denominator: median, lowest, highest."""
+    ratios = []
+    for r, (a, b) in enumerate(zip(results[numerator], results[denominator])):
+        den = b[0] - (den_offset[r][0] if den_offset else 0)
+        ratios.append(a[0] * num_scale / den)
+    return med(ratios), min(ratios), max(ratios)
+
+
+def verdict(ratio, target):
+    if target is None:
+        return "—"
+    return "met" if ratio <= target else f"**missed** ({(ratio / target - 1) * 100:.0f} % over)"
+
+
+def fmt_ratio(r):
+    return f"{r[0]:.2f}× ({r[1]:.2f}–{r[2]:.2f})"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[1])
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--limits", required=True)
+    parser.add_argument("--corpus", required=True)
+    parser.add_argument("--scratch", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--sizes", default="0.3,2,12,50")
+    parser.add_argument("--batches", default="0.3:300,2:40")
+    args = parser.parse_args()
+
+    sizes = [s for s in args.sizes.split(",") if s]
+    batches = [(b.split(":")[0], int(b.split(":")[1])) for b in args.batches.split(",") if b]
+    for size in set(sizes) | {b[0] for b in batches}:
+        if not os.path.isfile(corpus_file(args.corpus, size)):
+            sys.exit(f"against_limit.py: {corpus_file(args.corpus, size)} is missing")
+
+    os.makedirs(args.out, exist_ok=True)
+    out = os.path.join(args.scratch, "out")
+    os.makedirs(out, exist_ok=True)
+    one = os.path.join(args.scratch, "one-pixel.bmp")
+    write_one_pixel_bmp(one)
+    limit_out = os.path.join(args.scratch, "limit.bmp")
+    cli, limits = os.path.abspath(args.cli), os.path.abspath(args.limits)
+
+    def limit_cmd(path):
+        return [limits, "floor", path, limit_out]
+
+    def cli_cmd(path, jobs=None):
+        return [cli] + (["-j", str(jobs)] if jobs else []) + ["--quiet", "-o", out, path]
+
+    machine = Machine()
+    tsv = open(os.path.join(args.out, "limit.tsv"), "w")
+    md = []
+
+    # Process start: a run on one pixel.
+    start = measure("start", {"limit": limit_cmd(one), "cli": cli_cmd(one)}, args.rounds, machine, tsv)
+
+    # One file, whole runs.
+    whole = {}
+    for size in sizes:
+        path = corpus_file(args.corpus, size)
+        print(f"  whole run, {size} MP", file=sys.stderr)
+        whole[size] = (bmp_pixels(path), measure(
+            f"whole/{size}",
+            {"limit": limit_cmd(path), "cli": cli_cmd(path), "cli-j1": cli_cmd(path, 1)},
+            args.rounds, machine, tsv))
+
+    # Batches of one photograph under many names.
+    batch = {}
+    for size, count in batches:
+        path = corpus_file(args.corpus, size)
+        folder = os.path.join(args.scratch, f"batch-{size}x{count}")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        for i in range(count):
+            name = os.path.join(folder, f"photo{i:04d}.bmp")
+            try:
+                os.link(path, name)
+            except OSError:
+                shutil.copyfile(path, name)
+        print(f"  batch of {count} x {size} MP", file=sys.stderr)
+        batch[(size, count)] = measure(
+            f"batch/{size}x{count}",
+            {"limit": limit_cmd(path), "limit-start": limit_cmd(one),
+             "cli-j1": cli_cmd(folder, 1), "cli": cli_cmd(folder)},
+            args.rounds, machine, tsv)
+        shutil.rmtree(folder)
+    tsv.close()
+
+    jobs = os.cpu_count() or 1
+    md.append(f"against_limit.py: {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}, "
+              f"{args.rounds} rounds; {machine.summary()}.")
+    md.append("")
+    md.append("Process start (a run on a 1 × 1 BMP), median wall time:")
+    md.append("")
+    md.append("| limits floor | pixolune-cli |")
+    md.append("|---|---|")
+    md.append(f"| {med([r[0] for r in start['limit']]) / 1e3:.2f} ms | "
+              f"{med([r[0] for r in start['cli']]) / 1e3:.2f} ms |")
+    md.append("")
+    md.append(f"One file, whole run (process start included); pixolune-cli at its default -j "
+              f"({jobs} here) and at -j 1. Ratios: median of the rounds' paired ratios "
+              "(lowest–highest):")
+    md.append("")
+    md.append("| size | limits floor | pixolune-cli | ÷ limit | target | verdict | pixolune-cli -j 1 | ÷ limit |")
+    md.append("|---|---|---|---|---|---|---|---|")
+    for size, (pixels, res) in whole.items():
+        r = paired(res, "cli", "limit")
+        r1 = paired(res, "cli-j1", "limit")
+        target = WHOLE_TARGETS.get(size)
+        md.append(f"| {size} MP | {med([x[0] for x in res['limit']]) / 1e3:.1f} ms | "
+                  f"{med([x[0] for x in res['cli']]) / 1e3:.1f} ms | {fmt_ratio(r)} | "
+                  f"{'≤ %.1f×' % target if target else '—'} | {verdict(r[0], target)} | "
+                  f"{med([x[0] for x in res['cli-j1']]) / 1e3:.1f} ms | {fmt_ratio(r1)} |")
+    md.append("")
+    if batch:
+        md.append("Batches (one pixolune-cli call over a folder), cost per file against the "
+                  "limit's time for that image minus the limit's process start, both measured "
+                  "in the same rounds:")
+        md.append("")
+        md.append("| batch | limit − its start | -j 1, per file | ÷ limit | default -j, per file | ÷ limit | target | verdict |")
+        md.append("|---|---|---|---|---|---|---|---|")
+        for (size, count), res in batch.items():
+            net = med([a[0] - b[0] for a, b in zip(res["limit"], res["limit-start"])])
+            r1 = paired(res, "cli-j1", "limit", 1.0 / count, res["limit-start"])
+            rj = paired(res, "cli", "limit", 1.0 / count, res["limit-start"])
+            worst = max(r1[0], rj[0])
+            md.append(f"| {count} × {size} MP | {net / 1e3:.2f} ms | "
+                      f"{med([x[0] for x in res['cli-j1']]) / count / 1e3:.2f} ms | {fmt_ratio(r1)} | "
+                      f"{med([x[0] for x in res['cli']]) / count / 1e3:.2f} ms | {fmt_ratio(rj)} | "
+                      f"≤ {BATCH_TARGET}× | {verdict(worst, BATCH_TARGET)} |")
+        md.append("")
+    md.append("Peak memory (largest peak RSS over the rounds, the whole process) per pixel:")
+    md.append("")
+    md.append("| size | pixolune-cli | bytes/pixel | -j 1 bytes/pixel | target | verdict | limits floor bytes/pixel |")
+    md.append("|---|---|---|---|---|---|---|")
+    for size, (pixels, res) in whole.items():
+        peak = max(x[1] for x in res["cli"])
+        bpp = peak * 1024 / pixels
+        bpp1 = max(x[1] for x in res["cli-j1"]) * 1024 / pixels
+        target = MEMORY_TARGET.get(size)
+        md.append(f"| {size} MP | {peak / 1024:.1f} MiB | {bpp:.2f} | {bpp1:.2f} | "
+                  f"{'≤ %.1f' % target if target else '—'} | {verdict(max(bpp, bpp1), target)} | "
+                  f"{max(x[1] for x in res['limit']) * 1024 / pixels:.2f} |")
+    text = "\n".join(md) + "\n"
+    with open(os.path.join(args.out, "limit.md"), "w") as f:
+        f.write(text)
+    sys.stdout.write(text)
+
+
+if __name__ == "__main__":
+    main()
