@@ -17,11 +17,13 @@ size_t RoundUp(size_t value, size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
 }
 
-// Zero-filled anonymous memory starting on a huge-page boundary (the kernel
-// backs only aligned 2-MB ranges with huge pages), or nullptr. The kernel
+// Zero-filled anonymous memory starting on a huge-page boundary, or nullptr.
+// The kernel backs only whole aligned 2-MB ranges with huge pages, so the
+// length is rounded up to one too: a tail left over would be faulted in 4 KB
+// at a time (400 faults for the last 1.6 MB of a 2-MP picture). The kernel
 // hands the pages out on first touch, zero-filled, like calloc's.
 std::shared_ptr<void> MapZeroed(size_t size) {
-    const size_t length = RoundUp(size, static_cast<size_t>(::sysconf(_SC_PAGESIZE)));
+    const size_t length = RoundUp(size, kHugePageBytes);
     const size_t reserved = length + kHugePageBytes;  // room to slide to the boundary
     void* raw = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                        -1, 0);
