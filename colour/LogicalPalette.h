@@ -10,8 +10,11 @@
 #include <cstdint>
 
 struct cPal8bpp::LogicalPalette {
-    int32_t Count = 0;                     // 1..256
-    std::array<uint8_t, 1024> Entries{};   // Blue, Green, Red, reserved
+    int32_t Count = 0;  // 1..256
+    // The entries' channels, an array each, so that the distances to all the
+    // entries are worked out side by side (the inverse colour map asks 4096
+    // questions of every optimal palette).
+    std::array<int32_t, 256> Red{}, Green{}, Blue{};
 
     // The lowest-numbered entry at the smallest squared distance over red,
     // green and blue.

@@ -24,6 +24,20 @@ int32_t HalfBit(int32_t& lo, int32_t& hi, uint8_t value, float weight) {
     return 0;
 }
 
+// The half-bits of every value of one channel down the first eight levels:
+// the box a value is in at a level depends on the value alone, so its path
+// can be worked out once for all the pixels of a palette.
+std::array<uint8_t, 256> HalfBitPaths(float weight) {
+    std::array<uint8_t, 256> paths{};
+    for (int32_t v = 0; v < 256; ++v) {
+        int32_t lo = 0, hi = 255;
+        for (int32_t level = 1; level <= OctreeState::kTabledLevels; ++level)
+            paths[v] |= static_cast<uint8_t>(HalfBit(lo, hi, static_cast<uint8_t>(v), weight)
+                                             << (level - 1));
+    }
+    return paths;
+}
+
 }  // namespace
 
 void OctreeState::Reset(int32_t nLevels, float RWeight, float GWeight, float BWeight) {
@@ -37,6 +51,11 @@ void OctreeState::Reset(int32_t nLevels, float RWeight, float GWeight, float BWe
     NodeCount = 1;
     FreeList = 0;
     LeafCount = 0;
+    if (MaxLevel >= 1 && MaxLevel <= kTabledLevels) {
+        PathR = HalfBitPaths(RWeight);
+        PathG = HalfBitPaths(GWeight);
+        PathB = HalfBitPaths(BWeight);
+    }
 }
 
 OctreeNode& OctreeState::Node(int32_t number) {
@@ -51,13 +70,21 @@ int32_t& OctreeState::ReducibleList(int32_t depth) {
 
 void OctreeState::AddColor(uint8_t R, uint8_t G, uint8_t B) {
     int32_t rMin = 0, rMax = 255, gMin = 0, gMax = 255, bMin = 0, bMax = 255;
+    const bool tabled = MaxLevel >= 1 && MaxLevel <= kTabledLevels;
+    const int32_t pathR = PathR[R], pathG = PathG[G], pathB = PathB[B];
     int32_t node = 1;
     // level is the depth of the child about to be chosen.
     for (int32_t level = 1;; ++level) {
-        const int32_t r = HalfBit(rMin, rMax, R, WeightR);
-        const int32_t g = HalfBit(gMin, gMax, G, WeightG);
-        const int32_t b = HalfBit(bMin, bMax, B, WeightB);
-        const int32_t slot = r + 2 * g + 4 * b;
+        int32_t slot;
+        if (tabled) {
+            const int32_t shift = level - 1;
+            slot = ((pathR >> shift) & 1) | ((pathG >> shift) & 1) << 1 | ((pathB >> shift) & 1) << 2;
+        } else {
+            const int32_t r = HalfBit(rMin, rMax, R, WeightR);
+            const int32_t g = HalfBit(gMin, gMax, G, WeightG);
+            const int32_t b = HalfBit(bMin, bMax, B, WeightB);
+            slot = r + 2 * g + 4 * b;
+        }
 
         int32_t child = Node(node).Children[slot];
         if (child == 0) {

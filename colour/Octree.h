@@ -47,6 +47,12 @@ struct OctreeState {
     int32_t LeafCount = 0;
     std::array<int32_t, 8> ReducibleLists{};  // heads of depths 1..8
     float WeightR = 1.0f, WeightG = 1.0f, WeightB = 1.0f;
+
+    // For trees of up to 8 levels: bit (level - 1) of PathR[v] is the half
+    // red value v takes at that level (likewise green, blue), as the halving
+    // of the boxes gives it.
+    static constexpr int32_t kTabledLevels = 8;
+    std::array<uint8_t, 256> PathR{}, PathG{}, PathB{};
 };
 
 // The palette holds its working state through this name.
