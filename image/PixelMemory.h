@@ -1,6 +1,8 @@
 #pragma once
 // Pixel memory for images: zero-filled, from the heap for small images and
 // mapped on its own, on huge pages where the kernel allows, for large ones.
+// The mappings of freed images (up to 64 MB) are kept for the next images of
+// the same size.
 
 #include <cstddef>
 #include <cstdlib>

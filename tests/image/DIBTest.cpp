@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
 #include <numeric>
+#include <tuple>
 
 namespace {
 
@@ -98,6 +100,29 @@ TEST(DIBCreate, RecreatingGivesZeroPixelsAndABlackTable) {
     EXPECT_EQ(Shape(dib), (std::array{5, 3, 8}));
     EXPECT_EQ(PixelBytes(dib, 0, dib.Size()), Bytes(24, 0));
     EXPECT_EQ(PaletteOf(dib), Bytes(1024, 0));
+}
+
+TEST(DIBCreate, MemoryOfAFreedImageComesBackZeroFilled) {
+    // Heap blocks, and mappings (4 MB and more) that are kept for the next
+    // image of the same size, tails off the 2-MB huge-page grain included.
+    for (const auto& [w, h, bpp, kept] : {std::tuple{4, 4, 32, false}, {1024, 1024, 32, true},
+                                          {1100, 1000, 32, true}, {2049, 2047, 8, true}}) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h << " x " << bpp);
+        const uint8_t* first = nullptr;
+        {
+            cDIB used;
+            ASSERT_TRUE(used.Create(w, h, bpp));
+            std::memset(used.lpBits(), 0xAB, used.Size());
+            first = used.lpBits();
+        }
+        cDIB fresh;
+        ASSERT_TRUE(fresh.Create(w, h, bpp));
+        if (kept) {
+            EXPECT_EQ(fresh.lpBits(), first);
+        }
+        const uint8_t* bits = fresh.lpBits();
+        EXPECT_TRUE(std::all_of(bits, bits + fresh.Size(), [](uint8_t b) { return b == 0; }));
+    }
 }
 
 TEST(DIBCreate, RefusedOrOverflowingSizesLeaveTheImageEmpty) {
