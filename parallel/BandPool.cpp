@@ -56,8 +56,18 @@ public:
         {
             std::lock_guard lock(mutex_);
             // Threads are only ever added: a share asks for at most cores - 1.
-            while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
-            for (unsigned i = 0; i < helpers; ++i) requests_.push_back(&job);
+            // Without a thread or memory to be had, the caller does the bands
+            // of the helpers it did not get: only a band's own exception
+            // leaves a run.
+            try {
+                while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
+            } catch (...) {
+                helpers = static_cast<unsigned>(threads_.size());
+            }
+            try {
+                for (unsigned i = 0; i < helpers; ++i) requests_.push_back(&job);
+            } catch (...) {
+            }
         }
         if (helpers == 1)
             wake_.notify_one();
