@@ -28,7 +28,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -159,24 +158,6 @@ void SaveJpgBench(benchmark::State& state, const std::string& label) {
     state.counters["pixels"] = static_cast<double>(Pixels(reduced));
 }
 
-std::vector<std::string> TakeSizes(int& argc, char** argv) {
-    static constexpr char kFlag[] = "--sizes=";
-    std::string list = "2,12,50";
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], kFlag, sizeof kFlag - 1) == 0)
-            list = argv[i] + sizeof kFlag - 1;
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    std::vector<std::string> sizes;
-    std::stringstream stream(list);
-    for (std::string size; std::getline(stream, size, ',');)
-        if (!size.empty()) sizes.push_back(size);
-    return sizes;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,10 +169,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     for (const std::string& size : sizes) {
-        if (!std::filesystem::exists(corpus + "/mp" + size + ".bmp")) {
-            std::fprintf(stderr, "bench_dither: %s/mp%s.bmp not found (make the corpus with "
+        if (!std::filesystem::exists(CorpusPhotoPath(size))) {
+            std::fprintf(stderr, "bench_dither: %s not found (make the corpus with "
                                  "make_photo_corpus.sh, or pass --corpus=DIR)\n",
-                         corpus.c_str(), size.c_str());
+                         CorpusPhotoPath(size).c_str());
             return 2;
         }
     }
