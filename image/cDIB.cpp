@@ -1,6 +1,7 @@
 #include "cDIB.h"
 
 #include "Arithmetic.h"
+#include "BandPool.h"
 #include "Messages.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
@@ -28,6 +29,18 @@ bool CanAdopt(const cPicture& picture, bool Force32bpp) {
            picture.Height > 0 &&
            static_cast<int64_t>(picture.Stride) == int64_t{4} * picture.Width &&
            picture.Owner.use_count() == 1;
+}
+
+// Top-down rows to bottom-up, in place, in bands of row pairs on the calling
+// thread's share of the band pool.
+void FlipRowsInBands(uint8_t* bits, int32_t stride, int32_t width, int32_t height) {
+    parallel::ForEachBand(height / 2, 2 * int64_t{width}, [&](int32_t first, int32_t count) {
+        for (int32_t top = first; top < first + count; ++top) {
+            uint8_t* upper = bits + static_cast<std::ptrdiff_t>(top) * stride;
+            uint8_t* lower = bits + static_cast<std::ptrdiff_t>(height - 1 - top) * stride;
+            std::swap_ranges(upper, upper + stride, lower);
+        }
+    });
 }
 
 }  // namespace
@@ -76,8 +89,7 @@ bool cDIB::CreateStorage(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp, cP
             // when it really becomes the image.
             storage->PixelOwner = std::move(Adopted->Owner);
             storage->Pixels = Adopted->Bits;
-            if (!Adopted->BottomUp)
-                FlipRows(storage->Pixels, static_cast<size_t>(stride), NewHeight);
+            if (!Adopted->BottomUp) FlipRowsInBands(storage->Pixels, stride, NewWidth, NewHeight);
             *Adopted = cPicture{};
         } else {
             std::shared_ptr<void> memory = AllocateZeroed(static_cast<size_t>(size));
