@@ -3,6 +3,7 @@
 // the image's bytes and in what happens when memory runs out.
 
 #include "AddressSpaceLimit.h"
+#include "BandPool.h"
 #include "cDIB.h"
 
 #include <gtest/gtest.h>
@@ -96,14 +97,19 @@ std::string VmFlagsOf(const void* p) {
 }  // namespace
 
 TEST(DIBAdoptPicture, TakesThePicturesMemoryAndGivesTheCopysBytes) {
-    // Odd and even heights (the middle row stays put), odd widths, non-square.
+    // Odd and even heights (the middle row stays put), odd widths, non-square;
+    // the rows turned over in bands on 1, 2 and 4 threads, more bands than
+    // row pairs included.
     const std::array<std::array<int32_t, 2>, 6> shapes{
         {{5, 3}, {7, 4}, {1, 1}, {3, 1}, {1, 6}, {67, 41}}};
     // A bottom-up picture (as the native BMP reader makes) keeps its rows where they are.
     for (const auto& [width, height] : shapes) {
-        for (const bool bottomUp : {false, true}) {
+        for (const auto& [bottomUp, threads] : {std::pair{false, 1u}, {false, 2u}, {false, 4u},
+                                                {true, 1u}}) {
+            const parallel::ScopedThreadShare share(threads, 1);
             const std::string shape = std::to_string(width) + " x " + std::to_string(height) +
-                                      (bottomUp ? " bottom-up" : " top-down");
+                                      (bottomUp ? " bottom-up" : " top-down") + " on " +
+                                      std::to_string(threads) + " threads";
             cPicture picture = Packed32(width, height);
             picture.BottomUp = bottomUp;
             const Bytes stored = BufferOf(picture);
