@@ -1,11 +1,12 @@
 # Shared by the bench scripts (sourced): where things are, building the
 # benchmark targets and the yardstick, the corpus, and timing one command.
 # Needs bash, gcc and python3 (standard library only, any version from 3.9).
-# Nothing outside the repository is used but ../shared/ beside it.
+# Nothing outside the repository is used but ../shared/ beside it (or the
+# folder PIXOLUNE_SHARED names, for a checkout kept elsewhere).
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(cd "$BENCH_DIR/.." && pwd)
-SHARED=$REPO/../shared
+SHARED=${PIXOLUNE_SHARED:-$REPO/../shared}
 MAKE_CORPUS=$SHARED/tools/make_photo_corpus.sh
 LIMIT_SOURCE=$SHARED/bench/limit_pipeline.c
 
