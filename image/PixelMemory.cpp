@@ -1,5 +1,8 @@
 #include "PixelMemory.h"
 
+#include "BandPool.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -79,6 +82,19 @@ std::shared_ptr<void> Owned(void* pixels, size_t length) {
                                  [length](void* p) { KeptMappings().Give(p, length); });
 }
 
+// memset on the calling thread's share of the band pool: clearing a kept
+// 50-MB mapping on one thread would hold up the passes that run on all.
+void ClearInBands(uint8_t* bytes, size_t size) {
+    constexpr size_t kChunk = size_t(256) << 10;
+    const auto chunks = static_cast<int32_t>((size + kChunk - 1) / kChunk);
+    // A byte cleared costs about a sixteenth of a pixel dithered.
+    parallel::ForEachBand(chunks, kChunk / 16, [&](int32_t first, int32_t count) {
+        const size_t begin = static_cast<size_t>(first) * kChunk;
+        const size_t end = std::min(size, static_cast<size_t>(first + count) * kChunk);
+        std::memset(bytes + begin, 0, end - begin);
+    });
+}
+
 // Zero-filled anonymous memory starting on a huge-page boundary, or nullptr.
 // The kernel backs only whole aligned 2-MB ranges with huge pages, so the
 // length is rounded up to one too: a tail left over would be faulted in 4 KB
@@ -107,7 +123,7 @@ std::shared_ptr<void> AllocateZeroed(size_t size) {
     if (size >= kMappedPixelBytes) {
         const size_t length = RoundUp(size, kHugePageBytes);
         if (void* kept = KeptMappings().Take(length)) {
-            std::memset(kept, 0, size);
+            ClearInBands(static_cast<uint8_t*>(kept), size);
             return Owned(kept, length);
         }
         return MapZeroed(size);
