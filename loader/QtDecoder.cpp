@@ -1,0 +1,266 @@
+// The general decoder, on Qt's image reader: built as the module
+// pixolune-qt-decoder.so, whose one entry point is PixoluneDecodeWithQt. The
+// decoded QImage is handed over as it is (no pixel copy): the picture's Owner
+// keeps it alive, and as its only holder the caller may write to it.
+
+#include "QtDecoder.h"
+
+#include "LoaderErrors.h"
+#include "PixelRows.h"
+#include "cError.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QLoggingCategory>
+#include <QThread>
+
+#include <algorithm>
+#include <cstring>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// Keeps Qt's image plugins from printing their own warnings: the loader
+// reports failures through cError only, and pixolune-cli prints one line per
+// failing file.
+QLoggingCategory::CategoryFilter previousFilter = nullptr;
+
+void QuietImageIo(QLoggingCategory* category) {
+    if (previousFilter) previousFilter(category);
+    if (std::strncmp(category->categoryName(), "qt.gui.imageio", 14) == 0) {
+        category->setEnabled(QtDebugMsg, false);
+        category->setEnabled(QtInfoMsg, false);
+        category->setEnabled(QtWarningMsg, false);
+    }
+}
+
+// Qt takes the first thread that asks for its thread data for the main
+// thread, and moves the image plugins it loads there. Were that a worker
+// thread of pixolune-cli (which has no QCoreApplication), the plugins would
+// outlive it and its freed thread data would be used again when the plugins
+// are unloaded at exit, crashing the process after its work is done. So the
+// question is asked as the module loads: by the main thread when that is the
+// one loading it, else by a thread of the module's own that lives as long as
+// the process.
+void AnchorQtMainThread() {
+    if (QCoreApplication::instance() != nullptr) return;  // the window's: Qt knows its main thread
+    if (::gettid() == ::getpid()) {
+        QThread::currentThread();
+        return;
+    }
+    std::promise<void> asked;
+    std::thread([&asked] {
+        QThread::currentThread();
+        asked.set_value();
+        for (;;) ::pause();
+    }).detach();
+    asked.get_future().wait();
+}
+
+[[maybe_unused]] const bool kAnchored = (AnchorQtMainThread(), true);
+
+void SetUpReaderOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QImageReader::setAllocationLimit(kAllocationLimitMB);
+        previousFilter = QLoggingCategory::installFilter(QuietImageIo);
+    });
+}
+
+std::string ReaderReason(const QImageReader& reader) {
+    const QString reason = reader.errorString();
+    return reason.isEmpty() ? std::string("unknown reason") : reason.toStdString();
+}
+
+void CheckSize(const QImageReader& reader, const std::string& path) {
+    const QSize size = reader.size();
+    if (!size.isValid()) return;  // the handler does not tell beforehand; read() decides
+    const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+    RequireLoadableSize(size.width(), size.height(), depth > 32 ? depth / 8 : 4, path);
+}
+
+[[noreturn]] void RaiseReadError(const QImageReader& reader, const std::string& path) {
+    const std::string reason = ReaderReason(reader);
+    switch (reader.error()) {
+        case QImageReader::FileNotFoundError:
+            throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
+        case QImageReader::DeviceError:
+            throw cError(ErrorNumber::DeviceIO, "Device I/O error: " + path + " (" + reason + ")");
+        default:
+            throw cError(ErrorNumber::InvalidPicture,
+                         "Invalid picture: " + path + " (" + reason + ")");
+    }
+}
+
+// v·255 / max rounded, from the shifted value Qt produced.
+void WidenNarrowChannels(QImage& image, const ChannelBits& channels) {
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) return;
+    uint8_t table[4][256];
+    for (int c = 0; c < 4; ++c) {
+        const int bits = channels.Bits[c];
+        const uint32_t max = (1u << bits) - 1;
+        for (uint32_t q = 0; q < 256; ++q)
+            table[c][q] =
+                bits >= 8 ? uint8_t(q) : uint8_t(((q >> (8 - bits)) * 255 + max / 2) / max);
+    }
+    const bool alpha = image.format() == QImage::Format_ARGB32;
+    const int width = image.width();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = pixel[x];
+            pixel[x] = qRgba(table[0][qRed(p)], table[1][qGreen(p)], table[2][qBlue(p)],
+                             alpha ? table[3][qAlpha(p)] : 255);
+        }
+    }
+}
+
+// ---- alpha
+
+// Over white as every loaded picture is (see PixelRows.h).
+QRgb OpaqueOverWhite(QRgb argb) {
+    const uint32_t a = qAlpha(argb);
+    if (a == 255) return argb;
+    return qRgb(OverWhite(qRed(argb), a), OverWhite(qGreen(argb), a), OverWhite(qBlue(argb), a));
+}
+
+// In place, on the reader's own buffer (the image is not shared yet). ARGB32
+// pixels lie in memory as Blue, Green, Red, alpha.
+void CompositeOverWhite(QImage& image) {
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+    CompositeRowsOverWhite(image.bits(), static_cast<std::size_t>(image.bytesPerLine()),
+                           image.width(), 0, image.height());
+}
+
+// Colour table in the exchange layout (Blue, Green, Red, 0), 2^bpp entries:
+// indices past the file's table read black instead of past the end.
+std::vector<uint8_t> ColorTableOf(const QImage& image, int bpp) {
+    std::vector<uint8_t> table(std::size_t(4) << bpp, 0);
+    const QList<QRgb> colors = image.colorTable();
+    const qsizetype count = std::min<qsizetype>(colors.size(), qsizetype(1) << bpp);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QRgb c = OpaqueOverWhite(colors[i]);
+        table[4 * i + 0] = static_cast<uint8_t>(qBlue(c));
+        table[4 * i + 1] = static_cast<uint8_t>(qGreen(c));
+        table[4 * i + 2] = static_cast<uint8_t>(qRed(c));
+    }
+    return table;
+}
+
+std::vector<uint8_t> GreyTable() {
+    std::vector<uint8_t> table(1024, 0);
+    for (int i = 0; i < 256; ++i) table[4 * i] = table[4 * i + 1] = table[4 * i + 2] = uint8_t(i);
+    return table;
+}
+
+// Brings the decoded image to one of the layouts a picture can carry, copying
+// only when the reader's format has no such layout.
+void Normalise(QImage& image, int& bpp, std::vector<uint8_t>& table) {
+    switch (image.format()) {
+        case QImage::Format_Mono:
+        case QImage::Format_MonoLSB:
+            if (image.colorCount() == 0) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+            if (image.format() == QImage::Format_MonoLSB) image.convertTo(QImage::Format_Mono);
+            bpp = 1;
+            table = ColorTableOf(image, 1);
+            return;
+        case QImage::Format_Indexed8:
+            if (image.colorCount() == 0) break;  // no table to index: let Qt decide the colours
+            bpp = 8;
+            table = ColorTableOf(image, 8);
+            return;
+        case QImage::Format_Grayscale8:
+            bpp = 8;  // the bytes index a grey ramp as they are
+            table = GreyTable();
+            return;
+        case QImage::Format_RGB32:
+            bpp = 32;
+            return;
+        case QImage::Format_ARGB32:
+            CompositeOverWhite(image);
+            bpp = 32;
+            return;
+        default:
+            break;
+    }
+    if (image.hasAlphaChannel()) {
+        image.convertTo(QImage::Format_ARGB32);
+        CompositeOverWhite(image);
+    } else {
+        image.convertTo(QImage::Format_RGB32);
+    }
+    bpp = 32;
+}
+
+// A zero-filled image of the size and format the reader announces, or the
+// null image when it announces none. Qt's handlers decode into an image of
+// the right size and format that they are given instead of allocating one
+// whose memory is not cleared (and may hold an earlier picture): what a file
+// leaves unset (run-length codes that skip pixels, say) then reads as zeros.
+QImage ZeroedImage(const QImageReader& reader, const QtDecodeRequest& request) {
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (!size.isValid() || size.isEmpty() || format <= QImage::Format_Invalid ||
+        format >= QImage::NImageFormats)
+        return {};
+    const qsizetype bytesPerLine =
+        (qsizetype(size.width()) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
+    std::shared_ptr<void> memory =
+        request.AllocateZeroed(static_cast<std::size_t>(bytesPerLine) * std::size_t(size.height()));
+    if (!memory) return {};
+    auto* keeper = new std::shared_ptr<void>(memory);
+    QImage image(
+        static_cast<uchar*>(memory.get()), size.width(), size.height(), bytesPerLine, format,
+        [](void* held) { delete static_cast<std::shared_ptr<void>*>(held); }, keeper);
+    if (image.isNull()) delete keeper;  // refused: the image never took it
+    return image;
+}
+
+}  // namespace
+
+void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
+    const std::string& path = *request.Path;
+    SetUpReaderOnce();
+    QFile device;
+    if (!device.open(request.Fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw cError(ErrorNumber::PathFileAccess, "Path/File access error: " + path);
+
+    QImage image;
+    {
+        QImageReader reader(&device);
+        reader.setDecideFormatFromContent(true);  // a PNG named .bmp still loads
+        reader.setAutoTransform(false);           // pixels as stored, no EXIF turn
+        if (!reader.canRead()) RaiseReadError(reader, path);
+        CheckSize(reader, path);
+        if (request.Walk) RequireWhole(request.Walk(request.Fd), path);
+        image = ZeroedImage(reader, request);
+        if (!reader.read(&image) || image.isNull()) RaiseReadError(reader, path);
+    }
+    device.close();
+    if (request.Channels.Narrow()) WidenNarrowChannels(image, request.Channels);
+
+    picture = cPicture{};
+    // No colour-space conversion: the pixels stay as stored, whatever profile
+    // or gamma the file names.
+    int bpp = 0;
+    Normalise(image, bpp, picture.ColorTable);
+
+    auto owner = std::make_shared<QImage>(std::move(image));
+    picture.Type = PictureType::Bitmap;
+    picture.Width = owner->width();
+    picture.Height = owner->height();
+    picture.BPP = bpp;
+    picture.Stride = static_cast<int32_t>(owner->bytesPerLine());
+    // bits(), not constBits(): should the reader have kept a reference to the
+    // pixels, this detaches them, so no other QImage can see them change.
+    picture.Bits = owner->bits();
+    picture.Owner = std::move(owner);
+}
+
