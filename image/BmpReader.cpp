@@ -1,16 +1,33 @@
 #include "BmpReader.h"
 
+#include "BandPool.h"
 #include "FileBytes.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <limits>
+#include <mutex>
 
 namespace {
 
 constexpr uint32_t kRedMask = 0x00FF0000, kGreenMask = 0x0000FF00, kBlueMask = 0x000000FF,
                    kAlphaMask = 0xFF000000;
+
+// What went wrong in a band, the first failure kept.
+struct cBandOutcome {
+    std::mutex Mutex;
+    BmpReadStatus Status = BmpReadStatus::Read;
+    int Error = 0;
+
+    void Fail(BmpReadStatus status, int error) {
+        std::lock_guard lock(Mutex);
+        if (Status != BmpReadStatus::Read) return;
+        Status = status;
+        Error = error;
+    }
+};
 
 }  // namespace
 
@@ -56,15 +73,35 @@ BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header,
     if (!memory) return BmpReadStatus::NoMemory;
     auto* bits = static_cast<uint8_t*>(memory.get());
 
-    const std::size_t dataBytes = fileStride * static_cast<std::size_t>(rows);
-    const std::ptrdiff_t read = ReadAt(fd, bits, dataBytes, header.PixelOffset);
-    if (read < 0) return BmpReadStatus::ReadError;
-    if (static_cast<std::size_t>(read) < dataBytes) return BmpReadStatus::Truncated;  // it shrank
-
-    if (header.BitCount == 24) ExpandRows24To32(bits, width, 0, rows);
-    if (header.Height < 0) FlipRows(bits, stride, rows);
-    if (header.BitCount == 32 && header.AlphaMask() == kAlphaMask)
-        CompositeRowsOverWhite(bits, stride, width, 0, rows);
+    // Bands of rows on the calling thread's share of the band pool: each band
+    // reads its file rows to where its own 32-bit rows begin (a file row is
+    // never longer than an image row) and widens them there, so the bands
+    // never touch each other's memory, and the kernel's copy, the faulting in
+    // of fresh pages and the widening run on every core.
+    const bool widen = header.BitCount == 24;
+    const bool composite = header.BitCount == 32 && header.AlphaMask() == kAlphaMask;
+    cBandOutcome outcome;
+    parallel::ForEachBand(rows, width, [&](int32_t first, int32_t count) {
+        uint8_t* to = bits + static_cast<std::size_t>(first) * stride;
+        const std::size_t bytes = fileStride * static_cast<std::size_t>(count);
+        const std::ptrdiff_t read =
+            ReadAt(fd, to, bytes, header.PixelOffset + fileStride * static_cast<uint64_t>(first));
+        if (read < 0) return outcome.Fail(BmpReadStatus::ReadError, errno);
+        if (static_cast<std::size_t>(read) < bytes)  // the file shrank
+            return outcome.Fail(BmpReadStatus::Truncated, 0);
+        if (widen) ExpandRows24To32(bits, width, first, count);
+        // Each pixel on its own: before or after turning the rows over alike.
+        if (composite) CompositeRowsOverWhite(bits, stride, width, first, count);
+    });
+    if (outcome.Status != BmpReadStatus::Read) {
+        errno = outcome.Error;
+        return outcome.Status;
+    }
+    if (header.Height < 0) {  // top-down rows turned over, in bands of row pairs
+        parallel::ForEachBand(rows / 2, 2 * int64_t{width}, [&](int32_t first, int32_t count) {
+            SwapRowPairs(bits, stride, rows, first, count);
+        });
+    }
 
     picture = cPicture{};
     picture.Type = PictureType::Bitmap;

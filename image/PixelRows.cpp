@@ -3,9 +3,13 @@
 #include <algorithm>
 
 void FlipRows(uint8_t* bits, std::size_t stride, int32_t height) {
-    for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+    SwapRowPairs(bits, stride, height, 0, height / 2);
+}
+
+void SwapRowPairs(uint8_t* bits, std::size_t stride, int32_t height, int32_t first, int32_t count) {
+    for (int32_t top = first; top < first + count; ++top) {
         uint8_t* upper = bits + static_cast<std::size_t>(top) * stride;
-        uint8_t* lower = bits + static_cast<std::size_t>(bottom) * stride;
+        uint8_t* lower = bits + static_cast<std::size_t>(height - 1 - top) * stride;
         std::swap_ranges(upper, upper + stride, lower);
     }
 }

@@ -15,6 +15,10 @@ inline std::size_t Stride24(int32_t width) { return (3 * static_cast<std::size_t
 // Top-down rows to bottom-up (or back), in place.
 void FlipRows(uint8_t* bits, std::size_t stride, int32_t height);
 
+// FlipRows for the row pairs [first, first + count) of height / 2: row p
+// trades places with row height - 1 - p.
+void SwapRowPairs(uint8_t* bits, std::size_t stride, int32_t height, int32_t first, int32_t count);
+
 // Rows [first, first + count) of a 32-bpp image of the given width, whose
 // memory from row first on holds those count rows as 24-bit BMP rows
 // (Stride24 apart): widened in place to Blue, Green, Red, 0. Works from the
