@@ -35,11 +35,7 @@ bool CanAdopt(const cPicture& picture, bool Force32bpp) {
 // thread's share of the band pool.
 void FlipRowsInBands(uint8_t* bits, int32_t stride, int32_t width, int32_t height) {
     parallel::ForEachBand(height / 2, 2 * int64_t{width}, [&](int32_t first, int32_t count) {
-        for (int32_t top = first; top < first + count; ++top) {
-            uint8_t* upper = bits + static_cast<std::ptrdiff_t>(top) * stride;
-            uint8_t* lower = bits + static_cast<std::ptrdiff_t>(height - 1 - top) * stride;
-            std::swap_ranges(upper, upper + stride, lower);
-        }
+        SwapRowPairs(bits, static_cast<size_t>(stride), height, first, count);
     });
 }
 
