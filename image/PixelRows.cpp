@@ -1,6 +1,7 @@
 #include "PixelRows.h"
 
 #include <algorithm>
+#include <cstring>
 
 void FlipRows(uint8_t* bits, std::size_t stride, int32_t height) {
     SwapRowPairs(bits, stride, height, 0, height / 2);
@@ -20,16 +21,17 @@ void ExpandRows24To32(uint8_t* bits, int32_t width, int32_t first, int32_t count
     uint8_t* band = bits + static_cast<std::size_t>(first) * stride32;
     // Pixel i of the band reads from at most where it is written to (a file
     // row is never longer than a 32-bit row), so going backwards each source
-    // pixel is read before anything lands on it.
+    // pixel is read before anything lands on it. A pixel is read as 4 bytes:
+    // the fourth, the next pixel's first or padding, is still unwritten (the
+    // next pixel went to 4 bytes further on) and is masked off.
     for (int32_t r = count - 1; r >= 0; --r) {
         const uint8_t* src = band + static_cast<std::size_t>(r) * stride24;
         uint8_t* dst = band + static_cast<std::size_t>(r) * stride32;
         for (int32_t x = width - 1; x >= 0; --x) {
-            const uint8_t b = src[3 * x], g = src[3 * x + 1], red = src[3 * x + 2];
-            dst[4 * x] = b;
-            dst[4 * x + 1] = g;
-            dst[4 * x + 2] = red;
-            dst[4 * x + 3] = 0;
+            uint32_t pixel;
+            std::memcpy(&pixel, src + 3 * static_cast<std::size_t>(x), 4);
+            pixel &= 0x00FFFFFFu;  // Blue, Green, Red, 0 in memory
+            std::memcpy(dst + 4 * static_cast<std::size_t>(x), &pixel, 4);
         }
     }
 }
