@@ -2,6 +2,7 @@
 """Turns one benchmark run into the ratio tables of bench/README.md.
 
   ratios.py dither BENCH_DITHER.json     (Google Benchmark JSON of bench_dither)
+  ratios.py load BENCH_LOAD.json         (Google Benchmark JSON of bench_load)
   ratios.py cli TIMES.tsv PIXELS.tsv     (written by peers.sh)
 
 Standard library only. Every figure is a median over the runs of the same
@@ -27,10 +28,11 @@ def by_how_much(ratio, limit, at_most=True):
 
 # ---------------------------------------------------------------- bench_dither
 
-def dither(path):
+def medians(path):
+    """name ("DitherTo8bpp/50MP/threads:2") -> (real ms, cpu ms, pixels)"""
     with open(path) as f:
         data = json.load(f)
-    median = {}  # name ("DitherTo8bpp/50MP/threads:2") -> (real ms, cpu ms, pixels)
+    median = {}
     for b in data["benchmarks"]:
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
@@ -38,6 +40,11 @@ def dither(path):
         if b.get("run_type") == "iteration" and name in median:
             continue  # a run without repetitions: its single figure is the median
         median[name] = (b["real_time"], b["cpu_time"], b.get("pixels", 0.0))
+    return median
+
+
+def dither(path):
+    median = medians(path)
 
     def get(kind, size, threads):
         return median.get(f"{kind}/{size}/threads:{threads}")
@@ -86,6 +93,31 @@ def dither(path):
         print()
         print(f"SaveJPG/12MP (in process, repeated): {jpg[0]:.1f} ms, "
               f"{jpg[2] / (jpg[0] / 1e3) / 1e6:.0f} Mpixel/s")
+
+
+# ------------------------------------------------------------------ bench_load
+
+def load(path):
+    median = medians(path)
+    sizes = sorted({name.split("/")[1] for name in median if name.startswith("LoadNative/")},
+                   key=lambda size: float(size.rstrip("MP")))
+    counts = sorted({int(name.rpartition(":")[2]) for name in median if name.startswith("LoadNative/")})
+    many = counts[-1]
+    print("The load stage (BMP file in the page cache to the 32-bpp image), median wall time:")
+    print()
+    print(f"| size | native, 1 thread | native, {many} threads | speed-up | Qt's reader | "
+          f"Qt ÷ native ({many} threads) |")
+    print("|---|---|---|---|---|---|")
+    for size in sizes:
+        one = median.get(f"LoadNative/{size}/threads:1")
+        all_ = median.get(f"LoadNative/{size}/threads:{many}")
+        qt = median.get(f"LoadQt/{size}/threads:{many}")
+        if not (one and all_ and qt):
+            continue
+        mbps = lambda ms: one[2] * 3 / (ms / 1e3) / 1e9  # GB/s of the 24-bit file
+        print(f"| {size} | {one[0]:.2f} ms ({mbps(one[0]):.2f} GB/s) | {all_[0]:.2f} ms "
+              f"({mbps(all_[0]):.2f} GB/s) | {one[0] / all_[0]:.2f}× | {qt[0]:.2f} ms | "
+              f"{qt[0] / all_[0]:.2f}× |")
 
 
 # ------------------------------------------------------------------------ peers
@@ -186,6 +218,8 @@ def cli(times_path, pixels_path):
 def main(argv):
     if len(argv) == 3 and argv[1] == "dither":
         dither(argv[2])
+    elif len(argv) == 3 and argv[1] == "load":
+        load(argv[2])
     elif len(argv) == 4 and argv[1] == "cli":
         cli(argv[2], argv[3])
     else:

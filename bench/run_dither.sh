@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# bench_dither on the 2-, 12- and 50-MP photographs, on one thread and on
-# every core, repetitions interleaved at random, then the ratio table
-# (bench/ratios.py).
+# bench_dither and bench_load on the 2-, 12- and 50-MP photographs, on one
+# thread and on every core, repetitions interleaved at random, then their
+# tables (bench/ratios.py).
 #
 #   bench/run_dither.sh [-n REPETITIONS] [-b BUILD_DIR] [-r RESULTS_DIR] [CORPUS]
 #
@@ -36,13 +36,18 @@ CORPUS=$(cd "$CORPUS" && pwd)
 
 ensure_corpus "$CORPUS" mp2.bmp mp12.bmp mp50.bmp
 LOAD_START=$(cut -d' ' -f1-3 /proc/loadavg)
-build_targets "$BUILD" bench_dither
+build_targets "$BUILD" bench_dither bench_load
 
 "$BUILD/bin/bench_dither" --corpus="$CORPUS" \
   --benchmark_repetitions="$REPS" \
   --benchmark_enable_random_interleaving=true \
   --benchmark_min_time=0.3 \
   --benchmark_out="$RESULTS/dither.json" --benchmark_out_format=json >&2
+"$BUILD/bin/bench_load" --corpus="$CORPUS" \
+  --benchmark_repetitions="$REPS" \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_min_time=0.3 \
+  --benchmark_out="$RESULTS/load.json" --benchmark_out_format=json >&2
 
 PY=$(command -v python3) || die "python3 is needed for the ratio table"
 {
@@ -50,4 +55,6 @@ PY=$(command -v python3) || die "python3 is needed for the ratio table"
        "load $LOAD_START at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end"
   echo
   "$PY" "$BENCH_DIR/ratios.py" dither "$RESULTS/dither.json"
+  echo
+  "$PY" "$BENCH_DIR/ratios.py" load "$RESULTS/load.json"
 } | tee "$RESULTS/dither.md"
