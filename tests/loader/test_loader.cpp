@@ -3,6 +3,7 @@
 // for whatever else a path may hold, truncated files included.
 
 #include "AddressSpaceLimit.h"
+#include "BandPool.h"
 #include "ImageBytes.h"
 #include "PictureLoader.h"
 #include "StoredForms.h"
@@ -368,10 +369,14 @@ TEST_F(Loader, NativeBmpReaderGivesQtsPixels) {
         const std::string path = Write("native.bmp", c.File);
         const std::optional<Pixels> expected = QtPixels(path);
         ASSERT_TRUE(expected.has_value());
-        const cPicture picture = LoadPicture(path);
-        EXPECT_TRUE(picture.BottomUp) << "read natively";
-        EXPECT_EQ(picture.Stride, 4 * picture.Width);
-        EXPECT_EQ(AllPixels(picture), *expected);
+        // Read in bands of rows on 1, 2 and 4 threads, as many bands as rows.
+        for (const unsigned threads : {1u, 2u, 4u}) {
+            const parallel::ScopedThreadShare share(threads, 1);
+            const cPicture picture = LoadPicture(path);
+            EXPECT_TRUE(picture.BottomUp) << "read natively";
+            EXPECT_EQ(picture.Stride, 4 * picture.Width);
+            EXPECT_EQ(AllPixels(picture), *expected) << threads << " threads";
+        }
     }
 }
 
