@@ -134,7 +134,10 @@ def paired(results, numerator, denominator, num_scale=1.0, den_offset=None):
     ratios = []
     for r, (a, b) in enumerate(zip(results[numerator], results[denominator])):
         den = b[0] - (den_offset[r][0] if den_offset else 0)
-        ratios.append(a[0] * num_scale / den)
+        if den > 0:  # a round whose limit ran faster than its own start says nothing
+            ratios.append(a[0] * num_scale / den)
+    if not ratios:
+        return float("nan"), float("nan"), float("nan")
     return med(ratios), min(ratios), max(ratios)
 
 
