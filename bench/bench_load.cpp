@@ -80,8 +80,10 @@ int main(int argc, char** argv) {
     const std::string corpus = TakeCorpusFolder(argc, argv);
     const std::vector<std::string> sizes = TakeSizes(argc, argv);
     if (corpus.empty()) {
-        std::fputs("bench_load: name the photo corpus with --corpus=DIR (made by "
-                   "make_photo_corpus.sh)\n", stderr);
+        std::fputs(
+            "bench_load: name the photo corpus with --corpus=DIR (made by "
+            "make_photo_corpus.sh)\n",
+            stderr);
         return 2;
     }
     std::vector<int64_t> threads{1};
@@ -92,9 +94,13 @@ int main(int argc, char** argv) {
             return 2;
         }
         benchmark::RegisterBenchmark(("LoadNative/" + size + "MP").c_str(), NativeBench, size)
-            ->ArgName("threads")->ArgsProduct({threads})->Unit(benchmark::kMillisecond);
+            ->ArgName("threads")
+            ->ArgsProduct({threads})
+            ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("LoadQt/" + size + "MP").c_str(), QtBench, size)
-            ->ArgName("threads")->Arg(threads.back())->Unit(benchmark::kMillisecond);
+            ->ArgName("threads")
+            ->Arg(threads.back())
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

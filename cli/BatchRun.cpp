@@ -110,7 +110,8 @@ std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings&
     std::vector<std::jthread> workers;
     workers.reserve(workerCount);
     // Files at once times threads a file stays within the cores.
-    const unsigned share = std::max<unsigned>(1, static_cast<unsigned>(parallel::Cores() / workerCount));
+    const unsigned share =
+        std::max<unsigned>(1, static_cast<unsigned>(parallel::Cores() / workerCount));
     for (std::size_t w = 0; w < workerCount; ++w)
         workers.emplace_back([&batch, share] {
             parallel::SetThreadShare(share);

@@ -78,7 +78,8 @@ void OctreeState::AddColor(uint8_t R, uint8_t G, uint8_t B) {
         int32_t slot;
         if (tabled) {
             const int32_t shift = level - 1;
-            slot = ((pathR >> shift) & 1) | ((pathG >> shift) & 1) << 1 | ((pathB >> shift) & 1) << 2;
+            slot =
+                ((pathR >> shift) & 1) | ((pathG >> shift) & 1) << 1 | ((pathB >> shift) & 1) << 2;
         } else {
             const int32_t r = HalfBit(rMin, rMax, R, WeightR);
             const int32_t g = HalfBit(gMin, gMax, G, WeightG);

@@ -78,8 +78,7 @@ cKeptMappings& KeptMappings() {
 // Should the control block fail to allocate, the deleter runs at once and the
 // mapping is kept or unmapped with the exception.
 std::shared_ptr<void> Owned(void* pixels, size_t length) {
-    return std::shared_ptr<void>(pixels,
-                                 [length](void* p) { KeptMappings().Give(p, length); });
+    return std::shared_ptr<void>(pixels, [length](void* p) { KeptMappings().Give(p, length); });
 }
 
 // memset on the calling thread's share of the band pool: clearing a kept

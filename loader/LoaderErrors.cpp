@@ -19,10 +19,9 @@ void RequireLoadableSize(int64_t width, int64_t height, int64_t bytesPerPixel,
                          const std::string& path) {
     const int64_t limit = int64_t(kAllocationLimitMB) * 1024 * 1024;
     if (width * height > limit / bytesPerPixel) {  // width x height < 2^62: no overflow
-        throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path +
-                                                   " is too large to load (" +
-                                                   std::to_string(width) + " x " +
-                                                   std::to_string(height) + " pixels)");
+        throw cError(ErrorNumber::OutOfMemory,
+                     "Out of memory: " + path + " is too large to load (" + std::to_string(width) +
+                         " x " + std::to_string(height) + " pixels)");
     }
 }
 
@@ -30,11 +29,11 @@ void RequireLoadableSize(int64_t width, int64_t height, int64_t bytesPerPixel,
 // they get (the rest grey or background) and call it a success.
 void RequireWhole(FileExtent extent, const std::string& path) {
     switch (extent) {
-        case FileExtent::Truncated:
-            RaiseTruncated(path);
-        case FileExtent::ReadError:
-            RaiseDeviceError(errno, path);
-        default:
-            return;
+    case FileExtent::Truncated:
+        RaiseTruncated(path);
+    case FileExtent::ReadError:
+        RaiseDeviceError(errno, path);
+    default:
+        return;
     }
 }

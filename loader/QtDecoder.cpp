@@ -89,13 +89,12 @@ void CheckSize(const QImageReader& reader, const std::string& path) {
 [[noreturn]] void RaiseReadError(const QImageReader& reader, const std::string& path) {
     const std::string reason = ReaderReason(reader);
     switch (reader.error()) {
-        case QImageReader::FileNotFoundError:
-            throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
-        case QImageReader::DeviceError:
-            throw cError(ErrorNumber::DeviceIO, "Device I/O error: " + path + " (" + reason + ")");
-        default:
-            throw cError(ErrorNumber::InvalidPicture,
-                         "Invalid picture: " + path + " (" + reason + ")");
+    case QImageReader::FileNotFoundError:
+        throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
+    case QImageReader::DeviceError:
+        throw cError(ErrorNumber::DeviceIO, "Device I/O error: " + path + " (" + reason + ")");
+    default:
+        throw cError(ErrorNumber::InvalidPicture, "Invalid picture: " + path + " (" + reason + ")");
     }
 }
 
@@ -164,31 +163,31 @@ std::vector<uint8_t> GreyTable() {
 // only when the reader's format has no such layout.
 void Normalise(QImage& image, int& bpp, std::vector<uint8_t>& table) {
     switch (image.format()) {
-        case QImage::Format_Mono:
-        case QImage::Format_MonoLSB:
-            if (image.colorCount() == 0) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-            if (image.format() == QImage::Format_MonoLSB) image.convertTo(QImage::Format_Mono);
-            bpp = 1;
-            table = ColorTableOf(image, 1);
-            return;
-        case QImage::Format_Indexed8:
-            if (image.colorCount() == 0) break;  // no table to index: let Qt decide the colours
-            bpp = 8;
-            table = ColorTableOf(image, 8);
-            return;
-        case QImage::Format_Grayscale8:
-            bpp = 8;  // the bytes index a grey ramp as they are
-            table = GreyTable();
-            return;
-        case QImage::Format_RGB32:
-            bpp = 32;
-            return;
-        case QImage::Format_ARGB32:
-            CompositeOverWhite(image);
-            bpp = 32;
-            return;
-        default:
-            break;
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        if (image.colorCount() == 0) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        if (image.format() == QImage::Format_MonoLSB) image.convertTo(QImage::Format_Mono);
+        bpp = 1;
+        table = ColorTableOf(image, 1);
+        return;
+    case QImage::Format_Indexed8:
+        if (image.colorCount() == 0) break;  // no table to index: let Qt decide the colours
+        bpp = 8;
+        table = ColorTableOf(image, 8);
+        return;
+    case QImage::Format_Grayscale8:
+        bpp = 8;  // the bytes index a grey ramp as they are
+        table = GreyTable();
+        return;
+    case QImage::Format_RGB32:
+        bpp = 32;
+        return;
+    case QImage::Format_ARGB32:
+        CompositeOverWhite(image);
+        bpp = 32;
+        return;
+    default:
+        break;
     }
     if (image.hasAlphaChannel()) {
         image.convertTo(QImage::Format_ARGB32);
@@ -263,4 +262,3 @@ void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
     picture.Bits = owner->bits();
     picture.Owner = std::move(owner);
 }
-

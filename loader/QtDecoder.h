@@ -24,9 +24,9 @@ struct ChannelBits {
 using ExtentWalk = FileExtent (*)(int fd);
 
 struct QtDecodeRequest {
-    int Fd = -1;                  // open, read from position 0 on, left open
+    int Fd = -1;  // open, read from position 0 on, left open
     ChannelBits Channels;
-    ExtentWalk Walk = nullptr;    // run after the format is known, before decoding
+    ExtentWalk Walk = nullptr;          // run after the format is known, before decoding
     const std::string* Path = nullptr;  // for the errors' descriptions
     // Zero-filled pixel memory of the program's own (PixelMemory.h), for
     // Qt's decoders to decode into.

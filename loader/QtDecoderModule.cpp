@@ -35,7 +35,8 @@ Module Load() {
     Module module;
     const std::string folder = ExecutableFolder();
     for (const std::string& candidate :
-         {folder + "/" PIXOLUNE_QT_DECODER, folder + "/" PIXOLUNE_QT_DECODER_FROM_BIN "/" PIXOLUNE_QT_DECODER}) {
+         {folder + "/" PIXOLUNE_QT_DECODER,
+          folder + "/" PIXOLUNE_QT_DECODER_FROM_BIN "/" PIXOLUNE_QT_DECODER}) {
         // Never closed: the pictures it decodes keep code of it as their deleter.
         void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
@@ -55,9 +56,10 @@ Module Load() {
 cPicture DecodeWithQt(const QtDecodeRequest& request) {
     static const Module module = Load();  // one load, whichever threads ask first
     if (module.Decode == nullptr)
-        throw cError(ErrorNumber::InvalidPicture,
-                     "Invalid picture: " + *request.Path + " (the decoder for formats other than "
-                     "plain BMP cannot be loaded: " + module.Failure + ")");
+        throw cError(ErrorNumber::InvalidPicture, "Invalid picture: " + *request.Path +
+                                                      " (the decoder for formats other than "
+                                                      "plain BMP cannot be loaded: " +
+                                                      module.Failure + ")");
     cPicture picture;
     module.Decode(request, picture);
     return picture;

@@ -36,9 +36,7 @@ struct Job {
     std::condition_variable HelpersDone;
 
     // Band b covers rows [b * Rows / Bands, (b + 1) * Rows / Bands).
-    int32_t Row(int32_t band) const {
-        return static_cast<int32_t>(int64_t{band} * Rows / Bands);
-    }
+    int32_t Row(int32_t band) const { return static_cast<int32_t>(int64_t{band} * Rows / Bands); }
 };
 
 class Pool {
@@ -155,10 +153,10 @@ void RunBands(int32_t rows, int64_t pixelsPerRow, BandFunction band, void* conte
     const unsigned threads = ThreadShare();
     // A few bands a thread, so that a thread the machine holds up for a while
     // leaves its share of the work to the others instead of being waited for.
-    const int64_t worthwhile = std::max<int64_t>(1, rows * std::max<int64_t>(pixelsPerRow, 1) /
-                                                        tMinBandPixels);
-    const auto bands = static_cast<int32_t>(
-        std::min<int64_t>({rows, int64_t{threads} * 4, worthwhile}));
+    const int64_t worthwhile =
+        std::max<int64_t>(1, rows * std::max<int64_t>(pixelsPerRow, 1) / tMinBandPixels);
+    const auto bands =
+        static_cast<int32_t>(std::min<int64_t>({rows, int64_t{threads} * 4, worthwhile}));
     if (threads == 1 || bands <= 1) {
         band(context, 0, rows);
         return;

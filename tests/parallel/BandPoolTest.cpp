@@ -41,17 +41,17 @@ TEST(BandPool, EveryRowExactlyOnceInAsManyBandsAsAreWorthIt) {
     };
     for (const Case& c : std::vector<Case>{
              {1, 1, 1000, 1000, 1},
-             {2, 1, 1, 1, 1},           // more threads than rows
-             {2, 1, 3, 1, 3},           // more bands wanted than rows
+             {2, 1, 1, 1, 1},  // more threads than rows
+             {2, 1, 3, 1, 3},  // more bands wanted than rows
              {4, 1, 1000, 1, 16},
-             {4, 1, 1001, 7, 16},       // rows not a multiple of the bands
-             {2, 100, 10, 50, 5},       // 500 pixels: 5 bands of the least work
+             {4, 1, 1001, 7, 16},  // rows not a multiple of the bands
+             {2, 100, 10, 50, 5},  // 500 pixels: 5 bands of the least work
              {2, kMinBandPixels, 64, kMinBandPixels / 32, 2},
              {2, kMinBandPixels, 480, 640, 1},  // 0.3 MP: too small to hand over
-             {3, 1, 0, 100, 0},         // nothing to do
+             {3, 1, 0, 100, 0},                 // nothing to do
          }) {
-        SCOPED_TRACE(testing::Message() << c.Threads << " threads, " << c.Rows << " rows of "
-                                        << c.PixelsPerRow);
+        SCOPED_TRACE(testing::Message()
+                     << c.Threads << " threads, " << c.Rows << " rows of " << c.PixelsPerRow);
         const ScopedThreadShare share(c.Threads, c.MinBandPixels);
         const Coverage coverage = Cover(c.Rows, c.PixelsPerRow);
         EXPECT_EQ(coverage.Bands, c.Bands);
