@@ -210,10 +210,8 @@ def main():
         os.makedirs(folder)
         for i in range(count):
             name = os.path.join(folder, f"photo{i:04d}.bmp")
-            try:
-                os.link(path, name)
-            except OSError:
-                shutil.copyfile(path, name)
+            # Copies, not links: pixolune-cli converts a file given twice once.
+            shutil.copyfile(path, name)
         print(f"  batch of {count} x {size} MP", file=sys.stderr)
         batch[(size, count)] = measure(
             f"batch/{size}x{count}",
