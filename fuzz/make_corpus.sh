@@ -30,10 +30,10 @@ open(sys.argv[2], 'wb').write(data)
 PY
 rm "$out/rgb24-source.bmp"
 
-convert "$src" PNG24:$out/rgb.png
-convert "$src" -alpha on -channel A -evaluate set 50% PNG32:$out/rgba.png
-convert "$src" -colors 16 PNG8:$out/pal.png
-convert "$src" -colorspace gray -depth 16 PNG:$out/grey16.png
+convert "$src" -define png:exclude-chunk=date,time PNG24:$out/rgb.png
+convert "$src" -define png:exclude-chunk=date,time -alpha on -channel A -evaluate set 50% PNG32:$out/rgba.png
+convert "$src" -define png:exclude-chunk=date,time -colors 16 PNG8:$out/pal.png
+convert "$src" -define png:exclude-chunk=date,time -colorspace gray -depth 16 PNG:$out/grey16.png
 convert "$src" -colors 32 $out/pal.gif
 convert "$src" -resize 16x16! $out/icon.ico
 convert "$src" -quality 80 $out/photo.jpg
@@ -46,6 +46,15 @@ for f in rgb24.bmp pal8-rle.bmp rgb.png pal.gif photo.jpg icon.ico; do
   head -c $((size * 2 / 3)) "$out/$f" >"$out/cut-$f"
 done
 head -c 30 "$out/rgb24.bmp" >"$out/cut-header.bmp"
+# A header claiming 20000 x 20000 pixels over a few rows of data.
+python3 - "$out/claims-huge.png" <<'PY'
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+with open(sys.argv[1], "wb") as f:
+    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 20000, 20000, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(b"\0" * 60001 * 4)) + chunk(b"IEND", b""))
+PY
 
 out=corpus/cli_options
 rm -rf "$out" && mkdir -p "$out"

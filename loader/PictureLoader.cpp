@@ -34,6 +34,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,17 +152,19 @@ std::string ReaderReason(const QImageReader& reader) {
     return reason.isEmpty() ? std::string("unknown reason") : reason.toStdString();
 }
 
+[[noreturn]] void RaiseTooLarge(int64_t width, int64_t height, const std::string& path) {
+    throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path + " is too large to load (" +
+                                               std::to_string(width) + " x " +
+                                               std::to_string(height) + " pixels)");
+}
+
 // Refuses sizes that cannot be decoded before anything is allocated; a header
 // may claim any size. Sizes are positive.
 void RequireLoadableSize(int64_t width, int64_t height, int64_t bytesPerPixel,
                          const std::string& path) {
     const int64_t limit = int64_t(kAllocationLimitMB) * 1024 * 1024;
-    if (width * height > limit / bytesPerPixel) {  // width x height < 2^62: no overflow
-        throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path +
-                                                   " is too large to load (" +
-                                                   std::to_string(width) + " x " +
-                                                   std::to_string(height) + " pixels)");
-    }
+    if (width * height > limit / bytesPerPixel)  // width x height < 2^62: no overflow
+        RaiseTooLarge(width, height, path);
 }
 
 void CheckSize(const QImageReader& reader, const std::string& path) {
@@ -169,6 +172,19 @@ void CheckSize(const QImageReader& reader, const std::string& path) {
     if (!size.isValid()) return;  // the handler does not tell beforehand; read() decides
     const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
     RequireLoadableSize(size.width(), size.height(), depth > 32 ? depth / 8 : 4, path);
+}
+
+// A reader that cannot get the memory for its image only says that it could
+// not read the data. Whether the process could map an image of the size the
+// header gave (its address-space limit, the system's overcommit rule) tells
+// the two apart; the mapping is never touched.
+bool MemoryIsShort(const QSize& size) {
+    if (!size.isValid() || size.isEmpty()) return false;
+    const std::size_t bytes = std::size_t(size.width()) * std::size_t(size.height()) * 4;
+    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return true;
+    ::munmap(block, bytes);
+    return false;
 }
 
 [[noreturn]] void RaiseReadError(const QImageReader& reader, const std::string& path) {
@@ -407,8 +423,12 @@ cPicture DecodeWithQt(const cOpenFile& file, const ChannelBits& channels, Extent
         if (!reader.canRead()) RaiseReadError(reader, path);
         CheckSize(reader, path);
         if (walk) RequireWhole(walk(file.Fd), path);
+        const QSize size = reader.size();  // the reader forgets it when reading fails
         image = ZeroedImage(reader);
-        if (!reader.read(&image) || image.isNull()) RaiseReadError(reader, path);
+        if (!reader.read(&image) || image.isNull()) {
+            if (MemoryIsShort(size)) RaiseTooLarge(size.width(), size.height(), path);
+            RaiseReadError(reader, path);
+        }
     }
     device.close();
     if (channels.Narrow()) WidenNarrowChannels(image, channels);
