@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs the whole test suite: in the
 # Release build, then again in a checking build (build-asan: clang with
 # AddressSanitizer and UndefinedBehaviorSanitizer, where any finding fails),
-# and finally each fuzz target for about a minute.
+# with each fuzz target run for about a minute before its suite.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash scripts/setup.sh
@@ -17,7 +17,6 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DPIXOLUNE_SANITIZE=ON -DPIXOLUNE_FUZZ=ON \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
 cmake --build build-asan
-ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 
 # Fuzzing, both targets at once. A finding stops the run; fix it, then keep
 # its input in fuzz/regressions/<target>/ so that every build replays it.
@@ -43,4 +42,6 @@ for i in "${!pids[@]}"; do
     echo "fuzz_$target found a fault; its input: $(ls "$findings"/"$target"-* 2>/dev/null)"
   fi
 done
-exit $status
+[ $status -eq 0 ] || exit $status
+
+ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
