@@ -1,6 +1,7 @@
 #include "FileList.h"
 
 #include "MainPaths.h"
+#include "MainUtilities.h"
 
 #include <QPixmap>
 #include <QTreeWidget>
@@ -26,7 +27,7 @@ QTreeWidgetItem* ItemInRow(const QTreeWidget& list, const QPoint& point) {
 }
 
 QCursor LoadDragPointer(const std::string& programFolder) {
-    const std::string file = programFolder + "/drag.ico";
+    const std::string file = DataFilePath(programFolder, "drag.ico");
     if (FileExists(file)) {
         const QPixmap image(QString::fromStdString(file));
         if (!image.isNull()) return QCursor(image);  // an icon has no hot spot: its centre

@@ -22,6 +22,7 @@ void MoveListText(QTreeWidget& list, int from, int to);
 // the point lies; none beside the viewport or below the last row.
 QTreeWidgetItem* ItemInRow(const QTreeWidget& list, const QPoint& point);
 
-// The pointer shown while a path is dragged along the list: programFolder +
-// "/drag.ico" when it exists and can be read, else the vertical-move pointer.
+// The pointer shown while a path is dragged along the list: drag.ico of the
+// program's data files (DataFilePath) when it exists and can be read, else the
+// vertical-move pointer.
 QCursor LoadDragPointer(const std::string& programFolder);

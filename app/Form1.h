@@ -106,8 +106,8 @@ public:
     void ListView1_ItemClick(QTreeWidgetItem* item);
     void ListView1_MouseMove(const QPoint& position);
     void ListView1_MouseUp();
-    // The pointer the list shows while a path is dragged: drag.ico beside
-    // the program when it can be read.
+    // The pointer the list shows while a path is dragged: drag.ico of the
+    // program's data files when it can be read.
     const QCursor& DragPointer() const { return dragPointer_; }
 
     bool IsReducing() const { return bReducing_; }
@@ -173,6 +173,9 @@ private:
     bool dragActive_ = false;
     QPersistentModelIndex movedItem_;  // the item whose text travels with the pointer
     QCursor dragPointer_;
+    // Forwards the list's events to the handlers; ends with the window's own
+    // part, before the widgets below it send their last events.
+    QObject* listEvents_ = nullptr;
 };
 
 // "JPG quality: " + value + "%".

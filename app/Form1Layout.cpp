@@ -53,7 +53,9 @@ Form1::Form1(cDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dia
     ConnectHandlers();
 }
 
-Form1::~Form1() = default;
+// The list's event filter would otherwise see the hide and destroy events of
+// the widgets after this window's own members are gone.
+Form1::~Form1() { delete listEvents_; }
 
 void Form1::BuildControls() {
     setWindowTitle(kProductName);

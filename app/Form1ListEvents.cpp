@@ -105,8 +105,8 @@ void Form1::ConnectListHandlers() {
     ListView1->setDragEnabled(false);
     ListView1->setDragDropMode(QAbstractItemView::DropOnly);
     ListView1->viewport()->setMouseTracking(true);  // pointer handling on hover
-    auto* events = new cListView1Events(*this);
-    ListView1->installEventFilter(events);
-    ListView1->viewport()->installEventFilter(events);
+    listEvents_ = new cListView1Events(*this);
+    ListView1->installEventFilter(listEvents_);
+    ListView1->viewport()->installEventFilter(listEvents_);
     dragPointer_ = LoadDragPointer(ProgramFolder());
 }

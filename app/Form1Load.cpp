@@ -62,7 +62,7 @@ void Form1::Form_Load() {
         setWindowIcon(QIcon(":/icons/pixolune.png"));
         SetApplicationTitle();
     });
-    const std::string cursorFile = ProgramFolder() + "/HAND-M.CUR";
+    const std::string cursorFile = DataFilePath(ProgramFolder(), "HAND-M.CUR");
     bool hasCursorFile = false;
     guard.Step(104, [&] { hasCursorFile = FileExists(cursorFile); });
     if (hasCursorFile) guard.Step(106, [&] { mouseIcon_ = LoadCursorFile(cursorFile); });

@@ -13,6 +13,8 @@
 #include <QStandardPaths>
 #include <QTreeWidget>
 
+#include <filesystem>
+
 namespace {
 
 std::string& StoredApplicationTitle() {
@@ -23,6 +25,14 @@ std::string& StoredApplicationTitle() {
 }  // namespace
 
 std::string ProgramFolder() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+std::string DataFilePath(const std::string& programFolder, const std::string& name) {
+    const std::string beside = programFolder + "/" + name;
+    if (FileExists(beside)) return beside;
+    const std::filesystem::path installed =
+        std::filesystem::path(programFolder).parent_path() / "share" / "pixolune" / name;
+    return FileExists(installed.string()) ? installed.string() : beside;
+}
 
 std::string ApplicationTitleFrom(const std::string& productName) {
     std::string title = productName;
@@ -63,7 +73,7 @@ std::string BrowseForFolder(QWidget* owner, const std::string& title, const std:
 }
 
 void ApplySkin(QWidget& window, cSkinFramework& skin, const std::string& programFolder) {
-    const std::string skinFile = programFolder + "/x/o.cjs";
+    const std::string skinFile = DataFilePath(programFolder, "x/o.cjs");
     if (!FileExists(skinFile)) return;
 
     // The skin draws on button-face colours; white patches would show through.

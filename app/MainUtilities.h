@@ -17,6 +17,13 @@ inline constexpr const char* kProductName = "Pixolune";
 // The folder that holds the program file, without a trailing "/".
 std::string ProgramFolder();
 
+// Where an optional file of the program (the skin, the pointers, Samples) is:
+// programFolder + "/" + name when that exists (the build tree keeps them
+// beside the program), else the installed data folder ../share/pixolune next
+// to programFolder when it holds name. Where neither does, the path beside the
+// program, so that what is missing is looked for where it always was.
+std::string DataFilePath(const std::string& programFolder, const std::string& name);
+
 // Makes the title of plain message boxes from the product name (see
 // ApplicationTitleFrom) and keeps it for ApplicationTitle.
 void SetApplicationTitle();
@@ -37,7 +44,7 @@ std::string BrowseForFolder(QWidget* owner, const std::string& title, const std:
 // What the chooser's answer becomes: trailing separators dropped except for "/".
 std::string FolderChoiceResult(const QString& chosen);
 
-// Loads the optional skin programFolder + "/x/o.cjs" (a Qt style sheet) onto
+// Loads the optional skin x/o.cjs (a Qt style sheet; found by DataFilePath) onto
 // the window. Without the file nothing changes and the skin is not called.
 void ApplySkin(QWidget& window, cSkinFramework& skin, const std::string& programFolder);
 

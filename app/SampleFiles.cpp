@@ -10,7 +10,7 @@
 #include "Messages.h"
 
 void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& programFolder) {
-    const std::string folder = programFolder + "/Samples";
+    const std::string folder = DataFilePath(programFolder, "Samples");
     for (const std::string& name : ListFolderFiles(folder, "*.*")) {
         const std::string path = folder + "/" + name;
         if (FileExists(path) && !ListContains(list, path)) AppendListPath(list, path);

@@ -7,7 +7,8 @@
 class QTreeWidget;
 class cDialogs;
 
-// Appends the files of programFolder + "/Samples" that the list does not hold
+// Appends the files of the Samples folder (beside the program, else the
+// installed one: DataFilePath) that the list does not hold
 // yet, in folder-listing order, then offers to open that folder in the file
 // manager. The offer comes even when nothing was appended.
 void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& programFolder);

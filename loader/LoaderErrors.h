@@ -14,6 +14,8 @@ inline constexpr int kAllocationLimitMB = 8192;
 [[noreturn]] void RaiseDeviceError(int error, const std::string& path);
 [[noreturn]] void RaiseTruncated(const std::string& path);
 
+[[noreturn]] void RaiseTooLarge(int64_t width, int64_t height, const std::string& path);
+
 // Refuses sizes that cannot be decoded before anything is allocated; a header
 // may claim any size. Sizes are positive.
 void RequireLoadableSize(int64_t width, int64_t height, int64_t bytesPerPixel,

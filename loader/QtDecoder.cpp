@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -84,6 +85,19 @@ void CheckSize(const QImageReader& reader, const std::string& path) {
     if (!size.isValid()) return;  // the handler does not tell beforehand; read() decides
     const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
     RequireLoadableSize(size.width(), size.height(), depth > 32 ? depth / 8 : 4, path);
+}
+
+// A reader that cannot get the memory for its image only says that it could
+// not read the data. Whether the process could map an image of the size the
+// header gave (its address-space limit, the system's overcommit rule) tells
+// the two apart; the mapping is never touched.
+bool MemoryIsShort(const QSize& size) {
+    if (!size.isValid() || size.isEmpty()) return false;
+    const std::size_t bytes = std::size_t(size.width()) * std::size_t(size.height()) * 4;
+    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return true;
+    ::munmap(block, bytes);
+    return false;
 }
 
 [[noreturn]] void RaiseReadError(const QImageReader& reader, const std::string& path) {
@@ -239,8 +253,12 @@ void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
         if (!reader.canRead()) RaiseReadError(reader, path);
         CheckSize(reader, path);
         if (request.Walk) RequireWhole(request.Walk(request.Fd), path);
+        const QSize size = reader.size();  // the reader forgets it when reading fails
         image = ZeroedImage(reader, request);
-        if (!reader.read(&image) || image.isNull()) RaiseReadError(reader, path);
+        if (!reader.read(&image) || image.isNull()) {
+            if (MemoryIsShort(size)) RaiseTooLarge(size.width(), size.height(), path);
+            RaiseReadError(reader, path);
+        }
     }
     device.close();
     if (request.Channels.Narrow()) WidenNarrowChannels(image, request.Channels);

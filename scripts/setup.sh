@@ -6,6 +6,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins
           libturbojpeg0-dev libgtest-dev libbenchmark-dev fonts-liberation2 xvfb xauth
+          dpkg-dev file python3 desktop-file-utils appstream man-db bash-completion
+          clang-14 libclang-rt-14-dev
           locales)  # locale sources: a settings test builds a German locale
 missing=()
 for p in "${packages[@]}"; do

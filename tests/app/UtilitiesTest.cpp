@@ -97,6 +97,24 @@ TEST(Helpers, TitleFolderChoiceListLookupAndProgressText) {
     EXPECT_EQ(bar.text(), "Processing: 100%p-%v.bmp");
 }
 
+// The build tree keeps the optional files beside the program, an installed
+// tree in share/pixolune beside bin.
+TEST(DataFiles, BesideTheProgramFirstThenTheInstalledShareFolder) {
+    TempTree tree;
+    const std::string bin = tree.Folder("bin");
+    tree.File("bin/drag.ico");
+    tree.File("share/pixolune/drag.ico");
+    tree.File("share/pixolune/HAND-M.CUR");
+    tree.Folder("share/pixolune/Samples");
+    tree.File("share/pixolune/x/o.cjs");
+    for (const auto& [name, found] : {std::pair{"drag.ico", "bin/drag.ico"},
+                                      {"HAND-M.CUR", "share/pixolune/HAND-M.CUR"},
+                                      {"Samples", "share/pixolune/Samples"},
+                                      {"x/o.cjs", "share/pixolune/x/o.cjs"},
+                                      {"missing", "bin/missing"}})
+        EXPECT_EQ(DataFilePath(bin, name), tree.Path(found)) << name;
+}
+
 TEST(Skin, WithoutTheFileNothingChangesWithItTheStyleSheetApplies) {
     TempTree program;
     QWidget window;

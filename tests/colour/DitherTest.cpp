@@ -120,7 +120,7 @@ TEST_F(Dither, CubeIndicesOfPrimariesAtEveryPosition) {
              {{255, 0, 0}, 5}, {{0, 0, 255}, 180}, {{255, 255, 255}, 215}, {{0, 0, 0}, 0}}) {
         SCOPED_TRACE(testing::Message() << colour);
         cDIB source, target;
-        MakeImage(source, 7, 5, [&](int32_t, int32_t) { return colour; });
+        MakeImage(source, 7, 5, [colour = colour](int32_t, int32_t) { return colour; });
         DitherTo8bpp(source, target);
         EXPECT_EQ(IndexRows(target), Rows(5, std::vector<uint8_t>(7, index)));
         std::vector<uint8_t> table;

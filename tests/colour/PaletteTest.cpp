@@ -85,7 +85,7 @@ TEST(FixedPalettes, GreyRamps) {
         SCOPED_TRACE(levels);
         cPal8bpp pal;
         pal.CreateGreyScale(levels);
-        ExpectEntries(pal, int16_t(entries), [&](int i) { return Grey(i * step); });
+        ExpectEntries(pal, int16_t(entries), [step = step](int i) { return Grey(i * step); });
         EXPECT_EQ(Closest(pal, 10, 20, 30), near);
     }
 }

@@ -132,7 +132,7 @@ TEST(SaveJPG, EveryDepthKeepsTheColoursWhereThePictureHasThem) {
         colours[b] = kBlue;
         cDIB image;
         Paint(image, 32, 32, bpp, colours,
-              [a, b](int x, int y) { return (x < 16) == (y < 16) ? a : b; });
+              [a = a, b = b](int x, int y) { return (x < 16) == (y < 16) ? a : b; });
         SaveJPG(image, tree.Path("quadrants.jpg"), 95);
         const Decoded decoded = Decode(tree.Path("quadrants.jpg"));
         ASSERT_EQ(decoded.width, 32) << bpp;
