@@ -71,7 +71,8 @@ std::string cSettings::Text(Setting key) {
     if (!store.contains(entry.Name)) return entry.Default();
     const QVariant value = store.value(entry.Name);
     // An unquoted comma in a hand-edited file makes the INI reader split the text.
-    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(',').toStdString();
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(',').toStdString();
     return value.toString().toStdString();
 }
 

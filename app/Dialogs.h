@@ -16,8 +16,8 @@ public:
     virtual ~cDialogs() = default;
 
     // A modal message box; returns the button pressed.
-    virtual MsgAnswer MsgBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                             MsgIcon icon) = 0;
+    virtual MsgAnswer MsgBox(const std::string& text, const std::string& caption,
+                             MsgButtons buttons, MsgIcon icon) = 0;
     // A one-line text prompt; nullopt when cancelled.
     virtual std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& defaultText) = 0;
@@ -27,7 +27,8 @@ public:
     // The multi-select open dialog; the chosen full paths, empty when cancelled.
     // filter is a Qt name filter: a label, then the patterns in the last
     // parentheses, which the dialog does not show.
-    virtual std::vector<std::string> GetOpenFileNames(const std::string& title, const std::string& filter) = 0;
+    virtual std::vector<std::string> GetOpenFileNames(const std::string& title,
+                                                      const std::string& filter) = 0;
     // Opens a web address in the browser, or a folder in the file manager.
     virtual void OpenUrl(const std::string& url) = 0;
     virtual void OpenFolder(const std::string& path) = 0;

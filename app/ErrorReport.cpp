@@ -6,13 +6,14 @@ std::string LocationString(const std::string& module, const std::string& procedu
     return "in Dotwane2021/08/31." + module + "." + procedure + " ";
 }
 
-std::string ErrorReportText(const std::string& description, const std::string& location, int32_t step) {
+std::string ErrorReportText(const std::string& description, const std::string& location,
+                            int32_t step) {
     return description + "\r\n" + location + "at line " + std::to_string(step) + "\r\r" +
            "Please email screenshot of this message to " + kSupportAddress;
 }
 
 void ShowErrorReport(cDialogs& dialogs, const std::string& description, const std::string& location,
                      int32_t step) {
-    dialogs.MsgBox(ErrorReportText(description, location, step), "Application Error", MsgButtons::OK,
-                   MsgIcon::Exclamation);
+    dialogs.MsgBox(ErrorReportText(description, location, step), "Application Error",
+                   MsgButtons::OK, MsgIcon::Exclamation);
 }

@@ -18,7 +18,8 @@ inline constexpr const char* kSupportAddress = "support@pixolune.example";
 std::string LocationString(const std::string& module, const std::string& procedure);
 
 // description CR LF location "at line " step CR CR "Please email screenshot ...".
-std::string ErrorReportText(const std::string& description, const std::string& location, int32_t step);
+std::string ErrorReportText(const std::string& description, const std::string& location,
+                            int32_t step);
 
 void ShowErrorReport(cDialogs& dialogs, const std::string& description, const std::string& location,
                      int32_t step);

@@ -49,8 +49,8 @@ void Form1::PushButton3_Click() {
     cStepGuard guard(dialogs_, LocationString("Form1", "PushButton3_Click"));
     std::optional<std::string> extension;
     guard.Step(100, [&] {
-        extension =
-            dialogs_.InputBox(kExtensionPrompt, ApplicationTitle(), cSettings::Text(Setting::Extension));
+        extension = dialogs_.InputBox(kExtensionPrompt, ApplicationTitle(),
+                                      cSettings::Text(Setting::Extension));
     });
     if (!extension || extension->empty()) return;  // step 102: cancelled or nothing typed
     // Kept before the folder is chosen: cancelling the folder keeps the new extension.

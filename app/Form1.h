@@ -64,8 +64,8 @@ public:
     PushButton* PushButton4 = nullptr;  // "..."
     PushButton* PushButton2 = nullptr;  // "Start Reducing"
     ProgressBar* ProgressBar1 = nullptr;
-    ucCanvas* ucCanvasSrc = nullptr;    // source image of the run
-    ucCanvas* ucCanvasTrg = nullptr;    // reduced image of the run
+    ucCanvas* ucCanvasSrc = nullptr;  // source image of the run
+    ucCanvas* ucCanvasTrg = nullptr;  // reduced image of the run
     cSkinFramework SkinFramework1;
 
     // Draws the one-in-a-hundred number of start-up (1..100); replaceable by tests.

@@ -20,7 +20,8 @@ void Form1::ListView1_MouseDown() {
 void Form1::ListView1_ItemClick(QTreeWidgetItem* item) {
     if (!item || ListLocked()) return;
     ListView1->viewport()->setCursor(dragPointer_);
-    movedItem_ = QPersistentModelIndex(ListView1->model()->index(ListView1->indexOfTopLevelItem(item), 0));
+    movedItem_ =
+        QPersistentModelIndex(ListView1->model()->index(ListView1->indexOfTopLevelItem(item), 0));
 }
 
 void Form1::ListView1_MouseMove(const QPoint& position) {

@@ -59,8 +59,9 @@ Form1::~Form1() { delete listEvents_; }
 
 void Form1::BuildControls() {
     setWindowTitle(kProductName);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(Twips(8040), Twips(7530));
     setFont(ArialBold(9));
     QPalette white = palette();
@@ -77,8 +78,9 @@ void Form1::BuildControls() {
     ListView1->header()->setStretchLastSection(false);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setToolTip("Drag and drop files here. Double-click item to remove it. "
-                          "Move | line to right and out of window to reveal full names.");
+    ListView1->setToolTip(
+        "Drag and drop files here. Double-click item to remove it. "
+        "Move | line to right and out of window to reveal full names.");
 
     const QFont buttonFont = ArialBold(11.25);
     const auto button = [&](const char* caption, const QRect& geometry, QWidget* parent) {
@@ -102,7 +104,8 @@ void Form1::BuildControls() {
     Slider2->setTickInterval(10);
     Slider2->setValue(85);
 
-    Frame1 = Place(new Frame("Save Image(s) To This Folder", this), TwipsRect(120, 5610, 7800, 795));
+    Frame1 =
+        Place(new Frame("Save Image(s) To This Folder", this), TwipsRect(120, 5610, 7800, 795));
     Text1 = Place(new QLineEdit(Frame1), TwipsRect(240, 300, 6660, 345));
     PushButton4 = button("...", TwipsRect(6960, 300, 600, 345), Frame1);
 
@@ -123,8 +126,12 @@ void Form1::BuildControls() {
 }
 
 void Form1::ConnectHandlers() {
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) { if (on) Option1_Click(); });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) { if (on) Option2_Click(); });
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option2_Click();
+    });
     connect(Slider2, &QSlider::valueChanged, this, [this] { Slider2_Change(); });
     connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
     connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
@@ -146,10 +153,14 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
-        if (watched == Frame1) Frame1_MouseMove();
-        else if (watched == Frame2) Frame2_MouseMove();
-        else if (watched == Frame4) Frame4_MouseMove();
-        else if (watched == Text1) Text1_MouseMove();
+        if (watched == Frame1)
+            Frame1_MouseMove();
+        else if (watched == Frame2)
+            Frame2_MouseMove();
+        else if (watched == Frame4)
+            Frame4_MouseMove();
+        else if (watched == Text1)
+            Text1_MouseMove();
     }
     return QWidget::eventFilter(watched, event);
 }

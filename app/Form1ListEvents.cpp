@@ -61,7 +61,8 @@ private:
             drop->accept();
             // Walked once the drop is over, so the dragging program is not
             // kept waiting through a long folder walk.
-            QTimer::singleShot(0, &form_, [form = &form_, paths] { form->ListView1_OLEDragDrop(paths); });
+            QTimer::singleShot(0, &form_,
+                               [form = &form_, paths] { form->ListView1_OLEDragDrop(paths); });
             return true;
         }
         case QEvent::MouseButtonPress: {

@@ -75,7 +75,9 @@ void Form1::Form_Load() {
     guard.Step(132, [&] { ucCanvasSrc->SetWorkMode(1); });
     // Assigning the stored values runs the controls' change handlers where a
     // value changes; they write the same value back.
-    guard.Step(134, [&] { Text1->setText(QString::fromStdString(cSettings::Text(Setting::OutputFolder))); });
+    guard.Step(134, [&] {
+        Text1->setText(QString::fromStdString(cSettings::Text(Setting::OutputFolder)));
+    });
     guard.Step(136, [&] { Slider2->setValue(cSettings::Number(Setting::Slider2)); });
     guard.Step(138, [&] { Frame4->setTitle(QualityCaption(Slider2->value())); });
     guard.Step(140, [&] { Option1->setChecked(cSettings::Flag(Setting::Option1)); });
@@ -105,7 +107,9 @@ void Form1::Slider2_Change() {
 }
 
 // Stored at every keystroke, whether or not the folder exists.
-void Form1::Text1_Change() { cSettings::SetText(Setting::OutputFolder, Text1->text().toStdString()); }
+void Form1::Text1_Change() {
+    cSettings::SetText(Setting::OutputFolder, Text1->text().toStdString());
+}
 
 std::string Form1::OutputFolder() const { return Text1->text().toStdString(); }
 
@@ -127,9 +131,15 @@ void Form1::PushButton4_Click() {
 void Form1::SetMousePointer(PointerKind pointer) {
     pointer_ = pointer;
     switch (pointer) {
-    case PointerKind::Default: unsetCursor(); break;
-    case PointerKind::Hourglass: setCursor(Qt::WaitCursor); break;
-    case PointerKind::Custom: setCursor(mouseIcon_.value_or(QCursor(Qt::ArrowCursor))); break;
+    case PointerKind::Default:
+        unsetCursor();
+        break;
+    case PointerKind::Hourglass:
+        setCursor(Qt::WaitCursor);
+        break;
+    case PointerKind::Custom:
+        setCursor(mouseIcon_.value_or(QCursor(Qt::ArrowCursor)));
+        break;
     }
 }
 

@@ -55,8 +55,8 @@ MsgAnswer ShowMessage(cDialogs& dialogs, const std::string& text) {
 
 std::string GetDesktopFolder() {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const std::string folder =
-        FolderChoiceResult(!desktop.isEmpty() && QDir(desktop).exists() ? desktop : QDir::homePath());
+    const std::string folder = FolderChoiceResult(
+        !desktop.isEmpty() && QDir(desktop).exists() ? desktop : QDir::homePath());
     return folder == "/" ? folder : folder + "/";
 }
 
@@ -68,8 +68,8 @@ std::string FolderChoiceResult(const QString& chosen) {
 
 std::string BrowseForFolder(QWidget* owner, const std::string& title, const std::string& start) {
     const QString startFolder = FolderExists(start) ? QString::fromStdString(start) : QString();
-    return FolderChoiceResult(QFileDialog::getExistingDirectory(owner, QString::fromStdString(title), startFolder,
-                                                                QFileDialog::ShowDirsOnly));
+    return FolderChoiceResult(QFileDialog::getExistingDirectory(
+        owner, QString::fromStdString(title), startFolder, QFileDialog::ShowDirsOnly));
 }
 
 void ApplySkin(QWidget& window, cSkinFramework& skin, const std::string& programFolder) {

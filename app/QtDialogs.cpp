@@ -20,12 +20,13 @@ QString DisplayText(const std::string& text) {
 
 }  // namespace
 
-MsgAnswer cQtDialogs::MsgBox(const std::string& text, const std::string& caption, MsgButtons buttons,
-                             MsgIcon icon) {
-    QMessageBox box(icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    QString::fromStdString(caption), DisplayText(text),
-                    buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                    owner_);
+MsgAnswer cQtDialogs::MsgBox(const std::string& text, const std::string& caption,
+                             MsgButtons buttons, MsgIcon icon) {
+    QMessageBox box(
+        icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+        QString::fromStdString(caption), DisplayText(text),
+        buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+        owner_);
     box.setTextFormat(Qt::PlainText);
     const int answer = box.exec();
     if (buttons == MsgButtons::OK) return MsgAnswer::OK;
@@ -35,8 +36,9 @@ MsgAnswer cQtDialogs::MsgBox(const std::string& text, const std::string& caption
 std::optional<std::string> cQtDialogs::InputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& defaultText) {
     bool ok = false;
-    const QString answer = QInputDialog::getText(owner_, QString::fromStdString(title), DisplayText(prompt),
-                                                 QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
+    const QString answer =
+        QInputDialog::getText(owner_, QString::fromStdString(title), DisplayText(prompt),
+                              QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
     if (!ok) return std::nullopt;
     return answer.toStdString();
 }
@@ -45,7 +47,8 @@ std::string cQtDialogs::BrowseForFolder(const std::string& title, const std::str
     return ::BrowseForFolder(owner_, title, start);
 }
 
-void ConfigureOpenFilesDialog(QFileDialog& dialog, const std::string& title, const std::string& filter) {
+void ConfigureOpenFilesDialog(QFileDialog& dialog, const std::string& title,
+                              const std::string& filter) {
     dialog.setWindowTitle(QString::fromStdString(title));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
@@ -53,7 +56,8 @@ void ConfigureOpenFilesDialog(QFileDialog& dialog, const std::string& title, con
     dialog.setNameFilter(QString::fromStdString(filter));
 }
 
-std::vector<std::string> cQtDialogs::GetOpenFileNames(const std::string& title, const std::string& filter) {
+std::vector<std::string> cQtDialogs::GetOpenFileNames(const std::string& title,
+                                                      const std::string& filter) {
     QFileDialog dialog(owner_);
     ConfigureOpenFilesDialog(dialog, title, filter);
     std::vector<std::string> paths;

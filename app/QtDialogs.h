@@ -19,7 +19,8 @@ public:
     std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
     std::string BrowseForFolder(const std::string& title, const std::string& start) override;
-    std::vector<std::string> GetOpenFileNames(const std::string& title, const std::string& filter) override;
+    std::vector<std::string> GetOpenFileNames(const std::string& title,
+                                              const std::string& filter) override;
     void OpenUrl(const std::string& url) override;
     void OpenFolder(const std::string& path) override;
 
@@ -29,4 +30,5 @@ private:
 
 // The multi-select open dialog as GetOpenFileNames shows it. The filter's
 // last parenthesised part holds the patterns Qt applies and is not shown.
-void ConfigureOpenFilesDialog(QFileDialog& dialog, const std::string& title, const std::string& filter);
+void ConfigureOpenFilesDialog(QFileDialog& dialog, const std::string& title,
+                              const std::string& filter);

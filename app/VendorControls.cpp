@@ -26,7 +26,8 @@ void Frame::paintEvent(QPaintEvent*) {
 
     const QRect caption(7, 0, metrics.horizontalAdvance(title()) + 6, metrics.height());
     painter.fillRect(caption, palette().color(QPalette::Window));
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(caption, Qt::AlignCenter, title());
 }
 

@@ -32,7 +32,8 @@ class Frame : public QGroupBox {
     Q_OBJECT
 
 public:
-    explicit Frame(const QString& caption, QWidget* parent = nullptr) : QGroupBox(caption, parent) {}
+    explicit Frame(const QString& caption, QWidget* parent = nullptr)
+        : QGroupBox(caption, parent) {}
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -41,7 +41,8 @@ int64_t Pixels(const cDIB& image) { return int64_t{image.Width()} * image.Height
 
 void CountPixels(benchmark::State& state, const cDIB& image, int64_t bytesPerPixel) {
     state.SetItemsProcessed(state.iterations() * Pixels(image));
-    if (bytesPerPixel > 0) state.SetBytesProcessed(state.iterations() * Pixels(image) * bytesPerPixel);
+    if (bytesPerPixel > 0)
+        state.SetBytesProcessed(state.iterations() * Pixels(image) * bytesPerPixel);
     state.counters["pixels"] = static_cast<double>(Pixels(image));
 }
 
@@ -71,7 +72,8 @@ void PaletteStepBench(benchmark::State& state, const std::string& label) {
     for (auto _ : state) {
         cDIB scratch;
         cPal8bpp palette;
-        palette.CreateOptimal(mDither8bpp::PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
+        palette.CreateOptimal(mDither8bpp::PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f,
+                              1.0f);
         mDither8bpp::BuildInverseColorMap(palette);
         benchmark::DoNotOptimize(mDither8bpp::InverseColorMap());
         benchmark::ClobberMemory();
@@ -164,14 +166,17 @@ int main(int argc, char** argv) {
     const std::string corpus = TakeCorpusFolder(argc, argv);
     const std::vector<std::string> sizes = TakeSizes(argc, argv);
     if (corpus.empty()) {
-        std::fputs("bench_dither: name the photo corpus with --corpus=DIR (made by "
-                   "make_photo_corpus.sh)\n", stderr);
+        std::fputs(
+            "bench_dither: name the photo corpus with --corpus=DIR (made by "
+            "make_photo_corpus.sh)\n",
+            stderr);
         return 2;
     }
     for (const std::string& size : sizes) {
         if (!std::filesystem::exists(CorpusPhotoPath(size))) {
-            std::fprintf(stderr, "bench_dither: %s not found (make the corpus with "
-                                 "make_photo_corpus.sh, or pass --corpus=DIR)\n",
+            std::fprintf(stderr,
+                         "bench_dither: %s not found (make the corpus with "
+                         "make_photo_corpus.sh, or pass --corpus=DIR)\n",
                          CorpusPhotoPath(size).c_str());
             return 2;
         }

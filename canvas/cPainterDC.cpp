@@ -16,15 +16,17 @@ QRgb PixelColour(const cBitmapBits& src, int32_t x, int32_t y) {
         const uint8_t* p = row + static_cast<std::ptrdiff_t>(x) * 4;
         return qRgb(p[2], p[1], p[0]);
     }
-    if (src.ColorTable == nullptr || (src.BPP != 1 && src.BPP != 4 && src.BPP != 8)) return qRgb(0, 0, 0);
-    const uint8_t* entry = src.ColorTable + static_cast<std::ptrdiff_t>(PixelIndex(row, x, src.BPP)) * 4;
+    if (src.ColorTable == nullptr || (src.BPP != 1 && src.BPP != 4 && src.BPP != 8))
+        return qRgb(0, 0, 0);
+    const uint8_t* entry =
+        src.ColorTable + static_cast<std::ptrdiff_t>(PixelIndex(row, x, src.BPP)) * 4;
     return qRgb(entry[2], entry[1], entry[0]);
 }
 
 }  // namespace
 
-int32_t cPainterDC::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h,
-                           const cBitmapBits& src, int32_t xSrc, int32_t ySrc) {
+int32_t cPainterDC::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const cBitmapBits& src,
+                           int32_t xSrc, int32_t ySrc) {
     return StretchBlt(x, y, w, h, src, xSrc, ySrc, w, h);
 }
 
@@ -32,9 +34,8 @@ int32_t cPainterDC::BitBlt(int32_t x, int32_t y, int32_t w, int32_t h,
 // destination pixels whose source lies outside the bitmap are left as they
 // are: a scrolled canvas asks for a source rectangle a little past the image
 // edge and a destination a little past its own edge.
-int32_t cPainterDC::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h,
-                               const cBitmapBits& src, int32_t xSrc, int32_t ySrc,
-                               int32_t wSrc, int32_t hSrc) {
+int32_t cPainterDC::StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, const cBitmapBits& src,
+                               int32_t xSrc, int32_t ySrc, int32_t wSrc, int32_t hSrc) {
     if (w <= 0 || h <= 0 || wSrc <= 0 || hSrc <= 0 || src.Bits == nullptr) return 0;
 
     const int64_t left = std::max<int64_t>(x, 0);

@@ -30,8 +30,8 @@ int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
 
 // One axis of the zoom-mode layout: how much of the zoomed image the canvas
 // shows, how far it can scroll, and where the shown part starts.
-void LayoutAxis(int32_t imageSize, int32_t zoom, double scale,
-                int32_t& view, int32_t& scrollMax, int32_t& viewPos) {
+void LayoutAxis(int32_t imageSize, int32_t zoom, double scale, int32_t& view, int32_t& scrollMax,
+                int32_t& viewPos) {
     const int32_t zoomed = CheckedMul(imageSize, zoom);
     if (scale >= zoomed) {
         scrollMax = 0;
@@ -47,7 +47,8 @@ void LayoutAxis(int32_t imageSize, int32_t zoom, double scale,
 // changes size; the first scrollable layout starts centred.
 void CarryScroll(int32_t& scroll, int32_t scrollMax, float& lastScroll, float& lastMax) {
     if (lastMax != 0)
-        scroll = RoundHalfEven(static_cast<double>(lastScroll) * scrollMax) / RoundHalfEven(lastMax);
+        scroll =
+            RoundHalfEven(static_cast<double>(lastScroll) * scrollMax) / RoundHalfEven(lastMax);
     else
         scroll = scrollMax / 2;
     lastScroll = static_cast<float>(scroll);
@@ -75,7 +76,7 @@ void PaintAxis(bool whole, int32_t viewPos, int32_t view, int32_t scroll, int32_
 }  // namespace
 
 ucCanvas::ucCanvas(QWidget* parent) : QWidget(parent), DIB(std::make_shared<cDIB>()) {
-    setMouseTracking(true);  // MouseMove is raised without a button held, too
+    setMouseTracking(true);                 // MouseMove is raised without a button held, too
     setAttribute(Qt::WA_OpaquePaintEvent);  // the image area is never erased, so no flicker
 }
 
@@ -130,9 +131,11 @@ int32_t ucCanvas::ScreenToImage(int32_t position, int32_t view, int32_t viewSize
     if (!HasImage()) return 0;
     if (FitMode_) {
         if (viewSize == 0) return 0;
-        return static_cast<int32_t>(std::floor((position - view) / (static_cast<double>(viewSize) / imageSize)));
+        return static_cast<int32_t>(
+            std::floor((position - view) / (static_cast<double>(viewSize) / imageSize)));
     }
-    return static_cast<int32_t>(std::floor((static_cast<double>(position) + scroll - view) / Zoom_));
+    return static_cast<int32_t>(
+        std::floor((static_cast<double>(position) + scroll - view) / Zoom_));
 }
 
 int32_t ucCanvas::ScreenToImageX(int32_t x) const {
@@ -154,8 +157,8 @@ void ucCanvas::UpdateLayout() {
         LastScrollX_ = LastScrollY_ = 0;
     } else {
         if (FitMode_) {
-            DIB->GetBestFitInfo(RoundHalfEven(scaleWidth), RoundHalfEven(scaleHeight),
-                                ViewX_, ViewY_, ViewW_, ViewH_, false);
+            DIB->GetBestFitInfo(RoundHalfEven(scaleWidth), RoundHalfEven(scaleHeight), ViewX_,
+                                ViewY_, ViewW_, ViewH_, false);
         } else {
             LayoutAxis(DIB->Width(), Zoom_, scaleWidth, ViewW_, ScrollMaxX_, ViewX_);
             LayoutAxis(DIB->Height(), Zoom_, scaleHeight, ViewH_, ScrollMaxY_, ViewY_);
@@ -169,10 +172,10 @@ void ucCanvas::UpdateLayout() {
 ucCanvas::PaintRects ucCanvas::ImageRects() const {
     PaintRects r;
     if (!HasImage()) return r;
-    PaintAxis(FitMode_ || ScrollMaxX_ == 0, ViewX_, ViewW_, ScrollX_, Zoom_, DIB->Width(),
-              r.DstX, r.DstW, r.SrcX, r.SrcW);
-    PaintAxis(FitMode_ || ScrollMaxY_ == 0, ViewY_, ViewH_, ScrollY_, Zoom_, DIB->Height(),
-              r.DstY, r.DstH, r.SrcY, r.SrcH);
+    PaintAxis(FitMode_ || ScrollMaxX_ == 0, ViewX_, ViewW_, ScrollX_, Zoom_, DIB->Width(), r.DstX,
+              r.DstW, r.SrcX, r.SrcW);
+    PaintAxis(FitMode_ || ScrollMaxY_ == 0, ViewY_, ViewH_, ScrollY_, Zoom_, DIB->Height(), r.DstY,
+              r.DstH, r.SrcY, r.SrcH);
     return r;
 }
 
@@ -208,9 +211,7 @@ void ucCanvas::EraseBackground(QPainter& painter) {
     for (const QRect& part : background) painter.fillRect(part, BackgroundColor());
 }
 
-void ucCanvas::UpdateMouseIcon() {
-    SetMouseIcon(WorkMode_ != 0 ? UserIcon_ : std::nullopt);
-}
+void ucCanvas::UpdateMouseIcon() { SetMouseIcon(WorkMode_ != 0 ? UserIcon_ : std::nullopt); }
 
 bool ucCanvas::CanPan() const {
     return WorkMode_ == 0 && !FitMode_ && (ScrollMaxX_ != 0 || ScrollMaxY_ != 0);

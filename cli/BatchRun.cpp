@@ -36,7 +36,10 @@ class Batch {
 public:
     Batch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
           const std::atomic<bool>& stop, std::size_t workers)
-        : files_(files), settings_(settings), stop_(stop), running_(workers),
+        : files_(files),
+          settings_(settings),
+          stop_(stop),
+          running_(workers),
           results_(files.size()) {}
 
     // Takes files in list order, so the files started always form the start

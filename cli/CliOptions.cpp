@@ -26,7 +26,7 @@ std::optional<long> ParseNumber(const std::string& text, long low, long high) {
 }
 
 struct Option {
-    char Short;             // 0: long form only
+    char Short;  // 0: long form only
     const char* Long;
     const char* ValueName;  // nullptr: a flag that takes no value
     const char* Help;

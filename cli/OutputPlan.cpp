@@ -60,8 +60,8 @@ std::string OutputFolderFor(const InputFile& input, const PlanSettings& settings
 }
 
 std::string TakenRefusal(const PlannedFile& later, const PlannedFile& earlier, bool treeWouldHelp) {
-    return "Not converted: " + later.Source + " would write " + later.Output +
-           ", the output of " + earlier.Source +
+    return "Not converted: " + later.Source + " would write " + later.Output + ", the output of " +
+           earlier.Source +
            (treeWouldHelp ? " (use --tree to keep sub-folders apart, or rename one of them)"
                           : " (rename one of them)");
 }

@@ -18,9 +18,7 @@ const char* StatusName(ReduceStatus status) {
     }
 }
 
-QString Text(const std::string& text) {
-    return QString::fromStdString(text);
-}
+QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 std::string Files(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " file" : " files");

@@ -13,7 +13,7 @@ struct ReportStyle {
     bool Quiet = false;     // nothing but failures (and JSON)
     bool Progress = false;  // draw the "[i/n] name" line: messages go to a terminal
     bool Verbose = false;
-    bool Json = false;      // JSON on out; every text line goes to messages then
+    bool Json = false;  // JSON on out; every text line goes to messages then
 };
 
 class Reporter {

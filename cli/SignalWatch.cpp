@@ -45,8 +45,10 @@ SignalWatch::SignalWatch() {
 SignalWatch::~SignalWatch() {
     if (watcher_.joinable()) {
         const uint64_t one = 1;
-        if (::write(wake_, &one, sizeof one) == sizeof one) watcher_.join();
-        else watcher_.detach();
+        if (::write(wake_, &one, sizeof one) == sizeof one)
+            watcher_.join();
+        else
+            watcher_.detach();
     }
     if (signals_ >= 0) ::close(signals_);
     if (wake_ >= 0) ::close(wake_);
@@ -57,7 +59,7 @@ void SignalWatch::Watch() {
         pollfd fds[2] = {{signals_, POLLIN, 0}, {wake_, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) continue;
         if (fds[1].revents) return;
-        signalfd_siginfo info {};
+        signalfd_siginfo info{};
         if (::read(signals_, &info, sizeof info) != sizeof info) continue;
         const int number = static_cast<int>(info.ssi_signo);
         int expected = 0;

@@ -42,9 +42,7 @@ unsigned DefaultWorkers() {
     return cores == 0 ? 1 : cores;
 }
 
-int Exit(ExitStatus status) {
-    return static_cast<int>(status);
-}
+int Exit(ExitStatus status) { return static_cast<int>(status); }
 
 // Thrown out of the folder walk once a signal asked the run to stop.
 struct WalkStopped {};

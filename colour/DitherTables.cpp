@@ -15,10 +15,7 @@ namespace {
 
 // The 4 x 4 Bayer matrix plus 1, indexed (y mod 4) * 4 + (x mod 4).
 constexpr std::array<int32_t, 16> kBayerPlusOne{
-    1, 9, 3, 11,
-    13, 5, 15, 7,
-    4, 12, 2, 10,
-    16, 8, 14, 6,
+    1, 9, 3, 11, 13, 5, 15, 7, 4, 12, 2, 10, 16, 8, 14, 6,
 };
 
 constexpr int32_t kLevel16First = -8, kLevel16Last = 262;

@@ -2,8 +2,8 @@
 // cubes and the 256-colour web-safe set. Each starts from a reset palette, so
 // the entries it does not write stay black.
 
-#include "cPal8bpp.h"
 #include "cError.h"
+#include "cPal8bpp.h"
 
 #include <array>
 
@@ -14,13 +14,25 @@ struct RGB {
 };
 
 constexpr std::array<RGB, 8> kEGAColorsLow{{
-    {0, 0, 0}, {128, 0, 0}, {0, 128, 0}, {128, 128, 0},
-    {0, 0, 128}, {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+    {0, 0, 0},
+    {128, 0, 0},
+    {0, 128, 0},
+    {128, 128, 0},
+    {0, 0, 128},
+    {128, 0, 128},
+    {0, 128, 128},
+    {192, 192, 192},
 }};
 
 constexpr std::array<RGB, 8> kEGAColorsHigh{{
-    {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
-    {0, 0, 255}, {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {128, 128, 128},
+    {255, 0, 0},
+    {0, 255, 0},
+    {255, 255, 0},
+    {0, 0, 255},
+    {255, 0, 255},
+    {0, 255, 255},
+    {255, 255, 255},
 }};
 
 void SetEntry(cPal8bpp& pal, int32_t entry, uint8_t R, uint8_t G, uint8_t B) {
@@ -60,10 +72,17 @@ void cPal8bpp::CreateGreyScale(int32_t GreyLevels) {
     Initialize(0);
     int32_t step = 0;
     switch (GreyLevels) {
-        case 0: step = 255; break;
-        case 1: step = 17; break;
-        case 2: step = 1; break;
-        default: throw cError::DivisionByZero();  // no step for this level count
+    case 0:
+        step = 255;
+        break;
+    case 1:
+        step = 17;
+        break;
+    case 2:
+        step = 1;
+        break;
+    default:
+        throw cError::DivisionByZero();  // no step for this level count
     }
     const int32_t last = 255 / step;
     Entries(static_cast<int16_t>(last + 1));
@@ -93,7 +112,8 @@ void cPal8bpp::CreateHalftone(int32_t HalftoneLevels) {
     int32_t entry = 0;
     for (int32_t b = 0; b < n; ++b)
         for (int32_t g = 0; g < n; ++g)
-            for (int32_t r = 0; r < n; ++r) SetEntry(*this, entry++, values[r], values[g], values[b]);
+            for (int32_t r = 0; r < n; ++r)
+                SetEntry(*this, entry++, values[r], values[g], values[b]);
     BuildLogicalPalette();
 }
 

@@ -15,11 +15,11 @@
 
 struct OctreeNode {
     bool IsLeaf = false;
-    bool IsListed = false;      // pushed on its depth's reducible list
+    bool IsListed = false;  // pushed on its depth's reducible list
     int32_t SumR = 0, SumG = 0, SumB = 0;
     int32_t PixelCount = 0;
     std::array<int32_t, 8> Children{};  // slot r + 2g + 4b of the half-bits
-    int32_t NextNode = 0;       // next in a reducible list or in the free list
+    int32_t NextNode = 0;               // next in a reducible list or in the free list
 };
 
 struct OctreeState {
@@ -36,8 +36,8 @@ struct OctreeState {
     int32_t AllocateNode();
     void ReleaseNode(int32_t node);
 
-    OctreeNode& Node(int32_t number);                      // subscript error outside the table
-    int32_t& ReducibleList(int32_t depth);                 // depths 1..8
+    OctreeNode& Node(int32_t number);       // subscript error outside the table
+    int32_t& ReducibleList(int32_t depth);  // depths 1..8
     int32_t LastNodeNumber() const { return static_cast<int32_t>(Nodes.size()) - 1; }
 
     std::vector<OctreeNode> Nodes;  // index 0 unused: node numbers start at 1

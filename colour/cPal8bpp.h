@@ -33,8 +33,8 @@ public:
     void CreateEGA();
     void CreateHalftone(int32_t HalftoneLevels);
     void CreateWebsafe();
-    void CreateOptimal(const cDIB& oDIB32, int32_t nColors, int32_t nLevels,
-                       float RWeight, float GWeight, float BWeight);
+    void CreateOptimal(const cDIB& oDIB32, int32_t nColors, int32_t nLevels, float RWeight,
+                       float GWeight, float BWeight);
 
     // Address of entry 0; raises a subscript error before any Initialize.
     const uint8_t* lpPalette() const;
@@ -51,8 +51,8 @@ public:
     void rgbB(uint8_t PalEntry, uint8_t New_Value);
 
 private:
-    struct Octree;           // the optimal palette's working state
-    struct LogicalPalette;   // the copy of the first Entries entries that answers lookups
+    struct Octree;          // the optimal palette's working state
+    struct LogicalPalette;  // the copy of the first Entries entries that answers lookups
 
     int16_t Entries_ = 0;
     std::unique_ptr<LogicalPalette> hPal_;

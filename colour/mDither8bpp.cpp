@@ -81,7 +81,8 @@ void BuildInverseColorMap(const cPal8bpp& palette) {
         for (int32_t g = 0; g < 16; ++g)
             for (int32_t r = 0; r < 16; ++r)
                 palette.ClosestIndex(static_cast<uint8_t>(17 * r), static_cast<uint8_t>(17 * g),
-                                     static_cast<uint8_t>(17 * b), tInverseColorMap[r + 16 * g + 256 * b]);
+                                     static_cast<uint8_t>(17 * b),
+                                     tInverseColorMap[r + 16 * g + 256 * b]);
 }
 
 void DitherTo8bpp(const cDIB& source, cDIB& target) {
@@ -104,7 +105,8 @@ void DitherTo8bpp(const cDIB& source, cDIB& target) {
     }
     std::memcpy(tPaletteBuffer.data(), palette.lpPalette(), tPaletteBuffer.size());
 
-    if (!target.Create(source.Width(), source.Height(), 8)) throw cError::Subscript();  // no rows to write
+    if (!target.Create(source.Width(), source.Height(), 8))
+        throw cError::Subscript();  // no rows to write
     target.SetPalette(tPaletteBuffer);
 
     if (mode == kCubeMode)

@@ -29,10 +29,10 @@ void DitherTo8bpp(const cDIB& source, cDIB& target);
 void BuildInverseColorMap(const cPal8bpp& palette);
 
 // Read access for tests and benchmarks.
-const uint8_t* InverseColorMap();        // 4096 entries
-const int32_t* DitherMatrix16();         // 16 entries, (y mod 4) * 4 + (x mod 4)
+const uint8_t* InverseColorMap();  // 4096 entries
+const int32_t* DitherMatrix16();   // 16 entries, (y mod 4) * 4 + (x mod 4)
 const int32_t* DitherMatrix51();
-int32_t Level16Table(int32_t k);         // k in -8..262
-int32_t Level6Table(int32_t k);          // k in -51..280
+int32_t Level16Table(int32_t k);  // k in -8..262
+int32_t Level6Table(int32_t k);   // k in -51..280
 
 }  // namespace mDither8bpp

@@ -6,7 +6,7 @@
 #include <string>
 
 enum class ErrorNumber : int {
-    InvalidCall = 5,         // also the JPEG export's "Cannot save the image." error
+    InvalidCall = 5,  // also the JPEG export's "Cannot save the image." error
     Overflow = 6,
     OutOfMemory = 7,
     SubscriptOutOfRange = 9,
@@ -29,7 +29,9 @@ public:
     std::string Description() const { return what(); }
 
     static cError Overflow() { return {ErrorNumber::Overflow, "Overflow"}; }
-    static cError Subscript() { return {ErrorNumber::SubscriptOutOfRange, "Subscript out of range"}; }
+    static cError Subscript() {
+        return {ErrorNumber::SubscriptOutOfRange, "Subscript out of range"};
+    }
     static cError DivisionByZero() { return {ErrorNumber::DivisionByZero, "Division by zero"}; }
 
 private:

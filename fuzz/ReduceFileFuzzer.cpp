@@ -22,9 +22,9 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Workplace {
-    int Input = -1;           // the bytes as a file that lives in memory
-    std::string InputPath;    // /proc/self/fd/N: a path the loader opens like any other
-    std::string OutputFolder; // in /dev/shm, so written files stay in memory too
+    int Input = -1;            // the bytes as a file that lives in memory
+    std::string InputPath;     // /proc/self/fd/N: a path the loader opens like any other
+    std::string OutputFolder;  // in /dev/shm, so written files stay in memory too
 
     Workplace() {
         Input = ::memfd_create("fuzz-input", MFD_CLOEXEC);

@@ -12,10 +12,16 @@ uint32_t Le32(std::span<const uint8_t> b, std::size_t at) {
 
 bool KnownInfoSize(uint32_t size) {
     switch (size) {
-        case 12: case 40: case 52: case 56: case 64: case 108: case 124:
-            return true;
-        default:
-            return false;
+    case 12:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -58,10 +64,15 @@ uint64_t BmpPixelStart(const BmpHeader& header) {
 uint64_t BmpUncompressedBytes(const BmpHeader& header) {
     const bool uncompressed = header.Compression == BI_RGB || header.HasBitFields();
     switch (header.BitCount) {
-        case 1: case 4: case 8: case 16: case 24: case 32:
-            break;
-        default:
-            return 0;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        break;
+    default:
+        return 0;
     }
     if (!uncompressed || header.Width <= 0 || header.Height == 0) return 0;
     const uint64_t rowBytes = (uint64_t(header.Width) * header.BitCount + 31) / 32 * 4;
@@ -89,25 +100,25 @@ bool RleDataComplete(std::span<const uint8_t> data, const BmpHeader& header) {
             continue;
         }
         switch (code) {
-            case 0:  // end of line
-                x = 0;
-                ++y;
-                break;
-            case 1:  // end of bitmap
-                return true;
-            case 2:  // move right and up
-                if (data.size() - at < 2) return false;
-                x += data[at];
-                y += data[at + 1];
-                at += 2;
-                break;
-            default: {  // code pixels as they are, padded to 16 bits
-                std::size_t bytes = fourBit ? (code + 1u) / 2 : code;
-                bytes += bytes & 1;
-                if (data.size() - at < bytes) return false;
-                at += bytes;
-                x += code;
-            }
+        case 0:  // end of line
+            x = 0;
+            ++y;
+            break;
+        case 1:  // end of bitmap
+            return true;
+        case 2:  // move right and up
+            if (data.size() - at < 2) return false;
+            x += data[at];
+            y += data[at + 1];
+            at += 2;
+            break;
+        default: {  // code pixels as they are, padded to 16 bits
+            std::size_t bytes = fourBit ? (code + 1u) / 2 : code;
+            bytes += bytes & 1;
+            if (data.size() - at < bytes) return false;
+            at += bytes;
+            x += code;
+        }
         }
     }
     return true;

@@ -61,8 +61,7 @@ bool IsNativeBmp(const BmpHeader& header) {
     return header.PixelOffset >= headers;
 }
 
-BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header,
-                            cPicture& picture) {
+BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header, cPicture& picture) {
     if (!BmpDataFits(header, fileSize)) return BmpReadStatus::Truncated;
     const auto width = static_cast<int32_t>(header.Width);
     const auto rows = static_cast<int32_t>(header.Rows());

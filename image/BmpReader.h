@@ -30,5 +30,4 @@ enum class BmpReadStatus {
 // fourth byte that is not part of the colour; alpha is composited over white
 // as for every loaded picture. Nothing is allocated before the file is known
 // to hold all the pixel data. The descriptor's position is not moved.
-BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header,
-                            cPicture& picture);
+BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header, cPicture& picture);

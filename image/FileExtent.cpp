@@ -67,21 +67,20 @@ FileExtent GifExtent(int fd) {
     if (flags < 0 || !bytes->Skip(2 + ColourTableBytes(flags))) return Ended(*bytes);
     for (;;) {
         switch (bytes->Next()) {
-            case 0x21:  // an extension: its label, then sub-blocks
-                if (bytes->Next() < 0 || !SkipSubBlocks(*bytes)) return Ended(*bytes);
-                break;
-            case 0x2C: {  // the first image: position and size, flags, its table, LZW data
-                if (!bytes->Skip(8)) return Ended(*bytes);
-                const int imageFlags = bytes->Next();
-                if (imageFlags < 0 || !bytes->Skip(ColourTableBytes(imageFlags)))
-                    return Ended(*bytes);
-                if (bytes->Next() < 0 || !SkipSubBlocks(*bytes)) return Ended(*bytes);
-                return FileExtent::Complete;
-            }
-            case -1:
-                return Ended(*bytes);
-            default:  // the trailer before any image, or a block no decoder knows
-                return FileExtent::Unreadable;
+        case 0x21:  // an extension: its label, then sub-blocks
+            if (bytes->Next() < 0 || !SkipSubBlocks(*bytes)) return Ended(*bytes);
+            break;
+        case 0x2C: {  // the first image: position and size, flags, its table, LZW data
+            if (!bytes->Skip(8)) return Ended(*bytes);
+            const int imageFlags = bytes->Next();
+            if (imageFlags < 0 || !bytes->Skip(ColourTableBytes(imageFlags))) return Ended(*bytes);
+            if (bytes->Next() < 0 || !SkipSubBlocks(*bytes)) return Ended(*bytes);
+            return FileExtent::Complete;
+        }
+        case -1:
+            return Ended(*bytes);
+        default:  // the trailer before any image, or a block no decoder knows
+            return FileExtent::Unreadable;
         }
     }
 }

@@ -115,8 +115,8 @@ int32_t ScaledCopy(const cBitmapBits* dst, int32_t x, int32_t y, int32_t w, int3
         const int64_t sy = ySrc + NearestSourceOffset(dy, h, hSrc);
         if (sy < 0) continue;
         if (sy >= src.Height) break;
-        CopyRow(src, src.Row(static_cast<int32_t>(sy)), *dst, dst->Row(static_cast<int32_t>(y + dy)),
-                first, columnMap.data(), count, contiguous);
+        CopyRow(src, src.Row(static_cast<int32_t>(sy)), *dst,
+                dst->Row(static_cast<int32_t>(y + dy)), first, columnMap.data(), count, contiguous);
     }
     return 1;
 }

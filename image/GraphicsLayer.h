@@ -16,10 +16,10 @@ inline constexpr int32_t SRCCOPY = 0x00CC0020;
 struct cBitmapBits {
     int32_t Width = 0;
     int32_t Height = 0;
-    int32_t BPP = 0;                   // 1, 4, 8 or 32
-    int32_t Stride = 0;                // bytes per memory row
-    uint8_t* Bits = nullptr;           // first byte of memory row 0
-    bool BottomUp = true;              // memory row 0 is the bottom row of the picture
+    int32_t BPP = 0;                      // 1, 4, 8 or 32
+    int32_t Stride = 0;                   // bytes per memory row
+    uint8_t* Bits = nullptr;              // first byte of memory row 0
+    bool BottomUp = true;                 // memory row 0 is the bottom row of the picture
     const uint8_t* ColorTable = nullptr;  // 2^BPP entries Blue, Green, Red, reserved when BPP <= 8
 
     // Address of picture row y (0 = top).
@@ -65,17 +65,16 @@ public:
     // Copies the w x h rectangle at (xSrc, ySrc) of src to (x, y). Indexed
     // source pixels become their colour-table colours at 32 bpp (unused byte
     // 0); at equal depths the bytes are copied. Returns nonzero on success.
-    virtual int32_t BitBlt(int32_t x, int32_t y, int32_t w, int32_t h,
-                           const cBitmapBits& src, int32_t xSrc, int32_t ySrc) = 0;
+    virtual int32_t BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const cBitmapBits& src,
+                           int32_t xSrc, int32_t ySrc) = 0;
 
     // Nearest-pixel scaled copy (rows and columns dropped or repeated, never
     // blended) of the wSrc x hSrc rectangle at (xSrc, ySrc) onto the w x h
     // rectangle at (x, y): destination pixel (dx, dy) takes source
     // (xSrc + floor((2dx+1)·wSrc / 2w), ySrc + floor((2dy+1)·hSrc / 2h)).
     // Returns nonzero on success.
-    virtual int32_t StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h,
-                               const cBitmapBits& src, int32_t xSrc, int32_t ySrc,
-                               int32_t wSrc, int32_t hSrc) = 0;
+    virtual int32_t StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, const cBitmapBits& src,
+                               int32_t xSrc, int32_t ySrc, int32_t wSrc, int32_t hSrc) = 0;
 
     // The bitmap selected into this context, or nullptr (a window's context).
     virtual const cBitmapBits* SelectedBitmap() const = 0;
@@ -91,11 +90,10 @@ public:
         return old;
     }
 
-    int32_t BitBlt(int32_t x, int32_t y, int32_t w, int32_t h,
-                   const cBitmapBits& src, int32_t xSrc, int32_t ySrc) override;
-    int32_t StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h,
-                       const cBitmapBits& src, int32_t xSrc, int32_t ySrc,
-                       int32_t wSrc, int32_t hSrc) override;
+    int32_t BitBlt(int32_t x, int32_t y, int32_t w, int32_t h, const cBitmapBits& src, int32_t xSrc,
+                   int32_t ySrc) override;
+    int32_t StretchBlt(int32_t x, int32_t y, int32_t w, int32_t h, const cBitmapBits& src,
+                       int32_t xSrc, int32_t ySrc, int32_t wSrc, int32_t hSrc) override;
     const cBitmapBits* SelectedBitmap() const override { return selected_; }
 
 private:

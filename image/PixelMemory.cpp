@@ -102,8 +102,8 @@ void ClearInBands(uint8_t* bytes, size_t size) {
 std::shared_ptr<void> MapZeroed(size_t size) {
     const size_t length = RoundUp(size, kHugePageBytes);
     const size_t reserved = length + kHugePageBytes;  // room to slide to the boundary
-    void* raw = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                       -1, 0);
+    void* raw =
+        ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
     auto* start = static_cast<uint8_t*>(raw);
     const size_t head = RoundUp(reinterpret_cast<uintptr_t>(start), kHugePageBytes) -
@@ -133,4 +133,3 @@ std::shared_ptr<void> AllocateZeroed(size_t size) {
     if (pixels == nullptr) return nullptr;
     return std::shared_ptr<void>(pixels, FreeDeleter{});
 }
-

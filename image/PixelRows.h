@@ -10,7 +10,9 @@
 #include <cstdint>
 
 // Bytes of one 24-bit BMP row: 3 a pixel, padded to a multiple of 4.
-inline std::size_t Stride24(int32_t width) { return (3 * static_cast<std::size_t>(width) + 3) & ~std::size_t(3); }
+inline std::size_t Stride24(int32_t width) {
+    return (3 * static_cast<std::size_t>(width) + 3) & ~std::size_t(3);
+}
 
 // Top-down rows to bottom-up (or back), in place.
 void FlipRows(uint8_t* bits, std::size_t stride, int32_t height);

@@ -1,10 +1,10 @@
 #include "ReplacementFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <mutex>
 #include <random>
 #include <set>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {

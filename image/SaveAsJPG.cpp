@@ -18,15 +18,15 @@
 #include "SaveAsJPG.h"
 
 #include "BandPool.h"
-#include "ReplacementFile.h"
 #include "GraphicsLayer.h"
+#include "ReplacementFile.h"
 #include "cDIB.h"
 #include "cError.h"
 
 #include <cerrno>
 #include <memory>
-#include <turbojpeg.h>
 #include <vector>
+#include <turbojpeg.h>
 
 namespace {
 
@@ -60,7 +60,8 @@ std::unique_ptr<unsigned char[]> ExpandIndexed(const cDIB& image) {
     table.resize(static_cast<size_t>(4) << bpp);  // a short table reads as black
 
     const size_t rgbStride = static_cast<size_t>(width) * 3;
-    std::unique_ptr<unsigned char[]> rgb(new unsigned char[rgbStride * static_cast<size_t>(height)]);
+    std::unique_ptr<unsigned char[]> rgb(
+        new unsigned char[rgbStride * static_cast<size_t>(height)]);
     parallel::ForEachBand(height, width, [&](int32_t first, int32_t count) {
         for (int32_t y = first; y < first + count; ++y) {
             // Memory rows are bottom-up: picture row 0 is the last one in memory.
@@ -131,9 +132,7 @@ void CheckFilename(const std::string& filename) {
 
 }  // namespace
 
-void JPGBytesFree::operator()(unsigned char* bytes) const {
-    tjFree(bytes);
-}
+void JPGBytesFree::operator()(unsigned char* bytes) const { tjFree(bytes); }
 
 cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality) {
     CheckQuality(quality);

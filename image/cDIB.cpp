@@ -233,8 +233,7 @@ void cDIB::Cls(uint32_t BackColor) {
         int32_t best = 0;
         int64_t bestDistance = INT64_MAX;
         for (size_t i = 0; i + 3 < table.size(); i += 4) {
-            const int64_t db = table[i] - blue, dg = table[i + 1] - green,
-                          dr = table[i + 2] - red;
+            const int64_t db = table[i] - blue, dg = table[i + 1] - green, dr = table[i + 2] - red;
             const int64_t distance = db * db + dg * dg + dr * dr;
             if (distance < bestDistance) {
                 bestDistance = distance;

@@ -52,8 +52,8 @@ public:
     // done exactly: a 32-bpp picture loaded with Force32bpp, whose rows are
     // packed (Stride = 4 x Width) and whose pixels nobody else holds
     // (Owner.use_count() == 1), becomes the image itself, its rows turned
-    // bottom-up in place unless they already are. The picture is then left empty; in every other case
-    // it is copied from and left as it was.
+    // bottom-up in place unless they already are. The picture is then left empty; in every other
+    // case it is copied from and left as it was.
     uint8_t CreateFromStdPicture(cPicture&& Image, bool Force32bpp);
 
     void CloneTo(cDIB& oDIB) const;  // no caller in the program yet
@@ -79,8 +79,8 @@ public:
     void GetPalette(std::vector<uint8_t>& Palette) const;
 
     void Resize(int32_t NewWidth, int32_t NewHeight, bool StretchDIB);
-    void GetBestFitInfo(int32_t DstW, int32_t DstH, int32_t& bfx, int32_t& bfy,
-                        int32_t& bfW, int32_t& bfH, bool StretchFit = false) const;
+    void GetBestFitInfo(int32_t DstW, int32_t DstH, int32_t& bfx, int32_t& bfy, int32_t& bfW,
+                        int32_t& bfH, bool StretchFit = false) const;
 
     cDC* hDIBDC() const { return hDIBDC_.get(); }
     uintptr_t hDIB() const { return reinterpret_cast<uintptr_t>(hDIB_.get()); }

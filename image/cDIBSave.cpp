@@ -52,9 +52,7 @@ ErrorNumber NumberFor(int error, bool writing) {
                  "Cannot write " + filename + ": " + std::generic_category().message(error));
 }
 
-int32_t PaletteBytes(int32_t bpp) {
-    return bpp <= 8 ? 4 * (1 << bpp) : 0;
-}
+int32_t PaletteBytes(int32_t bpp) { return bpp <= 8 ? 4 * (1 << bpp) : 0; }
 
 }  // namespace
 

@@ -18,14 +18,14 @@ struct cPicture {
     PictureType Type = PictureType::None;  // None: the empty picture of an empty file name
     int32_t Width = 0;
     int32_t Height = 0;
-    int32_t BPP = 0;                       // 1, 4, 8 (indexed, ColorTable used) or 32 (B, G, R, unused)
-    std::vector<uint8_t> ColorTable;       // 4 bytes an entry: Blue, Green, Red, reserved
-    int32_t Stride = 0;                    // bytes from one row to the next
-    uint8_t* Bits = nullptr;               // first byte of the first row in memory;
-                                           // writable only by the picture's sole holder
-    std::shared_ptr<const void> Owner;     // keeps Bits alive
-    bool BottomUp = false;                 // rows in memory: top-down, or bottom row first
-                                           // (as a BMP file and cDIB keep them)
+    int32_t BPP = 0;                  // 1, 4, 8 (indexed, ColorTable used) or 32 (B, G, R, unused)
+    std::vector<uint8_t> ColorTable;  // 4 bytes an entry: Blue, Green, Red, reserved
+    int32_t Stride = 0;               // bytes from one row to the next
+    uint8_t* Bits = nullptr;          // first byte of the first row in memory;
+                                      // writable only by the picture's sole holder
+    std::shared_ptr<const void> Owner;  // keeps Bits alive
+    bool BottomUp = false;              // rows in memory: top-down, or bottom row first
+                                        // (as a BMP file and cDIB keep them)
 
     bool IsBitmap() const { return Type == PictureType::Bitmap && Bits != nullptr; }
     // Picture row y, 0 the top row, whatever the order in memory.

@@ -56,8 +56,8 @@ std::string WriteReduced(const cDIB& reduced, const std::string& path, OutputTyp
     return {};
 }
 
-bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType type,
-                    uint8_t quality, const std::function<bool(uint64_t fileBytes)>& mayWrite) {
+bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality,
+                    const std::function<bool(uint64_t fileBytes)>& mayWrite) {
     // The size is known before the file is touched: the BMP's from the image,
     // the JPEG's once it is encoded in memory (no intermediate BMP). Both
     // writers replace an earlier file only once the new one is complete.

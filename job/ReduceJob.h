@@ -19,7 +19,8 @@ enum class OutputType { BMP, JPG };
 std::string ReducedBaseName(const std::string& sourcePath);
 
 // folder + "/" + baseName + "bmp" or "jpg".
-std::string ReducedOutputPath(const std::string& folder, const std::string& baseName, OutputType type);
+std::string ReducedOutputPath(const std::string& folder, const std::string& baseName,
+                              OutputType type);
 
 // Loads the picture at path (as given) into image as 32 bpp, taking the
 // decoded pixels over where it can. Returns "" on success, kLoadFailed when
@@ -42,8 +43,8 @@ std::string WriteReduced(const cDIB& reduced, const std::string& path, OutputTyp
 
 // The same for an image that is there, asking mayWrite with the file's size
 // before anything is written: false writes nothing and returns false.
-bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType type,
-                    uint8_t quality, const std::function<bool(uint64_t fileBytes)>& mayWrite);
+bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType type, uint8_t quality,
+                    const std::function<bool(uint64_t fileBytes)>& mayWrite);
 
 enum class ReduceStatus { Written, Skipped, Failed };
 
@@ -53,8 +54,8 @@ struct ReduceResult {
     std::string OutputPath;  // where the output goes (also when skipped or failed)
     int32_t Width = 0;       // of the loaded image; 0 when it did not load
     int32_t Height = 0;
-    uint64_t BytesIn = 0;    // size of the source file
-    uint64_t BytesOut = 0;   // size of the written file, or of the one a skip left unwritten
+    uint64_t BytesIn = 0;   // size of the source file
+    uint64_t BytesOut = 0;  // size of the written file, or of the one a skip left unwritten
 };
 
 // Asked on the converting thread once the output's size is known (in

@@ -36,16 +36,16 @@ namespace {
 
 [[noreturn]] void RaiseOpenError(int error, const std::string& path) {
     switch (error) {
-        case ENOENT:
-            throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
-        case EACCES:
-        case EPERM:
-            throw cError(ErrorNumber::PermissionDenied, "Permission denied: " + path);
-        case ENOTDIR:
-            throw cError(ErrorNumber::PathNotFound, "Path not found: " + path);
-        default:
-            throw cError(ErrorNumber::PathFileAccess,
-                         "Path/File access error: " + path + " (" + std::strerror(error) + ")");
+    case ENOENT:
+        throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
+    case EACCES:
+    case EPERM:
+        throw cError(ErrorNumber::PermissionDenied, "Permission denied: " + path);
+    case ENOTDIR:
+        throw cError(ErrorNumber::PathNotFound, "Path not found: " + path);
+    default:
+        throw cError(ErrorNumber::PathFileAccess,
+                     "Path/File access error: " + path + " (" + std::strerror(error) + ")");
     }
 }
 
@@ -146,14 +146,14 @@ void RequireWholeBmp(const cOpenFile& file, const BmpHeader& header, const std::
 cPicture ReadNative(const cOpenFile& file, const BmpHeader& header, const std::string& path) {
     cPicture picture;
     switch (ReadNativeBmp(file.Fd, file.Size, header, picture)) {
-        case BmpReadStatus::Read:
-            return picture;
-        case BmpReadStatus::Truncated:
-            RaiseTruncated(path);
-        case BmpReadStatus::NoMemory:
-            throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path);
-        case BmpReadStatus::ReadError:
-            break;
+    case BmpReadStatus::Read:
+        return picture;
+    case BmpReadStatus::Truncated:
+        RaiseTruncated(path);
+    case BmpReadStatus::NoMemory:
+        throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path);
+    case BmpReadStatus::ReadError:
+        break;
     }
     RaiseDeviceError(errno, path);
 }
@@ -177,8 +177,8 @@ cPicture LoadPicture(const std::string& path) {
     const std::string_view start(reinterpret_cast<const char*>(head), std::size_t(headBytes));
     // The file's own structure walk, for the formats whose decoders accept a cut file.
     const ExtentWalk walk = start.starts_with("\xFF\xD8") ? JpegExtent
-                            : start.starts_with("GIF8")     ? GifExtent
-                                                            : nullptr;
+                            : start.starts_with("GIF8")   ? GifExtent
+                                                          : nullptr;
     QtDecodeRequest request;
     request.Fd = file.Fd;
     request.Channels = bmp ? BmpChannelBits(*bmp) : ChannelBits{};
@@ -187,4 +187,3 @@ cPicture LoadPicture(const std::string& path) {
     request.AllocateZeroed = &AllocateZeroed;
     return DecodeWithQt(request);
 }
-

@@ -94,7 +94,8 @@ void CheckSize(const QImageReader& reader, const std::string& path) {
 bool MemoryIsShort(const QSize& size) {
     if (!size.isValid() || size.isEmpty()) return false;
     const std::size_t bytes = std::size_t(size.width()) * std::size_t(size.height()) * 4;
-    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* block =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) return true;
     ::munmap(block, bytes);
     return false;

@@ -86,9 +86,8 @@ bool HasInvalidNameChars(const std::string& name) {
     if (!chars) {
         return true;
     }
-    return std::any_of(chars->begin(), chars->end(), [](char32_t c) {
-        return c < 32 || c == U'?' || (c >= 127 && c <= 159);
-    });
+    return std::any_of(chars->begin(), chars->end(),
+                       [](char32_t c) { return c < 32 || c == U'?' || (c >= 127 && c <= 159); });
 }
 
 std::vector<std::string> ListFolderFiles(const std::string& folder, const std::string& pattern) {

@@ -13,10 +13,10 @@ class cError;
 // File attribute values, with their usual meaning, mapped from the file system.
 namespace FileAttribute {
 inline constexpr int32_t ReadOnly = 1;
-inline constexpr int32_t Hidden = 2;       // names beginning with "."
-inline constexpr int32_t System = 4;       // never set here
+inline constexpr int32_t Hidden = 2;  // names beginning with "."
+inline constexpr int32_t System = 4;  // never set here
 inline constexpr int32_t Directory = 16;
-inline constexpr int32_t Archive = 32;     // every regular file
+inline constexpr int32_t Archive = 32;         // every regular file
 inline constexpr int32_t ReparsePoint = 1024;  // symbolic links
 }  // namespace FileAttribute
 
@@ -32,7 +32,8 @@ int32_t GetAttr(const std::string& path);
 // Expands folders (each ending with "/") in place with every folder below
 // them, breadth first. Folders that cannot be listed for lack of rights are
 // removed; refused names and attributes leave a folder out with its subtree.
-void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, const WalkHooks& hooks = {});
+void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse,
+                           const WalkHooks& hooks = {});
 
 // Names (no folder part) of the files in folder matching a wildcard pattern
 // (case-insensitive "*" and "?"; "*.*" matches every name), in listing order.

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <set>
 #include <dirent.h>
 #include <fcntl.h>
-#include <set>
 #include <sys/stat.h>
 
 namespace {
@@ -23,9 +23,7 @@ constexpr int kListingStep = 108;
 // Attribute values of system folders the walk keeps out: directory + system +
 // hidden, with or without the reparse-point bit. Linux never sets the system
 // bit, so only a substituted FolderSystem shows them.
-bool IsRefusedAttr(int32_t attr) {
-    return attr == 22 || attr == 1046;
-}
+bool IsRefusedAttr(int32_t attr) { return attr == 22 || attr == 1046; }
 
 bool IsSubFolderNameAccepted(const std::string& name) {
     return name.size() <= NAME_MAX && !HasInvalidNameChars(name) &&
@@ -33,9 +31,7 @@ bool IsSubFolderNameAccepted(const std::string& name) {
 }
 
 // Missing rights, or the folder went away: the folder leaves the list.
-bool IsDenial(int err) {
-    return err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR;
-}
+bool IsDenial(int err) { return err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR; }
 
 cError ListingError(int err) {
     switch (err) {
@@ -108,13 +104,9 @@ std::vector<std::string> ExpandLevel(std::vector<std::string>& level, WalkState&
 
 }  // namespace
 
-bool FolderSystem::FolderExists(const std::string& path) const {
-    return ::FolderExists(path);
-}
+bool FolderSystem::FolderExists(const std::string& path) const { return ::FolderExists(path); }
 
-int32_t FolderSystem::GetAttr(const std::string& path) const {
-    return ::GetAttr(path);
-}
+int32_t FolderSystem::GetAttr(const std::string& path) const { return ::GetAttr(path); }
 
 bool FolderSystem::IsDriveRoot(const std::string& path) const {
     const std::optional<FolderId> id = Identity(path);

@@ -72,6 +72,4 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     return false;
 }
 
-std::string ExtensionPattern(std::string_view extension) {
-    return "*." + std::string(extension);
-}
+std::string ExtensionPattern(std::string_view extension) { return "*." + std::string(extension); }

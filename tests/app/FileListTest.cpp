@@ -157,7 +157,7 @@ TEST_F(FileList, TheDraggedPathTravelsAndTheRowsPassedMoveBack) {
         form->PushButton7_Click();
         Fill(c.start);
         Press(RowCentre(c.pressed));
-        EXPECT_EQ(SelectedRow(), c.pressed);  // the press selects, before any move
+        EXPECT_EQ(SelectedRow(), c.pressed);          // the press selects, before any move
         DragTo(RowCentre(c.pressed) + QPoint(0, 2));  // still on its own row
         EXPECT_EQ(Letters(), c.start);
         for (const auto& [row, letters, selected] : c.moves) {

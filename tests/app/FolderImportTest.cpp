@@ -33,8 +33,9 @@ TEST_F(FolderImport, PromptChooserAndSettingsAtEachCancel) {
 
     cSettings::SetText(Setting::Extension, "jpg");
     Import("png", "");  // cancelled at the folder: the new extension stays, and the old folder
-    const std::string prompt = "Enter file extension to load:\r\r(* for all files, txt for all txt "
-                               "files, doc for all doc files, etc.)";
+    const std::string prompt =
+        "Enter file extension to load:\r\r(* for all files, txt for all txt "
+        "files, doc for all doc files, etc.)";
     EXPECT_EQ(dialogs.Inputs, (std::vector<Texts>{{prompt, "Pixolune", "bmp"},
                                                   {prompt, "Pixolune", "bmp"},
                                                   {prompt, "Pixolune", "jpg"}}));

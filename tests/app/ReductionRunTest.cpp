@@ -80,11 +80,13 @@ TEST_F(ReductionRun, GoodMissingAndUnreadableFilesInOneRun) {
     form->PushButton2_Click();
 
     const RecordedBox unreadable{
-        loaderSays + "\r\nin Dotwane2021/08/31.Form1.PushButton2_Click at line 142\r\r"
-                     "Please email screenshot of this message to support@pixolune.example",
+        loaderSays +
+            "\r\nin Dotwane2021/08/31.Form1.PushButton2_Click at line 142\r\r"
+            "Please email screenshot of this message to support@pixolune.example",
         "Application Error", MsgButtons::OK, MsgIcon::Exclamation};
-    EXPECT_EQ(dialogs.Boxes, (std::vector<RecordedBox>{{LoadFailure("gone.bmp"), "Pixolune"},
-                                                       unreadable, {"Done.", "Pixolune"}}));
+    EXPECT_EQ(dialogs.Boxes,
+              (std::vector<RecordedBox>{
+                  {LoadFailure("gone.bmp"), "Pixolune"}, unreadable, {"Done.", "Pixolune"}}));
     EXPECT_EQ(OutputFiles(), QStringList{"good-reduced.bmp"});
     const QByteArray bmp = Output("good-reduced.bmp");
     ASSERT_GE(bmp.size(), 54);
@@ -199,8 +201,9 @@ TEST_F(ReductionRun, TruncatedFilesAreReportedLikeUnreadableOnesAndWriteNothing)
     for (std::size_t i = 0; i < forms.size(); ++i) {
         const std::string n = std::to_string(i), extension = "." + forms[i].Extension;
         const Bytes& whole = forms[i].File;
-        const std::string other = tree.File("other" + n + extension, 0644,
-                                            std::string(others[i].File.begin(), others[i].File.end()));
+        const std::string other =
+            tree.File("other" + n + extension, 0644,
+                      std::string(others[i].File.begin(), others[i].File.end()));
         const std::string cut = tree.File("cut" + n + extension, 0644,
                                           std::string(whole.begin(), whole.begin() + forms[i].Cut));
         form->AppendListItem(other);

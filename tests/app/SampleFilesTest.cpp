@@ -7,10 +7,11 @@
 
 class SampleFiles : public WindowFixture {
 protected:
-    const RecordedBox question{"Would you like this software to open the folder where these "
-                               "sample files are stored (so that you can view them before "
-                               "working with them)?",
-                               "Pixolune", MsgButtons::YesNo, MsgIcon::None};
+    const RecordedBox question{
+        "Would you like this software to open the folder where these "
+        "sample files are stored (so that you can view them before "
+        "working with them)?",
+        "Pixolune", MsgButtons::YesNo, MsgIcon::None};
     // The scratch folder stands for the program's folder.
     void Load() { LoadSampleFiles(List(), dialogs, tree.Root()); }
 };
@@ -30,7 +31,7 @@ TEST_F(SampleFiles, AppendsEachSampleOnceAndAlwaysAsks) {
     form->AppendListItem(b);            // listed before: stays where it is, once
     Load();
     EXPECT_EQ(ListTexts(), (Texts{"/elsewhere/x.bmp", b, a, d}));  // in folder-listing order
-    Load();  // nothing new
+    Load();                                                        // nothing new
     EXPECT_EQ(ListTexts().size(), 4u);
     EXPECT_EQ(dialogs.Boxes, std::vector<RecordedBox>(4, question));
     EXPECT_TRUE(dialogs.OpenedFolders.empty());

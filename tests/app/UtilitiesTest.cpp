@@ -70,14 +70,13 @@ TEST(ErrorReport, ExactTextAndAGuardThatCarriesOn) {
 }
 
 TEST(Helpers, TitleFolderChoiceListLookupAndProgressText) {
-    for (const auto& [name, title] : {
-             std::pair{"Pixolune", "Pixolune"},
-             {"Pixolune Image Reducer", "Pixolune Image"},
-             // Over 40 characters once a word is gone: more words go.
-             {"Pixolune the Small and Quick Bitmap Reducer of Images",
-              "Pixolune the Small and Quick Bitmap"},
-             {"Averyveryveryveryveryveryveryveryverylongname x",
-              "Averyveryveryveryveryveryveryveryverylongname"}})
+    for (const auto& [name, title] : {std::pair{"Pixolune", "Pixolune"},
+                                      {"Pixolune Image Reducer", "Pixolune Image"},
+                                      // Over 40 characters once a word is gone: more words go.
+                                      {"Pixolune the Small and Quick Bitmap Reducer of Images",
+                                       "Pixolune the Small and Quick Bitmap"},
+                                      {"Averyveryveryveryveryveryveryveryverylongname x",
+                                       "Averyveryveryveryveryveryveryveryverylongname"}})
         EXPECT_EQ(ApplicationTitleFrom(name), title) << name;
     // The folder chooser's answer: the root keeps its separator, other folders lose it.
     for (const auto& [chosen, result] :
@@ -136,9 +135,15 @@ TEST(Skin, WithoutTheFileNothingChangesWithItTheStyleSheetApplies) {
 }
 
 TEST(SettingText, BooleansAcceptWordsAndNumbersNumbersAreDecimalHalvesToEven) {
-    for (const auto& [text, value] : {std::pair{"True", true}, {"False", false}, {"true", true},
-                                      {"FALSE", false}, {"1", true}, {"0", false}, {"-1", true},
-                                      {" 0 ", false}, {"2.5", true}})
+    for (const auto& [text, value] : {std::pair{"True", true},
+                                      {"False", false},
+                                      {"true", true},
+                                      {"FALSE", false},
+                                      {"1", true},
+                                      {"0", false},
+                                      {"-1", true},
+                                      {" 0 ", false},
+                                      {"2.5", true}})
         EXPECT_EQ(SettingTextToFlag(text), value) << text;
     for (const char* bad : {"", "yes", "Tru", "1x"}) {
         try {
@@ -163,7 +168,8 @@ TEST_F(SettingsStore, NumbersReadTheSameInEveryLocale) {
         const char* Qt;
         const char* C;      // locale source for C's number functions, or none
         const char* Local;  // a number as only this locale writes it
-    } locales[] = {{"de_DE", "de_DE", "84,5"}, {"ar_EG", nullptr, "\u0668\u0665"},
+    } locales[] = {{"de_DE", "de_DE", "84,5"},
+                   {"ar_EG", nullptr, "\u0668\u0665"},
                    {"fa_IR", nullptr, "\u06f8\u06f5"}};
     for (const auto& locale : locales) {
         SCOPED_TRACE(locale.Qt);

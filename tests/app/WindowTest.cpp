@@ -67,8 +67,9 @@ TEST_F(Window, DesignedLayoutInPixels) {
     EXPECT_EQ(List().headerItem()->text(0), "BMP File(s)");
     EXPECT_EQ(List().columnWidth(0), 467);
     EXPECT_FALSE(List().isHeaderHidden() || List().rootIsDecorated());
-    EXPECT_EQ(List().toolTip(), "Drag and drop files here. Double-click item to remove it. Move | "
-                                "line to right and out of window to reveal full names.");
+    EXPECT_EQ(List().toolTip(),
+              "Drag and drop files here. Double-click item to remove it. Move | "
+              "line to right and out of window to reveal full names.");
 }
 
 TEST_F(Window, FirstStartWithAnEmptyStoreAndTheHomePageOnceInAHundred) {

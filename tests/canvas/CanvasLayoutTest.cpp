@@ -36,12 +36,26 @@ TEST(CanvasLayout, FirstLayoutCentresScrollsOrFits) {
         std::vector<Probe> probes;
     };
     const Case cases[] = {
-        {false, 100, 80, {50, 34, 100, 80, 0, 0, 0, 0},
-         {{{50, 34}, C(0, 0)}, {{149, 113}, C(99, 79)}, {{77, 40}, C(27, 6)}, {{49, 34}, Grey()},
-          {{150, 34}, Grey()}, {{50, 33}, Grey()}, {{0, 0}, Grey()}}},
-        {false, 640, 480, {0, 0, 200, 148, 440, 332, 220, 166},  // the view starts centred
+        {false,
+         100,
+         80,
+         {50, 34, 100, 80, 0, 0, 0, 0},
+         {{{50, 34}, C(0, 0)},
+          {{149, 113}, C(99, 79)},
+          {{77, 40}, C(27, 6)},
+          {{49, 34}, Grey()},
+          {{150, 34}, Grey()},
+          {{50, 33}, Grey()},
+          {{0, 0}, Grey()}}},
+        {false,
+         640,
+         480,
+         {0, 0, 200, 148, 440, 332, 220, 166},  // the view starts centred
          {{{0, 0}, C(220, 166)}, {{199, 147}, C(419, 313)}}},
-        {true, 400, 100, {0, 49, 200, 50, 0, 0, 0, 0},  // shrunk by dropping pixels
+        {true,
+         400,
+         100,
+         {0, 49, 200, 50, 0, 0, 0, 0},  // shrunk by dropping pixels
          {{{0, 49}, C(1, 1)}, {{199, 98}, C(399, 99)}, {{100, 48}, Grey()}, {{100, 99}, Grey()}}},
         {true, 50, 20, {75, 64, 50, 20, 0, 0, 0, 0}, {{{75, 64}, C(0, 0)}}},  // never enlarged
     };
@@ -75,8 +89,8 @@ TEST(CanvasLayout, ANewImageStartsAtZeroAfterAScrollableOneCentredOtherwise) {
     canvas->Resize();
     EXPECT_EQ(Layout(*canvas), (std::array<int32_t, 8>{0, 0, 0, 0, 0, 0, 220, 166}));
     EXPECT_EQ(canvas->ScreenToImageX(50), 0);  // no image: coordinates 0
-    ExpectPainted(*canvas, {{{0, 0}, Grey()}, {{60, 40}, Grey()}, {{100, 74}, Grey()},
-                            {{199, 147}, Grey()}});
+    ExpectPainted(
+        *canvas, {{{0, 0}, Grey()}, {{60, 40}, Grey()}, {{100, 74}, Grey()}, {{199, 147}, Grey()}});
     ShowImage(*canvas, 640, 480);
     // The remembered range was not 0.
     EXPECT_EQ(std::pair(canvas->ScrollX(), canvas->ScrollY()), std::pair(0, 0));
@@ -112,8 +126,12 @@ TEST(CanvasLayout, ZoomedScrolledViewDrawsOnlyTheVisiblePartPlusEdges) {
     // 0 - 20 mod 3, 20 \ 3, 148 \ 3 + 2, 3 * (148 \ 3) + 2 * 3
     EXPECT_EQ((std::array{r.DstY, r.SrcY, r.SrcH, r.DstH}), (std::array{-2, 6, 51, 153}));
     // Canvas column 0 shows the last two thirds of image column 3, then 4 follows.
-    ExpectPainted(*canvas, {{{0, 0}, C(3, 6)}, {{1, 0}, C(3, 6)}, {{2, 0}, C(4, 6)},
-                            {{4, 0}, C(4, 6)}, {{5, 1}, C(5, 7)}, {{199, 147}, C(69, 55)}});
+    ExpectPainted(*canvas, {{{0, 0}, C(3, 6)},
+                            {{1, 0}, C(3, 6)},
+                            {{2, 0}, C(4, 6)},
+                            {{4, 0}, C(4, 6)},
+                            {{5, 1}, C(5, 7)},
+                            {{199, 147}, C(69, 55)}});
     EXPECT_EQ(canvas->ScreenToImageX(0), 3);  // (x + 10) \ 3
     EXPECT_EQ(canvas->ScreenToImageX(5), 5);
 }
@@ -129,6 +147,7 @@ TEST(CanvasPaint, IndexedImageShowsItsTableColours) {
     bits[3 * canvas->DIB->BytesPerScanline() + 0] = 1;  // picture row 0, column 0
     bits[0 * canvas->DIB->BytesPerScanline() + 3] = 2;  // picture row 3, column 3
     canvas->Resize();
-    ExpectPainted(*canvas, {{{18, 18}, QColor(0, 0, 200)}, {{21, 21}, QColor(150, 0, 0)},
+    ExpectPainted(*canvas, {{{18, 18}, QColor(0, 0, 200)},
+                            {{21, 21}, QColor(150, 0, 0)},
                             {{19, 18}, QColor(0, 0, 0)}});
 }

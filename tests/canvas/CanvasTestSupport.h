@@ -40,7 +40,7 @@ inline void ShowImage(ucCanvas& canvas, int32_t width, int32_t height) {
 
 // ViewX, ViewY, ViewW, ViewH, ScrollMaxX, ScrollMaxY, ScrollX, ScrollY.
 inline std::array<int32_t, 8> Layout(const ucCanvas& c) {
-    return {c.ViewX(), c.ViewY(), c.ViewW(), c.ViewH(),
+    return {c.ViewX(),      c.ViewY(),      c.ViewW(),   c.ViewH(),
             c.ScrollMaxX(), c.ScrollMaxY(), c.ScrollX(), c.ScrollY()};
 }
 

@@ -38,7 +38,7 @@ inline std::string Quoted(const std::string& text) {
 // Runs the built program with stdin from /dev/null and stdout and stderr captured in files
 // (never a terminal, so no progress line); killed when still running after guardSeconds.
 inline CliRun RunCli(const std::vector<std::string>& arguments, const std::string& workingDir = ".",
-              int guardSeconds = 120) {
+                     int guardSeconds = 120) {
     const TempTree capture;
     std::string command = "cd " + Quoted(workingDir) + " && exec timeout -s KILL " +
                           std::to_string(guardSeconds) + " " + Quoted(PIXOLUNE_CLI);

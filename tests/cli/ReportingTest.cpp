@@ -71,7 +71,9 @@ TEST(Reporter, WhatGoesWhere) {
         {"verbose", {false, false, true}, false, verbose + summary, failure},
         {"json", {false, false, false, true}, false, json, failure + summary},
         {"json and quiet", {true, true, false, true}, false, json, failure},
-        {"interrupted", {}, true,
+        {"interrupted",
+         {},
+         true,
          "Interrupted: 1 file of 2 not converted\n1 file written, 0 skipped, 0 failed\n"
          "78 bytes in -> 1.1 KB out, 1292.3% larger\n",
          ""},
@@ -133,9 +135,13 @@ TEST(Options, PathsFlagsAndRefusals) {
         bool Tree, SkipLarger, Verbose, Json;
     } accepted[] = {
         {{"-o", "d", "-"}, {"-"}, false, false, false, false},  // a lone "-" is a file name
-        {{"-", "-o", "d", "--", "-v", "--tree"}, {"-", "-v", "--tree"}, false, false, false,
-         false},
-        {{"--tree", "--skip-larger", "-v", "--json", "-o", "d", "p"}, {"p"}, true, true, true, true},
+        {{"-", "-o", "d", "--", "-v", "--tree"}, {"-", "-v", "--tree"}, false, false, false, false},
+        {{"--tree", "--skip-larger", "-v", "--json", "-o", "d", "p"},
+         {"p"},
+         true,
+         true,
+         true,
+         true},
         {{"--verbose", "p", "--output=d"}, {"p"}, false, false, true, false},
     };
     for (const auto& c : accepted) {
@@ -148,9 +154,11 @@ TEST(Options, PathsFlagsAndRefusals) {
         EXPECT_EQ(options.Verbose, c.Verbose);
         EXPECT_EQ(options.Json, c.Json);
     }
-    const std::vector<std::vector<std::string>> refused = {
-        {"-o", "d", "--quiet", "--verbose", "p"}, {"-o", "d", "--tree=yes", "p"},
-        {"-o", "d", "-vx", "p"}, {"-o", "d"}, {"-"}};
+    const std::vector<std::vector<std::string>> refused = {{"-o", "d", "--quiet", "--verbose", "p"},
+                                                           {"-o", "d", "--tree=yes", "p"},
+                                                           {"-o", "d", "-vx", "p"},
+                                                           {"-o", "d"},
+                                                           {"-"}};
     for (const auto& arguments : refused)
         EXPECT_THROW(ParseArguments(arguments), UsageError) << testing::PrintToString(arguments);
 }
@@ -174,8 +182,8 @@ TEST(Options, HelpAndManualPageAgree) {
         EXPECT_NE(UsageText().find(status), std::string::npos) << status;
 
     if (std::system("command -v man >/dev/null 2>&1") != 0) GTEST_SKIP() << "no man here";
-    const std::string command = "man --warnings -E UTF-8 -l '" + std::string(PIXOLUNE_MAN_PAGE) +
-                                "' 2>&1 >/dev/null";
+    const std::string command =
+        "man --warnings -E UTF-8 -l '" + std::string(PIXOLUNE_MAN_PAGE) + "' 2>&1 >/dev/null";
     std::FILE* warnings = ::popen(command.c_str(), "r");
     ASSERT_NE(warnings, nullptr);
     std::string text;

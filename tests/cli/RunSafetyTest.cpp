@@ -49,30 +49,33 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
     const std::string symlink = dir.Link("in/link.bmp", x), hardlink = in + "/hard.bmp";
     ASSERT_EQ(::link(x.c_str(), hardlink.c_str()), 0);
     const std::string self = dir.Folder("self");
-    const std::string a = dir.File("self/a.bmp", 0644, std::string(kHandWorkedSource.begin(),
-                                                                   kHandWorkedSource.end()));
+    const std::string a = dir.File("self/a.bmp", 0644,
+                                   std::string(kHandWorkedSource.begin(), kHandWorkedSource.end()));
     const std::string aReduced =
         dir.File("self/a-reduced.bmp", 0644, std::string(kRedSource.begin(), kRedSource.end()));
     const std::string alias = dir.Link("in/alias.bmp", aReduced);
-    const std::map<std::string, Bytes> selfAfter = {
-        {"a.bmp", kHandWorkedSource}, {"a-reduced.bmp", kRedSource},
-        {"a-reduced-reduced.bmp", kRedResult}};
+    const std::map<std::string, Bytes> selfAfter = {{"a.bmp", kHandWorkedSource},
+                                                    {"a-reduced.bmp", kRedSource},
+                                                    {"a-reduced-reduced.bmp", kRedResult}};
 
     struct Case {
         const char* What;
         std::vector<std::string> Arguments;  // "OUT" stands for a fresh output folder
         int Status;
-        std::map<std::string, Bytes> Outputs;   // of the output folder afterwards
-        std::vector<std::string> ErrorHolds;  // pieces of stderr
-        std::string Counts;                   // first summary line
+        std::map<std::string, Bytes> Outputs;  // of the output folder afterwards
+        std::vector<std::string> ErrorHolds;   // pieces of stderr
+        std::string Counts;                    // first summary line
     };
     const Case cases[] = {
         {"camera folders: the first keeps the name, the second is refused",
          {"-j", "4", "-o", "OUT", dcim},
          1,
          {{"IMG_0001-reduced.bmp", kHandWorkedResult}},
-         {"Not converted: " + dcim + "/101/IMG_0001.bmp would write OUT/IMG_0001-reduced.bmp, "
-          "the output of " + dcim + "/100/IMG_0001.bmp", "--tree"},
+         {"Not converted: " + dcim +
+              "/101/IMG_0001.bmp would write OUT/IMG_0001-reduced.bmp, "
+              "the output of " +
+              dcim + "/100/IMG_0001.bmp",
+          "--tree"},
          "1 file written, 0 skipped, 1 failed"},
         {"camera folders with --tree, and a named file at the top",
          {"--tree", "-o", "OUT", dcim, x},
@@ -88,17 +91,26 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
          {{"x-reduced.bmp", kHandWorkedResult}},
          {},
          "1 file written, 0 skipped, 0 failed"},
-        {"an output that is an input", {"-o", self, a, aReduced}, 1, selfAfter,
+        {"an output that is an input",
+         {"-o", self, a, aReduced},
+         1,
+         selfAfter,
          {"Not converted: " + a + " would write " + self + "/a-reduced.bmp, an input of this run"},
          "1 file written, 0 skipped, 1 failed"},
-        {"an output that a link among the inputs reads", {"-o", self, a, alias}, 1,
-         {{"a.bmp", kHandWorkedSource}, {"a-reduced.bmp", kRedSource},
+        {"an output that a link among the inputs reads",
+         {"-o", self, a, alias},
+         1,
+         {{"a.bmp", kHandWorkedSource},
+          {"a-reduced.bmp", kRedSource},
           {"alias-reduced.bmp", kRedResult}},
          {"Not converted: " + a + " would write " + self + "/a-reduced.bmp, an input of this run"},
          "1 file written, 0 skipped, 1 failed"},
         {"an output that is a later input, through another spelling of the folder",
-         {"-o", in + "/../self/", aReduced, self + "/./a.bmp"}, 1, selfAfter,
-         {"an input of this run"}, "1 file written, 0 skipped, 1 failed"},
+         {"-o", in + "/../self/", aReduced, self + "/./a.bmp"},
+         1,
+         selfAfter,
+         {"an input of this run"},
+         "1 file written, 0 skipped, 1 failed"},
     };
     int round = 0;
     for (const Case& c : cases) {
@@ -139,15 +151,16 @@ TEST_F(Cli, SkipLargerLeavesTheEarlierOutputAlone) {
     const struct {
         bool SkipLarger, EarlierPresent;
         const char* Type;
-    } cases[] = {{true, false, "bmp"}, {true, true, "bmp"}, {false, true, "bmp"},
-                 {true, true, "jpg"}};
+    } cases[] = {
+        {true, false, "bmp"}, {true, true, "bmp"}, {false, true, "bmp"}, {true, true, "jpg"}};
     int round = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "skip " << c.SkipLarger << ", earlier output "
                                         << c.EarlierPresent << ", " << c.Type);
         const std::string folder = dir.Folder("out" + std::to_string(round++));
         const std::string output = folder + "/drawing-1bit-reduced." + c.Type;
-        struct stat before {}, after {};
+        struct stat before {
+        }, after{};
         if (c.EarlierPresent) {
             WriteFile(output, earlier);
             ::stat(output.c_str(), &before);
@@ -251,12 +264,11 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
     const CliRun verbose = RunCli(arguments);
     EXPECT_EQ(Lines(verbose.Out),
-              (std::vector<std::string>{
-                  hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
-                  weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
-                  drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger",
-                  "3 files written, 0 skipped, 2 failed",
-                  "24.9 KB in -> 17.2 KB out, 31.1% saved"}));
+              (std::vector<std::string>{hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
+                                        weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
+                                        drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger",
+                                        "3 files written, 0 skipped, 2 failed",
+                                        "24.9 KB in -> 17.2 KB out, 31.1% saved"}));
 }
 
 // A large batch stopped by signals: the files being converted finish (or, after a second

@@ -45,7 +45,8 @@ TEST_F(Cli, FailuresAreOneLineEachAndTheRestIsWritten) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string bad = Input("bad.bmp", {'B', 'M', 1, 2, 3}), cut = Input("cut.png", png);
     const CliRun run = RunCli({"-o", out, Input("one.bmp", Picture(9, 4, 1)), missing, bad, cut,
-                               pipe, Input("two.bmp", Picture(5, 5, 2))}, ".", 60);
+                               pipe, Input("two.bmp", Picture(5, 5, 2))},
+                              ".", 60);
     ASSERT_FALSE(run.Hung);
     EXPECT_EQ(run.Status, 1);
     const std::vector<std::string> lines = Lines(run.Err);
@@ -69,7 +70,8 @@ TEST_F(Cli, TruncatedFilesFailAndWriteNothing) {
     for (std::size_t i = 0; i < forms.size(); ++i) {
         const std::string n = std::to_string(i), extension = "." + forms[i].Extension;
         const Bytes& whole = forms[i].File;
-        cut.push_back(Input("cut" + n + extension, Bytes(whole.begin(), whole.begin() + forms[i].Cut)));
+        cut.push_back(
+            Input("cut" + n + extension, Bytes(whole.begin(), whole.begin() + forms[i].Cut)));
         arguments.push_back(Input("other" + n + extension, others[i].File));
         arguments.push_back(cut.back());
         written.insert("other" + n + "-reduced.bmp");
@@ -81,7 +83,8 @@ TEST_F(Cli, TruncatedFilesFailAndWriteNothing) {
     const std::vector<std::string> lines = Lines(run.Err);
     ASSERT_EQ(lines.size(), forms.size()) << run.Err;
     for (std::size_t i = 0; i < forms.size(); ++i)
-        EXPECT_EQ(lines[i].rfind("Invalid picture: " + cut[i] + " (", 0), 0u) << forms[i].Name << ": " << lines[i];
+        EXPECT_EQ(lines[i].rfind("Invalid picture: " + cut[i] + " (", 0), 0u)
+            << forms[i].Name << ": " << lines[i];
     EXPECT_EQ(FileNames(out), written);
     EXPECT_EQ(ReadFile(out + "/cut0-reduced.bmp"), Bytes(300, 0x5A));
 }
@@ -90,12 +93,19 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
     const std::string file = Input("x.bmp", Picture(2, 2, 0));
     // No PATH, no output folder, a missing value, unknown options, a quality out of range or
     // not a whole number, an unknown type, no workers, a value for a flag.
-    const std::vector<std::vector<std::string>> cases = {
-        {"-o", out}, {file}, {"-o"}, {"-o", out, "-x", file}, {"-o", out, "--colour", file},
-        {"-o", out, "-q", "0", file}, {"-o", out, "-q", "101", file},
-        {"-o", out, "--quality=high", file}, {"-o", out, "-q", "50%", file},
-        {"-o", out, "-t", "png", file}, {"-o", out, "-j", "0", file}, {"-o", out, "-j", "-3", file},
-        {"-o", out, "--quiet=yes", file}};
+    const std::vector<std::vector<std::string>> cases = {{"-o", out},
+                                                         {file},
+                                                         {"-o"},
+                                                         {"-o", out, "-x", file},
+                                                         {"-o", out, "--colour", file},
+                                                         {"-o", out, "-q", "0", file},
+                                                         {"-o", out, "-q", "101", file},
+                                                         {"-o", out, "--quality=high", file},
+                                                         {"-o", out, "-q", "50%", file},
+                                                         {"-o", out, "-t", "png", file},
+                                                         {"-o", out, "-j", "0", file},
+                                                         {"-o", out, "-j", "-3", file},
+                                                         {"-o", out, "--quiet=yes", file}};
     for (const auto& arguments : cases) {
         SCOPED_TRACE(testing::PrintToString(arguments));
         const CliRun run = RunCli(arguments);
@@ -218,7 +228,8 @@ TEST_F(Cli, JpegOutputLeavesAnEarlierBmpResultAlone) {
     const std::string source = Input("photo.bmp", Picture(37, 21, 5));
     const std::string bmp = out + "/photo-reduced.bmp";
     WriteFile(bmp, Bytes(3000, 0x5A));
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     ::stat(bmp.c_str(), &before);
 
     const CliRun run = RunCli({"-o", out, "-t", "JPG", "-q", "90", source});

@@ -149,8 +149,14 @@ TEST_F(Dither, SameBytesOnAnyNumberOfThreads) {
     // matrix period: each band must start the matrix at its own memory row.
     std::mt19937 random(777);
     for (int32_t mode : {0, 1})
-        for (const auto& [w, h] : {std::pair{1, 1}, {1, 1000}, {1000, 1}, {3, 2}, {7, 5},
-                                   {13, 31}, {161, 37}, {1001, 67}}) {
+        for (const auto& [w, h] : {std::pair{1, 1},
+                                   {1, 1000},
+                                   {1000, 1},
+                                   {3, 2},
+                                   {7, 5},
+                                   {13, 31},
+                                   {161, 37},
+                                   {1001, 67}}) {
             SetPaletteMode(mode);
             cDIB source;
             MakeImage(source, w, h, [&](int32_t, int32_t) {
@@ -213,8 +219,8 @@ TEST_F(Dither, InverseMapAsksTheGivenPalette) {
     ega.CreateEGA();
     BuildInverseColorMap(ega);
     EXPECT_EQ(InverseColorMap()[0], 0);
-    EXPECT_EQ(InverseColorMap()[15], 9);                      // (255, 0, 0)
-    EXPECT_EQ(InverseColorMap()[15 * 256], 12);               // (0, 0, 255)
+    EXPECT_EQ(InverseColorMap()[15], 9);         // (255, 0, 0)
+    EXPECT_EQ(InverseColorMap()[15 * 256], 12);  // (0, 0, 255)
     EXPECT_EQ(InverseColorMap()[4095], 15);
     EXPECT_EQ(InverseColorMap()[11 + 16 * 11 + 256 * 11], 7);  // grey 187: nearest (192, 192, 192)
     EXPECT_CERROR(BuildInverseColorMap(empty), ErrorNumber::Overflow);
@@ -243,8 +249,9 @@ TEST_F(Dither, ConversionStateBelongsToTheThread) {
         DitherTo8bpp(source, target);
     };
     cDIB a, b, aAlone, bAlone;
-    MakeImage(a, 613, 411,
-              [](int x, int y) { return Rgb{uint8_t(x), uint8_t(y), uint8_t((x * y) >> 6)}; });
+    MakeImage(a, 613, 411, [](int x, int y) {
+        return Rgb{uint8_t(x), uint8_t(y), uint8_t((x * y) >> 6)};
+    });
     MakeImage(b, 397, 523, [](int x, int y) {
         return Rgb{uint8_t(255 - y / 3), uint8_t(x ^ y), uint8_t(x / 2)};
     });

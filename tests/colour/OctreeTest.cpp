@@ -20,26 +20,55 @@ const std::vector<Rgb> kCorners{{10, 10, 10},  {240, 10, 10},  {10, 240, 10},  {
                                 {10, 10, 240}, {240, 10, 240}, {10, 240, 240}, {240, 240, 240}};
 
 const OptimalCase kOptimalCases[] = {
-    {"entries in order of first appearance", {{10, 20, 30}, {200, 100, 50}}, 256, 8, 1,
+    {"entries in order of first appearance",
+     {{10, 20, 30}, {200, 100, 50}},
+     256,
+     8,
+     1,
      {{10, 20, 30}, {200, 100, 50}}},
-    {"near colours keep their own leaves", {{10, 20, 30}, {200, 100, 50}, {11, 20, 30}}, 256, 8, 1,
+    {"near colours keep their own leaves",
+     {{10, 20, 30}, {200, 100, 50}, {11, 20, 30}},
+     256,
+     8,
+     1,
      {{10, 20, 30}, {200, 100, 50}, {11, 20, 30}}},
-    {"deepest last-listed node merged", {{10, 20, 30}, {200, 100, 50}, {12, 20, 30}}, 2, 8, 1,
+    {"deepest last-listed node merged",
+     {{10, 20, 30}, {200, 100, 50}, {12, 20, 30}},
+     2,
+     8,
+     1,
      {{11, 20, 30}, {200, 100, 50}}},
     // 0 and 1 share a leaf (0.5 rounds to 0); 254 and 255 do not.
     {"finest boxes not all one value wide",
-     {{0, 0, 0}, {255, 255, 255}, {1, 0, 0}, {254, 255, 255}}, 256, 8, 1,
+     {{0, 0, 0}, {255, 255, 255}, {1, 0, 0}, {254, 255, 255}},
+     256,
+     8,
+     1,
      {{0, 0, 0}, {255, 255, 255}, {254, 255, 255}}},
     {"merged 2.5 rounds to 2", {{0, 0, 0}, {5, 0, 0}}, 1, 8, 1, {{2, 0, 0}}},
     {"merged 3.5 rounds to 4", {{0, 0, 0}, {7, 0, 0}}, 1, 8, 1, {{4, 0, 0}}},
     // The root's children cannot merge; the order follows the reuse of released node numbers.
-    {"root children never merged", kCorners, 4, 8, 1,
-     {{10, 10, 10}, {240, 10, 240}, {240, 10, 10}, {10, 240, 240}, {10, 240, 10}, {240, 240, 240},
-      {240, 240, 10}, {10, 10, 240}}},
+    {"root children never merged",
+     kCorners,
+     4,
+     8,
+     1,
+     {{10, 10, 10},
+      {240, 10, 240},
+      {240, 10, 10},
+      {10, 240, 240},
+      {10, 240, 10},
+      {240, 240, 240},
+      {240, 240, 10},
+      {10, 10, 240}}},
     {"midpoint 128 goes to the lower half", {{0, 0, 0}, {128, 0, 0}}, 256, 1, 1, {{64, 0, 0}}},
     {"129 goes to the upper half", {{0, 0, 0}, {129, 0, 0}}, 256, 1, 1, {{0, 0, 0}, {129, 0, 0}}},
     {"weight 0 puts every red low", {{0, 0, 0}, {255, 0, 0}}, 256, 8, 0, {{128, 0, 0}}},
-    {"weight 1.5 lifts 100 above 128", {{0, 0, 0}, {100, 0, 0}}, 256, 1, 1.5f,
+    {"weight 1.5 lifts 100 above 128",
+     {{0, 0, 0}, {100, 0, 0}},
+     256,
+     1,
+     1.5f,
      {{0, 0, 0}, {100, 0, 0}}},
     {"weight 1 leaves 100 below 128", {{0, 0, 0}, {100, 0, 0}}, 256, 1, 1, {{50, 0, 0}}},
 };
@@ -60,8 +89,9 @@ TEST(Optimal, EntryOrderAndAveragesOfSmallRows) {
 TEST(Optimal, EachRunStartsAFreshTreeAndScansBottomRowFirst) {
     cDIB plain, twoRows;
     MakeImage(plain, 7, 5, [](int32_t, int32_t) { return Rgb{33, 66, 99}; });
-    MakeImage(twoRows, 1, 2,
-              [](int32_t, int32_t y) { return y == 0 ? Rgb{1, 2, 250} : Rgb{250, 2, 1}; });
+    MakeImage(twoRows, 1, 2, [](int32_t, int32_t y) {
+        return y == 0 ? Rgb{1, 2, 250} : Rgb{250, 2, 1};
+    });
     cPal8bpp pal;
     pal.CreateOptimal(plain, 256, 8, 1, 1, 1);
     EXPECT_EQ(UsedEntries(pal), (std::vector<Rgb>{{33, 66, 99}}));
@@ -72,8 +102,9 @@ TEST(Optimal, EachRunStartsAFreshTreeAndScansBottomRowFirst) {
 
 TEST(Optimal, ManyColoursStayWithinNColors) {
     cDIB dib;
-    MakeImage(dib, 64, 64,
-              [](int x, int y) { return Rgb{uint8_t(4 * x), uint8_t(4 * y), uint8_t(x ^ y)}; });
+    MakeImage(dib, 64, 64, [](int x, int y) {
+        return Rgb{uint8_t(4 * x), uint8_t(4 * y), uint8_t(x ^ y)};
+    });
     for (int32_t nColors : {256, 17, 1}) {
         cPal8bpp pal;
         pal.CreateOptimal(dib, nColors, 8, 1, 1, 1);

@@ -21,9 +21,9 @@ std::pair<int32_t, int32_t> Coordinates(const Rgb& c) {
 TEST(PaletteSample, SizesOfTheSample) {
     // {w, h, sample w, sample h}; sources within 150 x 150 are their own sample.
     const std::vector<std::array<int32_t, 4>> cases{
-        {150, 150, 150, 150}, {100, 80, 100, 80}, {1, 1, 1, 1},    {300, 200, 150, 100},
-        {200, 300, 100, 150}, {151, 150, 150, 149}, {1000, 3, 150, 1}, {3, 1000, 1, 150},
-        {100000, 1, 150, 1}};
+        {150, 150, 150, 150}, {100, 80, 100, 80},   {1, 1, 1, 1},
+        {300, 200, 150, 100}, {200, 300, 100, 150}, {151, 150, 150, 149},
+        {1000, 3, 150, 1},    {3, 1000, 1, 150},    {100000, 1, 150, 1}};
     for (const auto& [w, h, sw, sh] : cases) {
         SCOPED_TRACE(testing::Message() << w << " x " << h);
         cDIB source, scratch;

@@ -8,10 +8,9 @@ constexpr auto kSubscript = ErrorNumber::SubscriptOutOfRange;
 constexpr auto kOverflow = ErrorNumber::Overflow;
 
 const std::vector<Rgb> kStandard16{
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-    {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
-    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128}, {128, 0, 128},
+    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0}, {255, 255, 0},
+    {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
 };
 
 // Every entry i: expected(i) for i < Entries, black beyond.
@@ -106,8 +105,9 @@ TEST(FixedPalettes, EGAAndHalftoneCubes) {
         const auto& v = values[levels];
         const int n = int(v.size());
         pal.CreateHalftone(levels);
-        ExpectEntries(pal, int16_t(n * n * n),
-                      [&](int i) { return Rgb{v[i % n], v[i / n % n], v[i / n / n]}; });
+        ExpectEntries(pal, int16_t(n * n * n), [&](int i) {
+            return Rgb{v[i % n], v[i / n % n], v[i / n / n]};
+        });
     }
 }
 
@@ -136,8 +136,11 @@ TEST(FixedPalettes, WebsafeLayout) {
 
 TEST(FixedPalettes, InvalidLevelsFailAfterTheReset) {
     const std::vector<std::tuple<bool, int32_t, ErrorNumber>> cases{
-        {true, 3, ErrorNumber::DivisionByZero}, {true, -1, ErrorNumber::DivisionByZero},
-        {true, 100, ErrorNumber::DivisionByZero}, {false, 5, kSubscript}, {false, -1, kSubscript}};
+        {true, 3, ErrorNumber::DivisionByZero},
+        {true, -1, ErrorNumber::DivisionByZero},
+        {true, 100, ErrorNumber::DivisionByZero},
+        {false, 5, kSubscript},
+        {false, -1, kSubscript}};
     for (const auto& [grey, levels, error] : cases) {
         SCOPED_TRACE(levels);
         cPal8bpp pal;

@@ -77,12 +77,12 @@ inline Rows IndexRows(const cDIB& dib) {
     return rows;
 }
 
-#define EXPECT_CERROR(statement, number)                                          \
-    do {                                                                          \
-        try {                                                                     \
-            statement;                                                            \
-            ADD_FAILURE() << #statement " raised no error";                       \
-        } catch (const cError& e) {                                               \
-            EXPECT_EQ(e.Number(), number) << #statement ": " << e.Description();  \
-        }                                                                         \
+#define EXPECT_CERROR(statement, number)                                         \
+    do {                                                                         \
+        try {                                                                    \
+            statement;                                                           \
+            ADD_FAILURE() << #statement " raised no error";                      \
+        } catch (const cError& e) {                                              \
+            EXPECT_EQ(e.Number(), number) << #statement ": " << e.Description(); \
+        }                                                                        \
     } while (false)

@@ -104,8 +104,8 @@ TEST(DIBAdoptPicture, TakesThePicturesMemoryAndGivesTheCopysBytes) {
         {{5, 3}, {7, 4}, {1, 1}, {3, 1}, {1, 6}, {67, 41}}};
     // A bottom-up picture (as the native BMP reader makes) keeps its rows where they are.
     for (const auto& [width, height] : shapes) {
-        for (const auto& [bottomUp, threads] : {std::pair{false, 1u}, {false, 2u}, {false, 4u},
-                                                {true, 1u}}) {
+        for (const auto& [bottomUp, threads] :
+             {std::pair{false, 1u}, {false, 2u}, {false, 4u}, {true, 1u}}) {
             const parallel::ScopedThreadShare share(threads, 1);
             const std::string shape = std::to_string(width) + " x " + std::to_string(height) +
                                       (bottomUp ? " bottom-up" : " top-down") + " on " +

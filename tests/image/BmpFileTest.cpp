@@ -9,11 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cerrno>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,8 +68,9 @@ TEST_F(BmpSave, ThreeByTwoEightBitFileHoldsHeadersTableAndBottomRowFirst) {
 
     Bytes expected = {
         'B', 'M', 0x3E, 0x04, 0, 0, 0, 0, 0, 0, 0x36, 0x04, 0, 0,  // bfSize 1086, bfOffBits 1078
-        40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0,  // biSize, width, height, planes, bpp
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        40,  0,   0,    0,    3, 0, 0, 0, 2, 0, 0,    0,    1, 0, 8, 0,  // biSize, width, height,
+                                                                         // planes, bpp
+        0,   0,   0,    0,    0, 0, 0, 0, 0, 0, 0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     expected.insert(expected.end(), table.begin(), table.end());
     expected.insert(expected.end(), memory.begin(), memory.end());
     EXPECT_EQ(ReadBytes(tree.Path("small.bmp")), expected);
@@ -77,8 +78,14 @@ TEST_F(BmpSave, ThreeByTwoEightBitFileHoldsHeadersTableAndBottomRowFirst) {
 }
 
 TEST_F(BmpSave, FileLengthAndOffsetsFollowTheDepthAndReplaceALongerFile) {
-    const struct { int32_t width, height, bpp; uint32_t offBits, size; } shapes[] = {
-        {640, 480, 8, 1078, 308278}, {2, 2, 32, 54, 70}, {3, 1, 4, 118, 122}, {1, 1, 1, 62, 66},
+    const struct {
+        int32_t width, height, bpp;
+        uint32_t offBits, size;
+    } shapes[] = {
+        {640, 480, 8, 1078, 308278},
+        {2, 2, 32, 54, 70},
+        {3, 1, 4, 118, 122},
+        {1, 1, 1, 62, 66},
     };
     for (const auto& s : shapes) {  // each over the longer file of the one before
         SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << "x" << s.bpp);

@@ -56,9 +56,7 @@ Bytes PixelBytes(const cDIB& dib, int32_t from, int32_t to) {
     return Bytes(dib.lpBits() + from, dib.lpBits() + to);
 }
 
-std::array<int32_t, 3> Shape(const cDIB& dib) {
-    return {dib.Width(), dib.Height(), dib.BPP()};
-}
+std::array<int32_t, 3> Shape(const cDIB& dib) { return {dib.Width(), dib.Height(), dib.BPP()}; }
 
 void ExpectEmpty(const cDIB& dib) {
     EXPECT_EQ(dib.hDIB(), 0u);
@@ -71,17 +69,19 @@ void ExpectEmpty(const cDIB& dib) {
 cPicture MakePicture(int32_t width, int32_t height, int32_t bpp, int32_t stride, Bytes rows,
                      Bytes table = {}) {
     auto bytes = std::make_shared<Bytes>(std::move(rows));
-    return {PictureType::Bitmap, width, height, bpp, std::move(table), stride, bytes->data(),
-            bytes};
+    return {PictureType::Bitmap, width,  height,        bpp,
+            std::move(table),    stride, bytes->data(), bytes};
 }
 
 }  // namespace
 
 TEST(DIBCreate, StridesArePaddedToFourBytes) {
-    const struct { int32_t width, height, bpp, stride, size; } cases[] = {
-        {1, 2, 8, 4, 8},  {5, 2, 8, 8, 16}, {3, 2, 32, 12, 24}, {1, 2, 1, 4, 8},
-        {33, 2, 1, 8, 16}, {32, 2, 1, 4, 8}, {9, 2, 4, 8, 16},   {8, 2, 4, 4, 8},
-        {101, 7, 8, 104, 728},
+    const struct {
+        int32_t width, height, bpp, stride, size;
+    } cases[] = {
+        {1, 2, 8, 4, 8},  {5, 2, 8, 8, 16},  {3, 2, 32, 12, 24},
+        {1, 2, 1, 4, 8},  {33, 2, 1, 8, 16}, {32, 2, 1, 4, 8},
+        {9, 2, 4, 8, 16}, {8, 2, 4, 4, 8},   {101, 7, 8, 104, 728},
     };
     for (const auto& c : cases) {
         cDIB dib;
@@ -105,8 +105,10 @@ TEST(DIBCreate, RecreatingGivesZeroPixelsAndABlackTable) {
 TEST(DIBCreate, MemoryOfAFreedImageComesBackZeroFilled) {
     // Heap blocks, and mappings (4 MB and more) that are kept for the next
     // image of the same size, tails off the 2-MB huge-page grain included.
-    for (const auto& [w, h, bpp, kept] : {std::tuple{4, 4, 32, false}, {1024, 1024, 32, true},
-                                          {1100, 1000, 32, true}, {2049, 2047, 8, true}}) {
+    for (const auto& [w, h, bpp, kept] : {std::tuple{4, 4, 32, false},
+                                          {1024, 1024, 32, true},
+                                          {1100, 1000, 32, true},
+                                          {2049, 2047, 8, true}}) {
         SCOPED_TRACE(testing::Message() << w << " x " << h << " x " << bpp);
         const uint8_t* first = nullptr;
         {
@@ -126,9 +128,18 @@ TEST(DIBCreate, MemoryOfAFreedImageComesBackZeroFilled) {
 }
 
 TEST(DIBCreate, RefusedOrOverflowingSizesLeaveTheImageEmpty) {
-    const struct { int32_t width, height, bpp; bool overflow; } cases[] = {
-        {0, 5, 32, false}, {5, 0, 32, false}, {0, 0, 8, false},  {-3, 5, 32, false},
-        {5, -3, 8, false}, {5, 5, 0, false},  {5, 5, 24, false}, {5, 5, -8, false},
+    const struct {
+        int32_t width, height, bpp;
+        bool overflow;
+    } cases[] = {
+        {0, 5, 32, false},
+        {5, 0, 32, false},
+        {0, 0, 8, false},
+        {-3, 5, 32, false},
+        {5, -3, 8, false},
+        {5, 5, 0, false},
+        {5, 5, 24, false},
+        {5, 5, -8, false},
         {INT32_MAX / 32 + 1, 1, 32, true},  // Width x BPP
         {INT32_MAX - 30, 1, 1, true},       // + 31
         {1000000, 1000, 32, true},          // BytesPerScanline x Height
@@ -193,7 +204,7 @@ TEST_F(DIBFromPicture, UnforcedPicturesKeepTheirDepthAndTableWithRowsFlipped) {
     EXPECT_EQ(PixelBytes(dib, 0, 8), (Bytes{1, 2, 3, 0, 7, 8, 9, 0}));
 
     // 32 bpp, 2 x 2 with a stride of 12: the padding at each row's end is not copied.
-    const Bytes rows = {1, 2, 3, 0, 4, 5, 6, 0, 0xEE, 0xEE, 0xEE, 0xEE,
+    const Bytes rows = {1, 2, 3, 0, 4,  5,  6,  0, 0xEE, 0xEE, 0xEE, 0xEE,
                         7, 8, 9, 0, 10, 11, 12, 0, 0xEE, 0xEE, 0xEE, 0xEE};
     const cPicture deep = MakePicture(2, 2, 32, 12, rows);
     ASSERT_EQ(dib.CreateFromStdPicture(&deep, false), 32);
@@ -276,7 +287,7 @@ TEST(DIBPalette, GetAndSetWorkOnTheTableOfIndexedImagesOnly) {
     const Bytes full = DistinctPalette(256);
     dib.SetPalette(full);  // the 16 entries that fit
     EXPECT_EQ(PaletteOf(dib), Bytes(full.begin(), full.begin() + 64));
-    EXPECT_EQ(dib.lpBits()[0], 0x12);  // indices keep their values
+    EXPECT_EQ(dib.lpBits()[0], 0x12);            // indices keep their values
     dib.SetPalette(Bytes{9, 9, 9, 9, 8, 8, 8});  // one whole entry; the rest keep their values
     palette = PaletteOf(dib);
     EXPECT_EQ(Bytes(palette.begin(), palette.begin() + 8), (Bytes{9, 9, 9, 9, 1, 254, 0x54, 0}));
@@ -342,7 +353,11 @@ TEST(DIBResize, StretchingUsesNearestPixelsAndKeepsTheTable) {
 
 TEST(DIBBestFit, FitsKeepingTheAspectRatio) {
     using Fit = std::array<int32_t, 4>;  // bfx, bfy, bfW, bfH
-    const struct { int32_t width, height, dstW, dstH; bool stretch; Fit fit; } cases[] = {
+    const struct {
+        int32_t width, height, dstW, dstH;
+        bool stretch;
+        Fit fit;
+    } cases[] = {
         {300, 200, 150, 150, false, {0, 25, 150, 100}},
         {200, 300, 150, 150, false, {25, 0, 100, 150}},
         {100, 80, 150, 150, false, {25, 35, 100, 80}},  // fits: never enlarged

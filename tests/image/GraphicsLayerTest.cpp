@@ -48,8 +48,11 @@ Bytes From(int32_t x, int32_t y) {
 TEST(StretchBlt, NearestPixelsCountedFromTheTopWhateverTheMemoryOrder) {
     // Square bitmaps; destination pixel d of n takes source offset + (2d+1)·length / 2n, in
     // both directions, the destination always bottom-up in memory.
-    const struct { int32_t srcSize; bool srcBottomUp; int32_t size, offset, length; } cases[] = {
-        {3, false, 2, 0, 3}, {2, true, 5, 0, 2}, {8, false, 3, 2, 4}, {8, true, 3, 1, 5}};
+    const struct {
+        int32_t srcSize;
+        bool srcBottomUp;
+        int32_t size, offset, length;
+    } cases[] = {{3, false, 2, 0, 3}, {2, true, 5, 0, 2}, {8, false, 3, 2, 4}, {8, true, 3, 1, 5}};
     const std::vector<int> maps[] = {{0, 2}, {0, 0, 1, 1, 1}, {2, 4, 5}, {1, 3, 5}};
     for (int i = 0; i < 4; ++i) {
         const auto& c = cases[i];
@@ -57,8 +60,9 @@ TEST(StretchBlt, NearestPixelsCountedFromTheTopWhateverTheMemoryOrder) {
         src.FillWithPositions();
         cMemoryDC dc;
         dc.SelectObject(&dst.bits);
-        EXPECT_NE(dc.StretchBlt(0, 0, c.size, c.size, src.bits, c.offset, c.offset, c.length,
-                                c.length), 0);
+        EXPECT_NE(
+            dc.StretchBlt(0, 0, c.size, c.size, src.bits, c.offset, c.offset, c.length, c.length),
+            0);
         for (int32_t y = 0; y < c.size; ++y)
             for (int32_t x = 0; x < c.size; ++x)
                 EXPECT_EQ(dst.Pixel(x, y), From(maps[i][x], maps[i][y])) << "case " << i;
@@ -84,7 +88,11 @@ TEST(StretchBlt, HugeRectanglesNeitherOverflowNorWriteOutside) {
 
 TEST(BitBlt, IndexedSourcesBecomeTableColoursWithUnusedByteZero) {
     const uint8_t table[16] = {1, 2, 3, 0x99, 4, 5, 6, 0x99, 7, 8, 9, 0x99, 10, 11, 12, 0x99};
-    const struct { int32_t bpp; Bytes row; std::array<int, 4> indices; } cases[] = {
+    const struct {
+        int32_t bpp;
+        Bytes row;
+        std::array<int, 4> indices;
+    } cases[] = {
         {8, {2, 0, 3, 1}, {2, 0, 3, 1}},
         {4, {0x20, 0x31, 0, 0}, {2, 0, 3, 1}},
         {1, {0x50, 0, 0, 0}, {0, 1, 0, 1}},

@@ -37,7 +37,7 @@ TEST(PixelRows, WideningInPlaceGivesTheSameBytesWholeOrInBands) {
     struct Case {
         int32_t width, height, band;
     };
-    const Case cases[] = {{1, 1, 1}, {1, 7, 3}, {2, 5, 5}, {3, 4, 1}, {5, 9, 4},
+    const Case cases[] = {{1, 1, 1}, {1, 7, 3},  {2, 5, 5},    {3, 4, 1},  {5, 9, 4},
                           {7, 3, 2}, {64, 6, 4}, {1000, 2, 1}, {4, 5, 100}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", bands of " << c.band);

@@ -31,8 +31,8 @@ namespace {
 
 using Pixels = std::vector<std::vector<Rgb>>;  // rows top to bottom
 
-const Rgb R{255, 0, 0}, G{0, 255, 0}, B{0, 0, 255}, W{255, 255, 255}, K{0, 0, 0},
-    O{120, 130, 20}, P{200, 40, 160};
+const Rgb R{255, 0, 0}, G{0, 255, 0}, B{0, 0, 255}, W{255, 255, 255}, K{0, 0, 0}, O{120, 130, 20},
+    P{200, 40, 160};
 
 // Picture pixel (x, y), y = 0 the top row, read through the layout the picture promises.
 Rgb PixelAt(const cPicture& picture, int x, int y) {
@@ -126,32 +126,50 @@ TEST_F(Loader, ExactColoursOfEachVariant) {
 
     // Pixels of the BMP files are bottom row first, rows padded to 4 bytes.
     const std::vector<FileCase> cases = {
-        {"1 bit, MSB first", Bmp(10, 2, 1, {O, P}, {0xAA, 0x80, 0, 0, 0xC0, 0xC0, 0, 0}), 1,
+        {"1 bit, MSB first",
+         Bmp(10, 2, 1, {O, P}, {0xAA, 0x80, 0, 0, 0xC0, 0xC0, 0, 0}),
+         1,
          {{P, P, O, O, O, O, O, O, P, P}, {P, O, P, O, P, O, P, O, P, O}}},
-        {"4 bit, odd width", Bmp(5, 2, 4, {K, R, G, B, P}, {1, 0x23, 0x40, 0, 0x44, 0x33, 0x20, 0}),
-         0, {{P, P, B, B, G}, {K, R, G, B, P}}},
-        {"8 bit, short table", Bmp(3, 2, 8, {W, O, P}, {2, 1, 0, 0, 0, 0, 2, 0}), 8,
+        {"4 bit, odd width",
+         Bmp(5, 2, 4, {K, R, G, B, P}, {1, 0x23, 0x40, 0, 0x44, 0x33, 0x20, 0}),
+         0,
+         {{P, P, B, B, G}, {K, R, G, B, P}}},
+        {"8 bit, short table",
+         Bmp(3, 2, 8, {W, O, P}, {2, 1, 0, 0, 0, 0, 2, 0}),
+         8,
          {{W, W, P}, {P, O, W}}},
         // Bottom row: a run of four red; top row: absolute 2 1 0 2.
-        {"RLE8", Bmp(4, 2, 8, {K, R, G}, {4, 1, 0, 0, 0, 4, 2, 1, 0, 2, 0, 1}, 1), 0,
+        {"RLE8",
+         Bmp(4, 2, 8, {K, R, G}, {4, 1, 0, 0, 0, 4, 2, 1, 0, 2, 0, 1}, 1),
+         0,
          {{G, R, K, G}, {R, R, R, R}}},
         {"RLE4", Bmp(5, 1, 4, {K, R, B}, {5, 0x12, 0, 1}, 2), 0, {{R, B, R, B, R}}},
         {"24 bit", Bmp24({{R, G, B}, {O, P, {1, 2, 3}}}), 32, {{R, G, B}, {O, P, {1, 2, 3}}}},
-        {"32 bit, fourth byte ignored", Bmp(2, 1, 32, {}, {20, 130, 120, 0, 160, 40, 200, 0x55}),
-         32, {{O, P}}},
-        {"top-down", Bmp(1, -3, 24, {}, {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0}), 32,
+        {"32 bit, fourth byte ignored",
+         Bmp(2, 1, 32, {}, {20, 130, 120, 0, 160, 40, 200, 0x55}),
+         32,
+         {{O, P}}},
+        {"top-down",
+         Bmp(1, -3, 24, {}, {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0}),
+         32,
          {{R}, {G}, {B}}},
         // n-bit channels widen as v 255 / (2^n - 1) rounded: 31 is 255, not 248;
         // 16 -> 131.6, 32 (of 63) -> 129.5, 1 -> 8.2; 3 -> 24.7, 30 -> 246.8, 15 -> 123.4.
-        {"16 bit fields", Bmp(3, 2, 16, {}, px565, 3, {0xF800, 0x07E0, 0x001F}), 32,
+        {"16 bit fields",
+         Bmp(3, 2, 16, {}, px565, 3, {0xF800, 0x07E0, 0x001F}),
+         32,
          {{W, K, {132, 130, 8}}, {R, G, B}}},
         {"16 bit 5-5-5", Bmp(2, 1, 16, {}, px555), 32, {{W, {25, 247, 123}}}},
         {"PNG named .bmp", Encode(QtImage({{O, P}}), "png"), 32, {{O, P}}},
         // Over white: (c a + 255 (255 - a) + 127) / 255, e.g. 201 at a = 128: 58240 / 255 = 228.4.
-        {"PNG alpha", Encode(QtImage(alphaRow, {128, 0, 255, 1}), "png"), 32,
+        {"PNG alpha",
+         Encode(QtImage(alphaRow, {128, 0, 255, 1}), "png"),
+         32,
          {{{228, 177, 127}, W, {10, 20, 30}, {254, 255, 254}}}},
         {"PNG palette with alpha", Encode(indexed, "png"), 0, {{{228, 177, 127}, W, O}}},
-        {"GIF, transparent index", BuildGif(4, 2, {O, P, K, R}, {0, 1, 2, 3, 3, 2, 1, 0}, 2), 0,
+        {"GIF, transparent index",
+         BuildGif(4, 2, {O, P, K, R}, {0, 1, 2, 3, 3, 2, 1, 0}, 2),
+         0,
          {{O, P, W, R}, {R, W, P, O}}},
         {"ICO with alpha", Encode(iconImage, "ico"), 0, icon},
     };
@@ -192,7 +210,7 @@ TEST_F(Loader, ReadsBackWhatTheWriterSaves) {
         for (int x = 0; x < 5; ++x) EXPECT_EQ(picture.Row(2 - y)[x], PixelByte(image, x, y));
 
     ASSERT_EQ(copy.CreateFromStdPicture(&picture, true), 8);  // into 32 bpp: the table's colours
-    const uint8_t* pixel = copy.lpBits() + 2 * 4;               // memory row 0, x = 2: index 7
+    const uint8_t* pixel = copy.lpBits() + 2 * 4;             // memory row 0, x = 2: index 7
     EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 3), std::vector<uint8_t>(&table[28], &table[31]));
 }
 
@@ -338,7 +356,8 @@ TEST_F(Loader, NativeBmpReaderGivesQtsPixels) {
         change(l);
         return BuildBmp(l);
     };
-    const BmpLayout v24 = layout(p5, 24, Stored(p5, 3)), v32 = layout(p5, 32, Stored(p5, 4, false, alphas));
+    const BmpLayout v24 = layout(p5, 24, Stored(p5, 3)),
+                    v32 = layout(p5, 32, Stored(p5, 4, false, alphas));
     BmpLayout down32 = layout(p5, 32, Stored(p5, 4, true, alphas));
     down32.Height = -4;
     const std::vector<BmpCase> cases = {
@@ -347,22 +366,51 @@ TEST_F(Loader, NativeBmpReaderGivesQtsPixels) {
         {"24-bit, width 3", Bmp24(Grid(3, 2))},
         {"24-bit, width 5", Bmp24(p5)},
         {"24-bit, 1 x 1", Bmp24(Grid(1, 1))},
-        {"24-bit top-down", with(layout(p5, 24, Stored(p5, 3, true)), [](BmpLayout& l) { l.Height = -4; })},
+        {"24-bit top-down",
+         with(layout(p5, 24, Stored(p5, 3, true)), [](BmpLayout& l) { l.Height = -4; })},
         {"24-bit V4", with(v24, [](BmpLayout& l) { l.InfoSize = 108; })},
-        {"24-bit V5, masks ignored", with(v24, [](BmpLayout& l) { l.InfoSize = 124, l.Masks = {kG, kB, kR, kA}; })},
+        {"24-bit V5, masks ignored", with(v24,
+                                          [](BmpLayout& l) {
+                                              l.InfoSize = 124, l.Masks = {kG, kB, kR, kA};
+                                          })},
         {"24-bit, colour table and gap before the pixels",
-         with(v24, [](BmpLayout& l) { l.Palette = {R, G, B, W}, l.Gap = 6; })},
+         with(v24,
+              [](BmpLayout& l) {
+                  l.Palette = {R, G, B, W}, l.Gap = 6;
+              })},
         {"32-bit, fourth byte ignored", BuildBmp(v32)},
         {"32-bit top-down", BuildBmp(down32)},
-        {"32-bit V4, no alpha mask", with(v32, [](BmpLayout& l) { l.InfoSize = 108, l.Masks = {kR, kG, kB, 0}; })},
-        {"32-bit V4, colour masks ignored", with(v32, [](BmpLayout& l) { l.InfoSize = 108, l.Masks = {kG, kB, kR, 0}; })},
-        {"32-bit V5 with alpha mask", with(v32, [](BmpLayout& l) { l.InfoSize = 124, l.Masks = {0, 0, 0, kA}; })},
-        {"32-bit bit fields", with(v32, [](BmpLayout& l) { l.Compression = 3, l.Masks = {kR, kG, kB}; })},
+        {"32-bit V4, no alpha mask", with(v32,
+                                          [](BmpLayout& l) {
+                                              l.InfoSize = 108, l.Masks = {kR, kG, kB, 0};
+                                          })},
+        {"32-bit V4, colour masks ignored", with(v32,
+                                                 [](BmpLayout& l) {
+                                                     l.InfoSize = 108, l.Masks = {kG, kB, kR, 0};
+                                                 })},
+        {"32-bit V5 with alpha mask", with(v32,
+                                           [](BmpLayout& l) {
+                                               l.InfoSize = 124, l.Masks = {0, 0, 0, kA};
+                                           })},
+        {"32-bit bit fields", with(v32,
+                                   [](BmpLayout& l) {
+                                       l.Compression = 3, l.Masks = {kR, kG, kB};
+                                   })},
         {"32-bit bit fields, fourth mask after a 40-byte header ignored",
-         with(v32, [](BmpLayout& l) { l.Compression = 3, l.Masks = {kR, kG, kB, kA}; })},
-        {"32-bit V4 bit fields with alpha", with(v32, [](BmpLayout& l) { l.InfoSize = 108, l.Compression = 3, l.Masks = {kR, kG, kB, kA}; })},
+         with(v32,
+              [](BmpLayout& l) {
+                  l.Compression = 3, l.Masks = {kR, kG, kB, kA};
+              })},
+        {"32-bit V4 bit fields with alpha",
+         with(v32,
+              [](BmpLayout& l) {
+                  l.InfoSize = 108, l.Compression = 3, l.Masks = {kR, kG, kB, kA};
+              })},
         {"32-bit V5 bit fields with alpha, top-down",
-         with(down32, [](BmpLayout& l) { l.InfoSize = 124, l.Compression = 3, l.Masks = {kR, kG, kB, kA}; })},
+         with(down32,
+              [](BmpLayout& l) {
+                  l.InfoSize = 124, l.Compression = 3, l.Masks = {kR, kG, kB, kA};
+              })},
     };
     for (const BmpCase& c : cases) {
         SCOPED_TRACE(c.What);
@@ -414,14 +462,16 @@ TEST_F(Loader, MalformedBmpHeadersGiveQtsResultOrACleanError) {
          int(ErrorNumber::OutOfMemory)},
         {"width x height beyond 32 bits", patched(patched(good24, 18, 65536), 22, 65536),
          int(ErrorNumber::OutOfMemory)},
-        {"32-bit pixels beyond an image, small file", patched(patched(good32, 18, 40000), 22, 40000), 481},
+        {"32-bit pixels beyond an image, small file",
+         patched(patched(good32, 18, 40000), 22, 40000), 481},
         {"huge width, one row", patched(patched(good24, 18, 0x7FFFFFFF), 22, 1), 481},
         {"bit fields with blue and red swapped", fields({kB, kG, kR, 0}, 3), kAsQt},
         {"bit fields with a one-byte alpha mask", fields({kR, kG, kB, 0xFF}, 3), kAsQt},
         {"BI_RGB with an alpha mask in the low byte", fields({kR, kG, kB, 0xFF}, 0), kAsQt},
         {"bit fields at 24 bits", fields({kR, kG, kB, 0}, 3, 24), kAsQt},
         {"alpha bit fields", fields({kR, kG, kB, kA}, 6), kAsQt},
-        {"bit fields, offset inside the masks", patched(Bmp(5, 4, 32, {}, Stored(Grid(5, 4), 4), 3, {kR, kG, kB}), 10, 54), kAsQt},
+        {"bit fields, offset inside the masks",
+         patched(Bmp(5, 4, 32, {}, Stored(Grid(5, 4), 4), 3, {kR, kG, kB}), 10, 54), kAsQt},
         {"52-byte header", patched(good24, 14, 52), kAsQt},
         {"two planes", planes, kAsQt},
     };
@@ -542,9 +592,9 @@ TEST_F(Loader, DamagedFilesNeverCrash) {
     // Rows by a run, absolute pixels, and a run and a delta.
     const Bytes rle{8, 1, 0, 0, 0, 8, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 3, 0, 0, 2, 1, 2, 0, 1};
     const std::vector<Bytes> files = {
-        Encode(image, "png"), Encode(opaque, "jpg"), Encode(opaque, "bmp"),
-        Encode(image.convertToFormat(QImage::Format_Indexed8), "bmp"), Encode(image, "ico"),
-        BuildGif(6, 5, {R, G, B}, Bytes(30, 1), 2),
+        Encode(image, "png"),        Encode(opaque, "jpg"),
+        Encode(opaque, "bmp"),       Encode(image.convertToFormat(QImage::Format_Indexed8), "bmp"),
+        Encode(image, "ico"),        BuildGif(6, 5, {R, G, B}, Bytes(30, 1), 2),
         Bmp(8, 3, 8, {R, B}, rle, 1)};
     uint32_t seed = 99;
     int loaded = 0, refused = 0;

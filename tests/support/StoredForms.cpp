@@ -22,7 +22,8 @@ Rows ColourRows(int w, int h, int seed) {
 std::vector<Rgb> Palette(int entries, int seed) {
     std::vector<Rgb> palette;
     for (int i = 0; i < entries; ++i)
-        palette.push_back({uint8_t(i * 37 + seed * 50), uint8_t(255 - i * 13), uint8_t(i * 91 + seed)});
+        palette.push_back(
+            {uint8_t(i * 37 + seed * 50), uint8_t(255 - i * 13), uint8_t(i * 91 + seed)});
     return palette;
 }
 
@@ -53,7 +54,8 @@ Bytes RlePixels(int w, int h, bool fourBit, int seed) {
         for (int x = 0; x < w;) {
             const int index = IndexAt(x, y, fourBit ? 16 : 256, seed);
             int run = 1;
-            while (x + run < w && run < 255 && IndexAt(x + run, y, fourBit ? 16 : 256, seed) == index)
+            while (x + run < w && run < 255 &&
+                   IndexAt(x + run, y, fourBit ? 16 : 256, seed) == index)
                 ++run;
             codes.insert(codes.end(), {uint8_t(run), uint8_t(fourBit ? index * 0x11 : index)});
             x += run;
@@ -84,15 +86,21 @@ std::vector<StoredForm> StoredForms(int w, int h, int seed) {
     }
     std::vector<StoredForm> forms;
     for (int bits : {1, 4, 8})
-        forms.push_back(Bmp(std::to_string(bits) + "-bit BMP",
-                            {w, h, uint16_t(bits), 0, Palette(1 << bits, seed),
-                             {}, IndexedPixels(w, h, bits, seed)}));
+        forms.push_back(Bmp(std::to_string(bits) + "-bit BMP", {w,
+                                                                h,
+                                                                uint16_t(bits),
+                                                                0,
+                                                                Palette(1 << bits, seed),
+                                                                {},
+                                                                IndexedPixels(w, h, bits, seed)}));
     forms.push_back(Bmp("16-bit BMP", {w, h, 16, 0, {}, {}, px16}));
     const Bytes bmp24 = Bmp24(rows);
     forms.push_back({"24-bit BMP", "bmp", bmp24, 54 + (bmp24.size() - 54) * 3 / 5});
     forms.push_back(Bmp("32-bit BMP", {w, h, 32, 0, {}, {}, px32}));
-    forms.push_back(Bmp("RLE8 BMP", {w, h, 8, 1, Palette(256, seed), {}, RlePixels(w, h, false, seed)}));
-    forms.push_back(Bmp("RLE4 BMP", {w, h, 4, 2, Palette(16, seed), {}, RlePixels(w, h, true, seed)}));
+    forms.push_back(
+        Bmp("RLE8 BMP", {w, h, 8, 1, Palette(256, seed), {}, RlePixels(w, h, false, seed)}));
+    forms.push_back(
+        Bmp("RLE4 BMP", {w, h, 4, 2, Palette(16, seed), {}, RlePixels(w, h, true, seed)}));
     const Bytes png = BuildPng(rows), jpeg = EncodeJpeg(rows);
     forms.push_back({"PNG", "png", png, png.size() * 3 / 5});
     forms.push_back({"JPEG", "jpg", jpeg, jpeg.size() * 3 / 5});

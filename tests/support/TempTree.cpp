@@ -31,9 +31,7 @@ TempTree::~TempTree() {
     fs::remove_all(root_, ec);
 }
 
-std::string TempTree::Path(const std::string& relative) const {
-    return root_ + "/" + relative;
-}
+std::string TempTree::Path(const std::string& relative) const { return root_ + "/" + relative; }
 
 std::string TempTree::Folder(const std::string& relative) const {
     const std::string path = Path(relative);
@@ -72,7 +70,8 @@ std::string TempTree::Fifo(const std::string& relative) const {
 
 std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }

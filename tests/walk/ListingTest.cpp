@@ -49,17 +49,39 @@ TEST(IsExistingFile, OnlyRegularFilesThatOpenNeverAFifo) {
 }
 
 TEST(Wildcards, MatchTable) {
-    const struct { const char* name; const char* pattern; bool matches; } cases[] = {
-        {"a.bmp", "*", true},        {"noext", "*", true},          {"a.bmp", "*.*", true},
-        {"noext", "*.*", true},      {".hidden", "*.*", true},      {"a.b.c", "*.*", true},
-        {"a.bmp", "*.bmp", true},    {"A.BMP", "*.bmp", true},      {"a.bmp", "*.BMP", true},
-        {"a.bmpx", "*.bmp", false},  {"abmp", "*.bmp", false},      {"a.bmp.txt", "*.bmp", false},
-        {"a.bmp", "*..bmp", false},  {"a..bmp", "*..bmp", true},    {"a.txt", "?.txt", true},
-        {"ab.txt", "?.txt", false},  {".txt", "?.txt", false},      {"photos", "photo.*", false},
-        {"photo", "photo.*", true},  {"photo.jpg", "photo.*", true}, {"x", "", false},
-        {"a*b", "a*b", true},        {"aXXbYYb", "a*b", true},      {"aXXbYYc", "a*b", false},
-        {"\xc3\xa9.txt", "?.txt", true},           {"\xc3\x89.TXT", "\xc3\xa9.txt", true},
-        {"bad\xff.bmp", "*.bmp", true},             {"bad\xff.bmp", "bad?.bmp", true},
+    const struct {
+        const char* name;
+        const char* pattern;
+        bool matches;
+    } cases[] = {
+        {"a.bmp", "*", true},
+        {"noext", "*", true},
+        {"a.bmp", "*.*", true},
+        {"noext", "*.*", true},
+        {".hidden", "*.*", true},
+        {"a.b.c", "*.*", true},
+        {"a.bmp", "*.bmp", true},
+        {"A.BMP", "*.bmp", true},
+        {"a.bmp", "*.BMP", true},
+        {"a.bmpx", "*.bmp", false},
+        {"abmp", "*.bmp", false},
+        {"a.bmp.txt", "*.bmp", false},
+        {"a.bmp", "*..bmp", false},
+        {"a..bmp", "*..bmp", true},
+        {"a.txt", "?.txt", true},
+        {"ab.txt", "?.txt", false},
+        {".txt", "?.txt", false},
+        {"photos", "photo.*", false},
+        {"photo", "photo.*", true},
+        {"photo.jpg", "photo.*", true},
+        {"x", "", false},
+        {"a*b", "a*b", true},
+        {"aXXbYYb", "a*b", true},
+        {"aXXbYYc", "a*b", false},
+        {"\xc3\xa9.txt", "?.txt", true},
+        {"\xc3\x89.TXT", "\xc3\xa9.txt", true},
+        {"bad\xff.bmp", "*.bmp", true},
+        {"bad\xff.bmp", "bad?.bmp", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchesWildcard(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
@@ -67,8 +89,12 @@ TEST(Wildcards, MatchTable) {
 
 // The one rule for "files of an extension", shared by the folder import and pixolune-cli -e.
 TEST(Wildcards, ExtensionPatternTakesOnlyThatExtension) {
-    const struct { const char* extension; const char* name; bool taken; } cases[] = {
-        {"bmp", "a.bmp", true},   {"bmp", "A.BMP", true},     {"bmp", "abmp", false},
+    const struct {
+        const char* extension;
+        const char* name;
+        bool taken;
+    } cases[] = {
+        {"bmp", "a.bmp", true},   {"bmp", "A.BMP", true},      {"bmp", "abmp", false},
         {"bmp", "a.xbmp", false}, {"bmp", "a.bmp.txt", false}, {"*", "noext", true},
         {"*", "a.b.c", true},     {".bmp", "a.bmp", false},    {"b?p", "a.bmp", true},
     };
@@ -86,8 +112,8 @@ TEST(ListFolderFiles, FilesOnlyInNameOrder) {
     tree.Link("F/dangling.bmp", tree.Path("F/none"));
     const std::string f = tree.Path("F");
 
-    const Names all{".hidden.bmp", "A.BMP", "ab.txt", "b.bmp", "link.bmp", "noext", "x.txt",
-                    "~t.bmp"};
+    const Names all{".hidden.bmp", "A.BMP", "ab.txt", "b.bmp",
+                    "link.bmp",    "noext", "x.txt",  "~t.bmp"};
     EXPECT_EQ(ListFolderFiles(f, "*"), all);
     EXPECT_EQ(ListFolderFiles(f, "*.*"), all);
     EXPECT_EQ(ListFolderFiles(f + "/", "*.*"), all);
@@ -108,8 +134,8 @@ TEST(CollectFolderFiles, FolderByFolderSkippingTildeWritableHiddenAndRefusedFold
     tree.Link("F/B/alias.bmp", tree.Path("F/a.bmp"));
     const std::string f = tree.Path("F");
 
-    const Names expected{f + "/.kept.bmp",   f + "/a.bmp",       f + "/b.bmp",
-                         f + "/A/inner.BMP", f + "/B/alias.bmp", f + "/B/other.bmp",
+    const Names expected{f + "/.kept.bmp",    f + "/a.bmp",       f + "/b.bmp",
+                         f + "/A/inner.BMP",  f + "/B/alias.bmp", f + "/B/other.bmp",
                          f + "/A/A1/deep.bmp"};
     EXPECT_EQ(CollectFolderFiles(f, "*.bmp"), expected);
     EXPECT_EQ(CollectFolderFiles(f + "/", "*.bmp"), expected) << "with a separator, as a root";
@@ -120,15 +146,25 @@ TEST(CollectFolderFiles, FolderByFolderSkippingTildeWritableHiddenAndRefusedFold
 
 TEST(Paths, CollapseBackslashesAndFileNameFromPath) {
     const std::pair<std::string, std::string> collapsed[] = {
-        {"/out//a.bmp", "/out/a.bmp"}, {"/out/a.bmp", "/out/a.bmp"}, {"rel/a.bmp", "rel/a.bmp"},
-        {"///x", "/x"}, {"//x//y", "/x/y"}, {"/", "/"}, {"////", "/"}, {"a///b", "a//b"},
-        {"a////b", "a//b"}, {"a//b//c", "a/b/c"}, {"", ""},
+        {"/out//a.bmp", "/out/a.bmp"},
+        {"/out/a.bmp", "/out/a.bmp"},
+        {"rel/a.bmp", "rel/a.bmp"},
+        {"///x", "/x"},
+        {"//x//y", "/x/y"},
+        {"/", "/"},
+        {"////", "/"},
+        {"a///b", "a//b"},
+        {"a////b", "a//b"},
+        {"a//b//c", "a/b/c"},
+        {"", ""},
         {"a\\\\b", "a\\\\b"},  // a backslash is an ordinary character here
     };
     for (const auto& [in, out] : collapsed) EXPECT_EQ(CollapseBackslashes(in), out) << in;
-    const std::pair<std::string, std::string> names[] = {
-        {"/in/photo.bmp", "photo.bmp"}, {"photo.bmp", "photo.bmp"}, {"/in/", ""},
-        {"/in\\x.bmp", "in\\x.bmp"},  {"", ""}};
+    const std::pair<std::string, std::string> names[] = {{"/in/photo.bmp", "photo.bmp"},
+                                                         {"photo.bmp", "photo.bmp"},
+                                                         {"/in/", ""},
+                                                         {"/in\\x.bmp", "in\\x.bmp"},
+                                                         {"", ""}};
     for (const auto& [in, out] : names) EXPECT_EQ(FileNameFromPath(in), out) << in;
 }
 

@@ -7,9 +7,9 @@
 #include "cError.h"
 
 #include <algorithm>
+#include <map>
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <map>
 #include <sys/stat.h>
 
 using Folders = std::vector<std::string>;
@@ -92,11 +92,21 @@ TEST(FolderWalk, RefusesNamesWithTheirSubtree) {
 
 TEST(FolderWalk, HasInvalidNameCharsTable) {
     const std::pair<std::string, bool> cases[] = {
-        {"photos", false},       {"My Pictures (2021)", false}, {".hidden", false},
-        {"\xc2\xa0nbsp", false}, {"\xc3\xbf", false},           {"~", false},
-        {"\xc5\x81odz", false},  {"\xf0\x9f\x98\x80", false},   {"", false},
-        {"tab\there", true},     {"\x1f", true},                {"a?b", true},
-        {"\x7f", true},          {"\xc2\x9f", true},            {"\xed\xa0\x80", true},
+        {"photos", false},
+        {"My Pictures (2021)", false},
+        {".hidden", false},
+        {"\xc2\xa0nbsp", false},
+        {"\xc3\xbf", false},
+        {"~", false},
+        {"\xc5\x81odz", false},
+        {"\xf0\x9f\x98\x80", false},
+        {"", false},
+        {"tab\there", true},
+        {"\x1f", true},
+        {"a?b", true},
+        {"\x7f", true},
+        {"\xc2\x9f", true},
+        {"\xed\xa0\x80", true},
         {"trunc\xc3", true},
     };
     for (const auto& [name, invalid] : cases) EXPECT_EQ(HasInvalidNameChars(name), invalid) << name;
@@ -177,8 +187,9 @@ TEST(FolderWalk, OtherListingFailureIsReportedAndKeepsWhatWasRead) {
                           }};
     EXPECT_EQ(fs.Walk({f}, hooks), (Folders{f, f + "A/", f + "A/a1/"}));
     const std::string location = "in Dotwane2021/08/31.AddFolder.GetSubDirectories2016 ";
-    EXPECT_EQ(reports, (std::vector<std::pair<ErrorNumber, std::string>>{
-                           {ErrorNumber::DeviceIO, location}}));
+    EXPECT_EQ(
+        reports,
+        (std::vector<std::pair<ErrorNumber, std::string>>{{ErrorNumber::DeviceIO, location}}));
     EXPECT_GT(step, 0);
 }
 
