@@ -24,8 +24,8 @@ struct cPicture {
     uint8_t* Bits = nullptr;          // first byte of the first row in memory;
                                       // writable only by the picture's sole holder
     std::shared_ptr<const void> Owner;  // keeps Bits alive
-    bool BottomUp = false;              // rows in memory: top-down, or bottom row first
-                                        // (as a BMP file and cDIB keep them)
+    // Rows in memory: top-down, or bottom row first (as a BMP file and cDIB keep them).
+    bool BottomUp = false;
 
     bool IsBitmap() const { return Type == PictureType::Bitmap && Bits != nullptr; }
     // Picture row y, 0 the top row, whatever the order in memory.

@@ -66,11 +66,12 @@ TEST_F(BmpSave, ThreeByTwoEightBitFileHoldsHeadersTableAndBottomRowFirst) {
     std::copy(memory.begin(), memory.end(), dib.lpBits());
     dib.Save(tree.Path("small.bmp"));
 
+    // clang-format off
     Bytes expected = {
         'B', 'M', 0x3E, 0x04, 0, 0, 0, 0, 0, 0, 0x36, 0x04, 0, 0,  // bfSize 1086, bfOffBits 1078
-        40,  0,   0,    0,    3, 0, 0, 0, 2, 0, 0,    0,    1, 0, 8, 0,  // biSize, width, height,
-                                                                         // planes, bpp
-        0,   0,   0,    0,    0, 0, 0, 0, 0, 0, 0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 8, 0,  // biSize, width, height, planes, bpp
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // clang-format on
     expected.insert(expected.end(), table.begin(), table.end());
     expected.insert(expected.end(), memory.begin(), memory.end());
     EXPECT_EQ(ReadBytes(tree.Path("small.bmp")), expected);
