@@ -2,7 +2,9 @@
 
 #include "FileBytes.h"
 
+#include <cctype>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -27,6 +29,21 @@ bool SkipSubBlocks(cFileBytes& bytes) {
 
 // Bytes of a colour table a GIF flags byte announces (bit 7 set, 3 x 2^(n+1) bytes).
 uint64_t ColourTableBytes(int flags) { return (flags & 0x80) ? 3u << ((flags & 7) + 1) : 0; }
+
+// The number at the end of an XBM "#define NAME_width 64" line; -1 for
+// another line or at the end of the file.
+int64_t DefinedNumber(cFileBytes& bytes) {
+    std::string line;
+    for (int c = bytes.Next(); c >= 0 && c != '\n'; c = bytes.Next()) line.push_back(char(c));
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+    std::size_t digits = line.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(line[digits - 1]))) --digits;
+    if (!line.starts_with("#define") || digits == line.size() || line.size() - digits > 9)
+        return -1;
+    return std::stoll(line.substr(digits));
+}
+
+bool IsHexDigit(int c) { return c >= 0 && std::isxdigit(c); }
 
 }  // namespace
 
@@ -83,4 +100,27 @@ FileExtent GifExtent(int fd) {
             return FileExtent::Unreadable;
         }
     }
+}
+
+FileExtent XbmExtent(int fd) {
+    const auto bytes = std::make_unique<cFileBytes>(fd, 0);
+    const int64_t width = DefinedNumber(*bytes), height = DefinedNumber(*bytes);
+    if (width <= 0 || height <= 0)
+        return bytes->Failed() ? FileExtent::ReadError : FileExtent::Unreadable;
+
+    // Every byte of the rows is a "0x" and two hex digits; whatever stands
+    // between them (the declaration, commas, line breaks) is passed over.
+    const int64_t needed = (width + 7) / 8 * height;
+    int64_t found = 0;
+    int previous = -1;
+    for (int c = bytes->Next(); c >= 0; c = bytes->Next()) {
+        if (previous == '0' && c == 'x') {  // lower case, as the decoder looks for them
+            const bool digits = IsHexDigit(bytes->Next()) && IsHexDigit(bytes->Next());
+            if (digits && ++found == needed) return FileExtent::Complete;
+            previous = -1;
+        } else {
+            previous = c;
+        }
+    }
+    return Ended(*bytes);
 }

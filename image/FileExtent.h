@@ -1,5 +1,5 @@
 #pragma once
-// Whether a JPEG or GIF file is all there, found by walking its structure
+// Whether a JPEG, GIF or XBM file is all there, found by walking its structure
 // from the first byte (the descriptor's position is not moved). Their
 // decoders make a picture of whatever part they get and call it a success.
 
@@ -18,3 +18,7 @@ FileExtent JpegExtent(int fd);
 
 // Complete when the first image's data blocks end before the file does.
 FileExtent GifExtent(int fd);
+
+// Complete when the file holds every byte of the rows that its two
+// "#define" lines (width, height) call for.
+FileExtent XbmExtent(int fd);

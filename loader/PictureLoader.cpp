@@ -176,9 +176,10 @@ cPicture LoadPicture(const std::string& path) {
     }
     const std::string_view start(reinterpret_cast<const char*>(head), std::size_t(headBytes));
     // The file's own structure walk, for the formats whose decoders accept a cut file.
-    const ExtentWalk walk = start.starts_with("\xFF\xD8") ? JpegExtent
-                            : start.starts_with("GIF8")   ? GifExtent
-                                                          : nullptr;
+    const ExtentWalk walk = start.starts_with("\xFF\xD8")  ? JpegExtent
+                            : start.starts_with("GIF8")    ? GifExtent
+                            : start.starts_with("#define") ? XbmExtent
+                                                           : nullptr;
     QtDecodeRequest request;
     request.Fd = file.Fd;
     request.Channels = bmp ? BmpChannelBits(*bmp) : ChannelBits{};

@@ -109,6 +109,18 @@ std::vector<StoredForm> StoredForms(int w, int h, int seed) {
         for (int x = 0; x < w; ++x) indices.push_back(uint8_t(IndexAt(x, y, 128, seed)));
     const Bytes gif = BuildGif(w, h, Palette(128, seed), indices);
     forms.push_back({"GIF", "gif", gif, gif.size() * 3 / 5});
+    std::string xbm = "#define cut_width " + std::to_string(w) + "\n#define cut_height " +
+                      std::to_string(h) + "\nstatic char cut_bits[] = {\n";
+    const char* hex = "0123456789abcdef";
+    for (int y = 0; y < h; ++y)  // rows top-down, bit 0 the leftmost pixel
+        for (int x = 0; x < w; x += 8) {
+            int byte = 0;
+            for (int bit = 0; bit < 8 && x + bit < w; ++bit)
+                byte |= IndexAt(x + bit, y, 2, seed) << bit;
+            xbm += std::string("0x") + hex[byte >> 4] + hex[byte & 15] + ",\n";
+        }
+    xbm += "};\n";
+    forms.push_back({"XBM", "xbm", Bytes(xbm.begin(), xbm.end()), xbm.size() * 3 / 5});
     return forms;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // One picture in each stored form a file may take (every BMP depth, run-length
-// BMPs, PNG, JPEG, GIF), built without the program's own code, and JPEG encoding.
+// BMPs, PNG, JPEG, GIF, XBM), built without the program's own code, and JPEG encoding.
 
 #include "ImageBytes.h"
 
