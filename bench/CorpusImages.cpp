@@ -4,11 +4,13 @@
 #include "cDIB.h"
 #include "cError.h"
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <string_view>
 
 namespace {
 
@@ -20,35 +22,38 @@ std::string& CorpusFolder() {
     return folder;
 }
 
-}  // namespace
-
-std::string TakeCorpusFolder(int& argc, char** argv) {
-    static constexpr char kFlag[] = "--corpus=";
+// The value of the last FLAGvalue argument (FLAG ends in "="), every one of
+// them removed from argv; nullopt when there is none.
+std::optional<std::string> TakeFlag(int& argc, char** argv, std::string_view flag) {
+    std::optional<std::string> value;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], kFlag, sizeof kFlag - 1) == 0)
-            CorpusFolder() = argv[i] + sizeof kFlag - 1;
+        if (std::string_view(argv[i]).starts_with(flag))
+            value = argv[i] + flag.size();
         else
             argv[kept++] = argv[i];
     }
     argc = kept;
+    return value;
+}
+
+}  // namespace
+
+std::string TakeCorpusFolder(int& argc, char** argv, const char* program) {
+    if (std::optional<std::string> folder = TakeFlag(argc, argv, "--corpus="))
+        CorpusFolder() = *folder;
+    if (CorpusFolder().empty())
+        std::fprintf(stderr,
+                     "%s: name the photo corpus with --corpus=DIR (made by "
+                     "make_photo_corpus.sh)\n",
+                     program);
     return CorpusFolder();
 }
 
 std::vector<std::string> TakeSizes(int& argc, char** argv) {
-    static constexpr char kFlag[] = "--sizes=";
-    std::string list = "2,12,50";
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], kFlag, sizeof kFlag - 1) == 0)
-            list = argv[i] + sizeof kFlag - 1;
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
+    std::stringstream list(TakeFlag(argc, argv, "--sizes=").value_or("2,12,50"));
     std::vector<std::string> sizes;
-    std::stringstream stream(list);
-    for (std::string size; std::getline(stream, size, ',');)
+    for (std::string size; std::getline(list, size, ',');)
         if (!size.empty()) sizes.push_back(size);
     return sizes;
 }

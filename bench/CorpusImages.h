@@ -8,8 +8,9 @@
 class cDIB;
 
 // Folder of the photo corpus: --corpus=DIR when given (the argument is then
-// removed from argv), else $PIXOLUNE_CORPUS, else empty.
-std::string TakeCorpusFolder(int& argc, char** argv);
+// removed from argv), else $PIXOLUNE_CORPUS, else empty after telling the
+// user on standard error how to name it.
+std::string TakeCorpusFolder(int& argc, char** argv, const char* program);
 
 // --sizes=2,12,50 (the labels of the photographs to run; that list when not
 // given), removed from argv.

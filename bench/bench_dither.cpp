@@ -163,15 +163,9 @@ void SaveJpgBench(benchmark::State& state, const std::string& label) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string corpus = TakeCorpusFolder(argc, argv);
+    const std::string corpus = TakeCorpusFolder(argc, argv, "bench_dither");
     const std::vector<std::string> sizes = TakeSizes(argc, argv);
-    if (corpus.empty()) {
-        std::fputs(
-            "bench_dither: name the photo corpus with --corpus=DIR (made by "
-            "make_photo_corpus.sh)\n",
-            stderr);
-        return 2;
-    }
+    if (corpus.empty()) return 2;
     for (const std::string& size : sizes) {
         if (!std::filesystem::exists(CorpusPhotoPath(size))) {
             std::fprintf(stderr,

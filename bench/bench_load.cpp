@@ -77,15 +77,9 @@ void QtBench(benchmark::State& state, const std::string& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string corpus = TakeCorpusFolder(argc, argv);
+    const std::string corpus = TakeCorpusFolder(argc, argv, "bench_load");
     const std::vector<std::string> sizes = TakeSizes(argc, argv);
-    if (corpus.empty()) {
-        std::fputs(
-            "bench_load: name the photo corpus with --corpus=DIR (made by "
-            "make_photo_corpus.sh)\n",
-            stderr);
-        return 2;
-    }
+    if (corpus.empty()) return 2;
     std::vector<int64_t> threads{1};
     if (parallel::Cores() > 1) threads.push_back(parallel::Cores());
     for (const std::string& size : sizes) {
