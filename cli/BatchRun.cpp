@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include <sys/stat.h>
@@ -35,12 +36,22 @@ void MakeSubFolders(const std::string& folder, const std::string& subFolder) {
 class Batch {
 public:
     Batch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
-          const std::atomic<bool>& stop, std::size_t workers)
-        : files_(files),
-          settings_(settings),
-          stop_(stop),
-          running_(workers),
-          results_(files.size()) {}
+          const std::atomic<bool>& stop)
+        : files_(files), settings_(settings), stop_(stop), results_(files.size()) {}
+
+    // Counts a worker in before it starts, so that Take never sees the count
+    // at zero while a worker is still to come.
+    void Joining() {
+        std::lock_guard lock(mutex_);
+        ++running_;
+    }
+    void Leaving() {
+        {
+            std::lock_guard lock(mutex_);
+            --running_;
+        }
+        changed_.notify_all();
+    }
 
     // Takes files in list order, so the files started always form the start
     // of the list.
@@ -56,11 +67,7 @@ public:
             }
             changed_.notify_all();
         }
-        {
-            std::lock_guard lock(mutex_);
-            --running_;
-        }
-        changed_.notify_all();
+        Leaving();
     }
 
     // The file's result, or nothing when no worker will ever convert it.
@@ -99,7 +106,7 @@ private:
     std::atomic<std::size_t> next_{0};
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::size_t running_;
+    std::size_t running_ = 0;
     std::vector<std::optional<ReduceResult>> results_;
 };
 
@@ -109,17 +116,28 @@ std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings&
                      const BatchCallbacks& callbacks, const std::atomic<bool>& stop) {
     const std::size_t workerCount =
         std::max<std::size_t>(1, std::min<std::size_t>(settings.Workers, files.size()));
-    Batch batch(files, settings, stop, workerCount);
+    Batch batch(files, settings, stop);
     std::vector<std::jthread> workers;
     workers.reserve(workerCount);
     // Files at once times threads a file stays within the cores.
     const unsigned share =
         std::max<unsigned>(1, static_cast<unsigned>(parallel::Cores() / workerCount));
-    for (std::size_t w = 0; w < workerCount; ++w)
-        workers.emplace_back([&batch, share] {
-            parallel::SetThreadShare(share);
-            batch.Work();
-        });
+    for (std::size_t w = 0; w < workerCount; ++w) {
+        batch.Joining();
+        try {
+            workers.emplace_back([&batch, share] {
+                parallel::SetThreadShare(share);
+                batch.Work();
+            });
+        } catch (const std::system_error&) {  // a process or thread limit: the ones started do
+            batch.Leaving();
+            break;
+        }
+    }
+    if (workers.empty()) {  // not even one thread: the files are converted here, then reported
+        batch.Joining();
+        batch.Work();
+    }
 
     std::size_t reported = 0;
     for (; reported < files.size(); ++reported) {

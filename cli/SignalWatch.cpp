@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <system_error>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -33,13 +34,16 @@ SignalWatch::SignalWatch() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     signals_ = ::signalfd(-1, &set, SFD_CLOEXEC);
     wake_ = ::eventfd(0, EFD_CLOEXEC);
-    if (signals_ < 0 || wake_ < 0) {
-        // Without the watch the signals act as they would by default: better
-        // than not stopping at all.
-        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-        return;
+    if (signals_ >= 0 && wake_ >= 0) {
+        try {
+            watcher_ = std::thread([this] { Watch(); });
+            return;
+        } catch (const std::system_error&) {  // a process or thread limit
+        }
     }
-    watcher_ = std::thread([this] { Watch(); });
+    // Without the watch the signals act as they would by default: better
+    // than not stopping at all.
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 SignalWatch::~SignalWatch() {

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -49,23 +50,39 @@ void QuietImageIo(QLoggingCategory* category) {
 // are unloaded at exit, crashing the process after its work is done. So the
 // question is asked as the module loads: by the main thread when that is the
 // one loading it, else by a thread of the module's own that lives as long as
-// the process.
-void AnchorQtMainThread() {
-    if (QCoreApplication::instance() != nullptr) return;  // the window's: Qt knows its main thread
+// the process. False when that thread could not be started (a process
+// limit): then nothing of Qt may run yet.
+bool AnchorQtMainThread() {
+    if (QCoreApplication::instance() != nullptr) return true;  // the window's: Qt knows it
     if (::gettid() == ::getpid()) {
         QThread::currentThread();
-        return;
+        return true;
     }
     std::promise<void> asked;
-    std::thread([&asked] {
-        QThread::currentThread();
-        asked.set_value();
-        for (;;) ::pause();
-    }).detach();
+    try {
+        std::thread([&asked] {
+            QThread::currentThread();
+            asked.set_value();
+            for (;;) ::pause();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
     asked.get_future().wait();
+    return true;
 }
 
-[[maybe_unused]] const bool kAnchored = (AnchorQtMainThread(), true);
+std::mutex anchorMutex;
+bool anchored = AnchorQtMainThread();  // as the module loads
+
+// Tries again for a file when loading the module could not anchor Qt.
+void RequireAnchoredQt(const std::string& path) {
+    const std::lock_guard lock(anchorMutex);
+    if (!anchored) anchored = AnchorQtMainThread();
+    if (!anchored)
+        throw cError(ErrorNumber::OutOfMemory,
+                     "Out of memory: " + path + " (no thread to be had for the picture decoder)");
+}
 
 void SetUpReaderOnce() {
     static std::once_flag once;
@@ -241,6 +258,7 @@ QImage ZeroedImage(const QImageReader& reader, const QtDecodeRequest& request) {
 
 void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
     const std::string& path = *request.Path;
+    RequireAnchoredQt(path);
     SetUpReaderOnce();
     QFile device;
     if (!device.open(request.Fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
