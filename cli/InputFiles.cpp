@@ -2,6 +2,8 @@
 
 #include "MainPaths.h"
 
+#include <cstring>
+
 namespace {
 
 // The walk builds each path as folder + "/" + relative path and collapses
@@ -12,6 +14,13 @@ std::string SubFolderOf(const std::string& file, const std::string& folder) {
     const std::string relative = file.substr(start.size());
     const std::string::size_type slash = relative.rfind('/');
     return slash == std::string::npos ? std::string() : relative.substr(0, slash);
+}
+
+std::string MissedLine(const std::string& folder, int error) {
+    if (error == 0)
+        return "Not converted: the files of " + folder +
+               " (the folder's name is not valid UTF-8, or holds \"?\" or a control character)";
+    return "Not converted: the files of " + folder + " (" + std::strerror(error) + ")";
 }
 
 }  // namespace
@@ -26,13 +35,19 @@ std::vector<InputFile> ExpandInputs(const std::vector<std::string>& paths,
     std::vector<InputFile> files;
     for (const std::string& path : paths) {
         if (!FolderExists(path)) {
-            files.push_back({path, {}});
+            files.push_back({path, {}, {}});
             continue;
         }
-        for (std::string& file : CollectFolderFiles(path, pattern, hooks)) {
+        std::vector<InputFile> missed;
+        WalkHooks walk = hooks;
+        walk.FolderMissed = [&](const std::string& folder, int error) {
+            missed.push_back({folder, {}, MissedLine(folder, error)});
+        };
+        for (std::string& file : CollectFolderFiles(path, pattern, walk)) {
             std::string subFolder = SubFolderOf(file, path);
-            files.push_back({std::move(file), std::move(subFolder)});
+            files.push_back({std::move(file), std::move(subFolder), {}});
         }
+        files.insert(files.end(), missed.begin(), missed.end());
     }
     return files;
 }

@@ -79,11 +79,15 @@ std::vector<PlannedFile> PlanOutputs(const std::vector<InputFile>& inputs,
     std::unordered_set<std::string> seenFiles;
     std::unordered_set<std::string> inputEntries;
     for (const InputFile& input : inputs) {
-        if (!seenFiles.insert(FileIdentity(input.Path)).second) continue;
-        unique.push_back(&input);
+        if (!input.Missed.empty()) {
+            unique.push_back(&input);
+            continue;
+        }
+        // Every spelling counts as an input, also one dropped as a repetition.
         inputEntries.insert(EntryIdentity(input.Path));
         if (const std::string resolved = ResolvedEntry(input.Path); !resolved.empty())
             inputEntries.insert(resolved);
+        if (seenFiles.insert(FileIdentity(input.Path)).second) unique.push_back(&input);
     }
 
     std::vector<PlannedFile> plan;
@@ -92,6 +96,11 @@ std::vector<PlannedFile> PlanOutputs(const std::vector<InputFile>& inputs,
     for (const InputFile* input : unique) {
         PlannedFile file;
         file.Source = input->Path;
+        if (!input->Missed.empty()) {
+            file.Refusal = input->Missed;
+            plan.push_back(std::move(file));
+            continue;
+        }
         file.SubFolder = settings.Tree ? input->SubFolder : std::string();
         file.Output = ReducedOutputPath(OutputFolderFor(*input, settings),
                                         ReducedBaseName(input->Path), settings.Type);

@@ -25,6 +25,7 @@ struct PlanSettings {
 // One entry per input file, in order; an input given again (also by another
 // spelling or through a link) is left out. An input whose output would be the
 // output of an earlier input, or would replace an input of the run, is
-// refused with one line that names both files and the way out.
+// refused with one line that names both files and the way out; a Missed
+// folder is refused with its own line.
 std::vector<PlannedFile> PlanOutputs(const std::vector<InputFile>& inputs,
                                      const PlanSettings& settings);

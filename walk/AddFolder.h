@@ -24,6 +24,10 @@ struct WalkHooks {
     std::function<void()> Yield;  // lets pending window events run
     // Shows an unexpected failure of the walk; the walk then goes on.
     std::function<void(const cError& error, const std::string& location, int step)> ReportError;
+    // A folder (ending with "/") whose tree the walk could not take whole:
+    // error is the errno of a listing refused or cut short, 0 for a folder
+    // name the walk refuses. A folder that went away is not missed.
+    std::function<void(const std::string& folder, int error)> FolderMissed;
 };
 
 // Attribute value of a path (the sum of the values above), or -1 when it cannot be read.
@@ -31,12 +35,13 @@ int32_t GetAttr(const std::string& path);
 
 // Expands folders (each ending with "/") in place with every folder below
 // them, breadth first. Folders that cannot be listed for lack of rights are
-// removed; refused names and attributes leave a folder out with its subtree.
+// removed; refused names and attributes leave a folder out with its subtree
+// (hooks.FolderMissed hears of each but the refused attributes').
 void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse,
                            const WalkHooks& hooks = {});
 
 // Names (no folder part) of the files in folder matching a wildcard pattern
-// (case-insensitive "*" and "?"; "*.*" matches every name), in listing order.
+// (case-insensitive "*" and "?"; "*.*" matches every name), sorted by byte value.
 std::vector<std::string> ListFolderFiles(const std::string& folder, const std::string& pattern);
 
 // True when path names an existing file that can be opened (never a folder,

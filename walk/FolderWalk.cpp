@@ -27,11 +27,12 @@ bool IsRefusedAttr(int32_t attr) { return attr == 22 || attr == 1046; }
 
 bool IsSubFolderNameAccepted(const std::string& name) {
     return name.size() <= NAME_MAX && !HasInvalidNameChars(name) &&
-           name.find('?') == std::string::npos && name != "." && name != "..";
+           name.find('?') == std::string::npos;
 }
 
 // Missing rights, or the folder went away: the folder leaves the list.
 bool IsDenial(int err) { return err == EACCES || err == EPERM || err == ENOENT || err == ENOTDIR; }
+bool WentAway(int err) { return err == ENOENT || err == ENOTDIR; }
 
 cError ListingError(int err) {
     switch (err) {
@@ -50,6 +51,12 @@ void Yield(const WalkHooks& hooks) {
     }
 }
 
+void Missed(const WalkHooks& hooks, const std::string& folder, int err) {
+    if (hooks.FolderMissed) {
+        hooks.FolderMissed(folder, err);
+    }
+}
+
 struct WalkState {
     const WalkHooks& hooks;
     const FolderSystem& fs;
@@ -65,7 +72,11 @@ std::vector<std::string> ExpandLevel(std::vector<std::string>& level, WalkState&
     std::vector<std::string> children;
     const std::vector<std::string> entries = level;  // level loses entries below
     for (const std::string& v : entries) {
-        if (!state.fs.FolderExists(v) || v.size() >= PATH_MAX) {
+        if (!state.fs.FolderExists(v)) {
+            continue;
+        }
+        if (v.size() >= PATH_MAX) {
+            Missed(state.hooks, v, ENAMETOOLONG);
             continue;
         }
         Yield(state.hooks);
@@ -82,11 +93,18 @@ std::vector<std::string> ExpandLevel(std::vector<std::string>& level, WalkState&
             if (auto it = std::find(level.begin(), level.end(), v); it != level.end()) {
                 level.erase(it);
             }
+            if (!WentAway(err)) {
+                Missed(state.hooks, v, err);
+            }
             continue;
         }
         for (const std::string& name : names) {
             Yield(state.hooks);
+            if (name == "." || name == "..") {
+                continue;
+            }
             if (!IsSubFolderNameAccepted(name)) {
+                Missed(state.hooks, v + name + "/", 0);
                 continue;
             }
             std::string child = v + name + "/";
@@ -95,8 +113,11 @@ std::vector<std::string> ExpandLevel(std::vector<std::string>& level, WalkState&
                 children.push_back(std::move(child));
             }
         }
-        if (err != 0 && state.hooks.ReportError) {
-            state.hooks.ReportError(ListingError(err), kWalkLocation, kListingStep);
+        if (err != 0) {
+            if (state.hooks.ReportError) {
+                state.hooks.ReportError(ListingError(err), kWalkLocation, kListingStep);
+            }
+            Missed(state.hooks, v, err);
         }
     }
     return children;

@@ -54,9 +54,15 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
     const std::string aReduced =
         dir.File("self/a-reduced.bmp", 0644, std::string(kRedSource.begin(), kRedSource.end()));
     const std::string alias = dir.Link("in/alias.bmp", aReduced);
+    // b-reduced.bmp is a second way to b.bmp, and the name of b.bmp's output (a
+    // link, which FilesBelow does not list).
+    const std::string b = dir.File("self/b.bmp", 0644,
+                                   std::string(kHandWorkedSource.begin(), kHandWorkedSource.end()));
+    const std::string bReduced = dir.Link("self/b-reduced.bmp", b);
     const std::map<std::string, Bytes> selfAfter = {{"a.bmp", kHandWorkedSource},
                                                     {"a-reduced.bmp", kRedSource},
-                                                    {"a-reduced-reduced.bmp", kRedResult}};
+                                                    {"a-reduced-reduced.bmp", kRedResult},
+                                                    {"b.bmp", kHandWorkedSource}};
 
     struct Case {
         const char* What;
@@ -102,7 +108,8 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
          1,
          {{"a.bmp", kHandWorkedSource},
           {"a-reduced.bmp", kRedSource},
-          {"alias-reduced.bmp", kRedResult}},
+          {"alias-reduced.bmp", kRedResult},
+          {"b.bmp", kHandWorkedSource}},
          {"Not converted: " + a + " would write " + self + "/a-reduced.bmp, an input of this run"},
          "1 file written, 0 skipped, 1 failed"},
         {"an output that is a later input, through another spelling of the folder",
@@ -111,6 +118,14 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
          selfAfter,
          {"an input of this run"},
          "1 file written, 0 skipped, 1 failed"},
+        {"an output that a repeated spelling of its own input names",
+         {"-o", self, b, bReduced},
+         1,
+         {{"a.bmp", kHandWorkedSource},
+          {"a-reduced.bmp", kRedSource},
+          {"b.bmp", kHandWorkedSource}},
+         {"Not converted: " + b + " would write " + bReduced + ", an input of this run"},
+         "0 files written, 0 skipped, 1 failed"},
     };
     int round = 0;
     for (const Case& c : cases) {

@@ -5,6 +5,7 @@
 #include "StoredForms.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace clitest;
 
@@ -184,6 +185,33 @@ TEST_F(Cli, FolderArgumentsTakeTheirTrees) {
     EXPECT_EQ(empty.Status, 0);
     EXPECT_EQ(empty.Err, "No files added.\n");
     EXPECT_EQ(FileNames(bmpOnly).size(), 4u);
+}
+
+// A folder of a tree that the walk cannot take (a name it refuses, rights that do not
+// let it be listed) is named on a line of its own and fails the run; the rest is written.
+TEST_F(Cli, FoldersTheWalkCannotTakeAreNamedAndFail) {
+    Input("tree/ok/a.bmp", Picture(5, 3, 1));
+    std::vector<std::string> missed;
+    for (const std::string folder : {"tree/bad\xff", "tree/what?"}) {
+        Input(folder + "/b.bmp", Picture(5, 3, 2));
+        missed.push_back("Not converted: the files of " + in + "/" + folder +
+                         "/ (the folder's name" +
+                         " is not valid UTF-8, or holds \"?\" or a control character)");
+    }
+    const std::string locked = in + "/tree/locked";
+    Input("tree/locked/c.bmp", Picture(5, 3, 3));
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    if (::geteuid() != 0)  // root lists a mode-000 folder all the same
+        missed.push_back("Not converted: the files of " + locked + "/ (Permission denied)");
+
+    const CliRun run = RunCli({"-o", out, "--tree", in + "/tree"});
+    chmod(locked.c_str(), 0755);
+    EXPECT_EQ(run.Status, 1);
+    for (const std::string& line : missed)
+        EXPECT_NE(run.Err.find(line + "\n"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Out.find(std::to_string(missed.size()) + " failed"), std::string::npos)
+        << run.Out;
+    EXPECT_TRUE(fs::exists(out + "/ok/a-reduced.bmp"));
 }
 
 TEST_F(Cli, ParallelRunsMatchOneByOne) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -64,7 +65,7 @@ TEST(FolderWalk, ExpandsBreadthFirstInNameOrderYieldingAsItGoes) {
     TempTree tree;
     const std::string f = MakeExampleTree(tree);
     int yields = 0;
-    const Folders all = Walk({f}, true, {[&yields] { ++yields; }, {}});
+    const Folders all = Walk({f}, true, {[&yields] { ++yields; }, {}, {}});
     EXPECT_EQ(all, (Folders{f, f + "A/", f + "B/", f + "A/A1/", f + "B/B1/", f + "A/A1/X/"}));
     // At least once for every folder entered and once for every sub-folder met.
     EXPECT_GE(yields, 2 * static_cast<int>(all.size()) - 1);
@@ -86,8 +87,19 @@ TEST(FolderWalk, RefusesNamesWithTheirSubtree) {
     tree.Folder("F/euro\xe2\x82\xac");
     tree.Folder("F/kanji\xe6\x97\xa5");
     const std::string f = tree.Path("F/");
-    EXPECT_EQ(Walk({f}), (Folders{f, f + "caf\xc3\xa9/", f + "euro\xe2\x82\xac/",
-                                  f + "kanji\xe6\x97\xa5/", f + "caf\xc3\xa9/below/"}));
+    std::set<std::pair<std::string, int>> missed;
+    WalkHooks hooks;
+    hooks.FolderMissed = [&](const std::string& folder, int error) {
+        missed.emplace(folder, error);
+    };
+    EXPECT_EQ(Walk({f}, true, hooks),
+              (Folders{f, f + "caf\xc3\xa9/", f + "euro\xe2\x82\xac/", f + "kanji\xe6\x97\xa5/",
+                       f + "caf\xc3\xa9/below/"}));
+    std::set<std::pair<std::string, int>> refused;
+    for (const std::string name :
+         {"ctl\x01name", "del\x7f", "c1\xc2\x85", "bad\xff", "overlong\xc0\xaf", "what?"})
+        refused.emplace(f + name + "/", 0);
+    EXPECT_EQ(missed, refused);
 }
 
 TEST(FolderWalk, HasInvalidNameCharsTable) {
@@ -157,7 +169,7 @@ TEST(FolderWalk, RefusedAttributeValuesAndDriveRoots) {
     EXPECT_FALSE(FolderSystem{}.IsDriveRoot("/tmp/"));
 }
 
-TEST(FolderWalk, UnlistableFoldersAreRemovedQuietlySiblingsUnaffected) {
+TEST(FolderWalk, UnlistableFoldersAreRemovedAndMissedSiblingsUnaffected) {
     TempTree tree;
     tree.Folder("F/Locked/below");
     tree.Folder("F/Open/below");
@@ -167,9 +179,15 @@ TEST(FolderWalk, UnlistableFoldersAreRemovedQuietlySiblingsUnaffected) {
     StagedFolderSystem fs;
     fs.listingErrors = {{f + "Locked/", EACCES}, {f + "Vanishing/", ENOENT}, {p, EPERM}};
     int reports = 0;
-    const WalkHooks hooks{{}, [&reports](const cError&, const std::string&, int) { ++reports; }};
+    std::vector<std::pair<std::string, int>> missed;  // a folder that went away is no loss
+    const WalkHooks hooks{
+        {},
+        [&reports](const cError&, const std::string&, int) { ++reports; },
+        [&](const std::string& folder, int error) { missed.emplace_back(folder, error); }};
     EXPECT_EQ(fs.Walk({p, f}, hooks), (Folders{f, f + "Open/", f + "Open/below/"}));
     EXPECT_EQ(reports, 0);
+    EXPECT_EQ(missed,
+              (std::vector<std::pair<std::string, int>>{{p, EPERM}, {f + "Locked/", EACCES}}));
 }
 
 TEST(FolderWalk, OtherListingFailureIsReportedAndKeepsWhatWasRead) {
@@ -181,11 +199,16 @@ TEST(FolderWalk, OtherListingFailureIsReportedAndKeepsWhatWasRead) {
     fs.listingErrors[f] = EIO;  // fails after ".", ".." and "A"
     std::vector<std::pair<ErrorNumber, std::string>> reports;
     int step = 0;
-    const WalkHooks hooks{{}, [&](const cError& e, const std::string& where, int at) {
-                              reports.emplace_back(e.Number(), where);
-                              step = at;
-                          }};
+    std::vector<std::pair<std::string, int>> missed;
+    const WalkHooks hooks{
+        {},
+        [&](const cError& e, const std::string& where, int at) {
+            reports.emplace_back(e.Number(), where);
+            step = at;
+        },
+        [&](const std::string& folder, int error) { missed.emplace_back(folder, error); }};
     EXPECT_EQ(fs.Walk({f}, hooks), (Folders{f, f + "A/", f + "A/a1/"}));
+    EXPECT_EQ(missed, (std::vector<std::pair<std::string, int>>{{f, EIO}}));
     const std::string location = "in Dotwane2021/08/31.AddFolder.GetSubDirectories2016 ";
     EXPECT_EQ(
         reports,
