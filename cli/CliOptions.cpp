@@ -174,7 +174,8 @@ std::string UsageText() {
         "  --                        end of options: what follows are paths\n"
         "\n"
         "Exit status: 0 when every file was written (or skipped by --skip-larger),\n"
-        "1 when any file failed or was refused, 2 for a usage error or a missing\n"
+        "1 when any file failed or was refused (or a folder could not be taken),\n"
+        "2 for a usage error or a missing\n"
         "output folder, 130 after Ctrl+C (SIGINT), 143 after SIGTERM, 129 after\n"
         "SIGHUP. See pixolune-cli(1).\n";
     return text;
