@@ -20,18 +20,15 @@ std::ptrdiff_t ReadAt(int fd, void* to, std::size_t size, uint64_t offset) {
 }
 
 bool cFileBytes::Skip(uint64_t count) {
-    const std::size_t buffered = end_ - at_;
-    if (count <= buffered) {
+    position_ += count;
+    if (count <= end_ - at_) {
         at_ += count;
-        position_ += count;
         return true;
     }
-    position_ += count - buffered;
+    // Past the buffer: whether the skipped-to byte exists is only known by
+    // reading it, and the caller reads it next anyway.
     at_ = end_ = 0;
-    // Whether the skipped-to byte exists is only known by reading it; the
-    // caller reads it next anyway.
-    if (!Refill()) return false;
-    return true;
+    return Refill();
 }
 
 bool cFileBytes::Refill() {

@@ -518,6 +518,46 @@ TEST_F(Loader, TruncatedFilesFailAfterAPictureOfTheSameSize) {
     }
 }
 
+// Files larger than the walks' 64 KB read buffer, with a skip that crosses its edge (the
+// GIF's data blocks; a JPEG whose first segment, a thumbnail with its own end marker and
+// padding, is as long as a segment may be): whole they load as Qt loads them, cut inside
+// the picture's data they fail.
+TEST_F(Loader, FilesLargerThanTheReadBufferAreWalkedToTheirEnd) {
+    const int w = 400, h = 400;
+    Pixels rows(h, std::vector<Rgb>(w));
+    Bytes indices;
+    uint32_t seed = 12345;
+    for (auto& row : rows)
+        for (Rgb& c : row) {
+            seed = seed * 1664525u + 1013904223u;
+            c = {uint8_t(seed >> 24), uint8_t(seed >> 16), uint8_t(seed >> 8)};
+            indices.push_back(uint8_t((seed >> 8) % 128));
+        }
+    std::vector<Rgb> palette;
+    for (int i = 0; i < 128; ++i) palette.push_back({uint8_t(i * 2), uint8_t(255 - i), uint8_t(i)});
+    const Bytes gif = BuildGif(w, h, palette, indices);
+
+    const Bytes picture = EncodeJpeg(rows), thumbnail = EncodeJpeg(Grid(8, 8));
+    Bytes segment{0xFF, 0xE1, 0xFF, 0xFF};  // APP1 of the largest length, 65535
+    segment.insert(segment.end(), thumbnail.begin(), thumbnail.end());
+    segment.resize(2 + 65535, 0);
+    Bytes jpeg = picture;
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+
+    const std::vector<std::tuple<std::string, Bytes, std::size_t>> files = {
+        {"large.gif", gif, gif.size() * 3 / 5},
+        {"large.jpg", jpeg, jpeg.size() - picture.size() * 2 / 5},
+    };
+    for (const auto& [name, file, cut] : files) {
+        SCOPED_TRACE(name);
+        ASSERT_GT(cut, 65536u);
+        const std::string whole = Write(name, file);
+        EXPECT_EQ(LoadError(whole), 0);
+        EXPECT_EQ(AllPixels(LoadPicture(whole)), QtPixels(whole));
+        EXPECT_EQ(LoadError(Write("cut-" + name, Bytes(file.begin(), file.begin() + cut))), 481);
+    }
+}
+
 // What follows the end of a picture (data appended after a JPEG's end marker, a GIF
 // without its trailer, a BMP with bytes past its rows) is no truncation.
 TEST_F(Loader, FilesWithDataPastTheirPictureOrWithoutATrailerLoad) {
