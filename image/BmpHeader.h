@@ -61,9 +61,3 @@ uint64_t BmpUncompressedBytes(const BmpHeader& header);
 
 // Whether a file of fileSize bytes holds all of that uncompressed data.
 bool BmpDataFits(const BmpHeader& header, uint64_t fileSize);
-
-// Whether run-length data (from the pixel start to the end of the file)
-// covers the image: it reaches the end-of-bitmap code, or the end of its last
-// row, before the data runs out. Runs may stop short of a row or skip
-// pixels; that is how the format leaves pixels unset.
-bool RleDataComplete(std::span<const uint8_t> data, const BmpHeader& header);

@@ -1,5 +1,6 @@
 #include "FileExtent.h"
 
+#include "BmpHeader.h"
 #include "FileBytes.h"
 
 #include <cctype>
@@ -123,4 +124,52 @@ FileExtent XbmExtent(int fd) {
         }
     }
     return Ended(*bytes);
+}
+
+FileExtent RleExtent(int fd, uint64_t fileSize, const BmpHeader& header) {
+    const uint64_t start = BmpPixelStart(header);
+    uint64_t left = start < fileSize ? fileSize - start : 0;  // bytes of codes in the file
+    const auto bytes = std::make_unique<cFileBytes>(fd, start);
+    const auto next = [&] {  // only while left > 0
+        --left;
+        return bytes->Next();
+    };
+    const int64_t width = header.Width, rows = header.Rows();
+    const bool fourBit = header.Compression == BI_RLE4;
+    int64_t x = 0, y = 0;
+    while (y < rows) {
+        if (left < 2)
+            return y == rows - 1 && x >= width ? FileExtent::Complete : FileExtent::Truncated;
+        const int count = next(), code = next();
+        if (code < 0) return Ended(*bytes);  // the file shrank, or reading failed
+        if (count > 0) {                     // a run of count pixels
+            x += count;
+            continue;
+        }
+        switch (code) {
+        case 0:  // end of line
+            x = 0;
+            ++y;
+            break;
+        case 1:  // end of bitmap
+            return FileExtent::Complete;
+        case 2: {  // move right and up
+            if (left < 2) return FileExtent::Truncated;
+            const int right = next(), up = next();
+            if (up < 0) return Ended(*bytes);
+            x += right;
+            y += up;
+            break;
+        }
+        default: {  // code pixels as they are, padded to 16 bits
+            uint64_t literal = fourBit ? (code + 1u) / 2 : uint64_t(code);
+            literal += literal & 1;
+            if (left < literal) return FileExtent::Truncated;
+            bytes->Skip(literal);  // a failed read shows at the next byte
+            left -= literal;
+            x += code;
+        }
+        }
+    }
+    return FileExtent::Complete;
 }

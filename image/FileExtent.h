@@ -1,9 +1,11 @@
 #pragma once
-// Whether a JPEG, GIF or XBM file is all there, found by walking its structure
+// Whether a JPEG, GIF, XBM or run-length BMP file is all there, found by walking its structure
 // from the first byte (the descriptor's position is not moved). Their
 // decoders make a picture of whatever part they get and call it a success.
 
 #include <cstdint>
+
+struct BmpHeader;
 
 enum class FileExtent {
     OtherFormat,  // not a file of this format
@@ -22,3 +24,9 @@ FileExtent GifExtent(int fd);
 // Complete when the file holds every byte of the rows that its two
 // "#define" lines (width, height) call for.
 FileExtent XbmExtent(int fd);
+
+// For a run-length BMP file of fileSize bytes: complete when its codes (from
+// the pixel start on) reach the end-of-bitmap code, or the end of the last
+// row, before the file ends. Runs may stop short of a row or skip pixels;
+// that is how the format leaves pixels unset.
+FileExtent RleExtent(int fd, uint64_t fileSize, const BmpHeader& header);

@@ -25,10 +25,8 @@
 #include <optional>
 #include <span>
 #include <string_view>
-#include <vector>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -132,12 +130,7 @@ void RequireWholeBmp(const cOpenFile& file, const BmpHeader& header, const std::
     if (header.Width <= 0 || header.Height == 0) return;
     RequireLoadableSize(header.Width, header.Rows(), 4, path);
     if (header.IsRle()) {
-        const uint64_t start = BmpPixelStart(header);
-        std::vector<uint8_t> data(start < file.Size ? file.Size - start : 0);
-        const std::ptrdiff_t read = ReadAt(file.Fd, data.data(), data.size(), start);
-        if (read < 0) RaiseDeviceError(errno, path);
-        data.resize(static_cast<std::size_t>(read));
-        if (!RleDataComplete(data, header)) RaiseTruncated(path);
+        RequireWhole(RleExtent(file.Fd, file.Size, header), path);
     } else if (BmpUncompressedBytes(header) != 0 && !BmpDataFits(header, file.Size)) {
         RaiseTruncated(path);
     }

@@ -559,7 +559,8 @@ TEST_F(Loader, FilesLargerThanTheReadBufferAreWalkedToTheirEnd) {
 }
 
 // What follows the end of a picture (data appended after a JPEG's end marker, a GIF
-// without its trailer, a BMP with bytes past its rows) is no truncation.
+// without its trailer, a BMP with bytes past its rows) is no truncation, nor are
+// run-length codes that fill the last row and stop without their end codes.
 TEST_F(Loader, FilesWithDataPastTheirPictureOrWithoutATrailerLoad) {
     const Pixels rows = Grid(9, 7);
     Bytes jpeg = EncodeJpeg(rows);
@@ -569,7 +570,10 @@ TEST_F(Loader, FilesWithDataPastTheirPictureOrWithoutATrailerLoad) {
     Bytes bmp = Bmp24(rows);
     bmp.insert(bmp.end(), 100, 0xAB);
     for (const auto& [name, file] : std::vector<std::pair<std::string, Bytes>>{
-             {"appended.jpg", jpeg}, {"no-trailer.gif", gif}, {"longer.bmp", bmp}}) {
+             {"appended.jpg", jpeg},
+             {"no-trailer.gif", gif},
+             {"longer.bmp", bmp},
+             {"no-end-codes.bmp", Bmp(8, 2, 8, {O, P}, {8, 0, 0, 0, 7, 1, 1, 1}, 1)}}) {
         const std::string path = Write(name, file);
         EXPECT_EQ(LoadError(path), 0) << name;
         EXPECT_EQ(AllPixels(LoadPicture(path)), QtPixels(path)) << name;
