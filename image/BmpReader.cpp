@@ -96,11 +96,7 @@ BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header, 
         errno = outcome.Error;
         return outcome.Status;
     }
-    if (header.Height < 0) {  // top-down rows turned over, in bands of row pairs
-        parallel::ForEachBand(rows / 2, 2 * int64_t{width}, [&](int32_t first, int32_t count) {
-            SwapRowPairs(bits, stride, rows, first, count);
-        });
-    }
+    if (header.Height < 0) FlipRows(bits, stride, width, rows);  // top-down rows
 
     picture = cPicture{};
     picture.Type = PictureType::Bitmap;

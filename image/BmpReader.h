@@ -4,9 +4,9 @@
 // optional 0xFF000000 alpha mask) under a 40-byte, V4 or V5 header, rows
 // bottom-up or top-down. Every other file goes to the general decoder.
 //
-// The pixel data is read with one read straight into the picture's memory,
-// which is laid out as cDIB keeps it (32 bpp, bottom-up, packed), so the
-// image takes it over as it is.
+// The pixel data is read in bands of rows, each band with one read straight
+// into its own rows of the picture's memory, which is laid out as cDIB keeps
+// it (32 bpp, bottom-up, packed), so the image takes it over as it is.
 
 #include "BmpHeader.h"
 #include "cPicture.h"

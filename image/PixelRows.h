@@ -3,8 +3,8 @@
 // both picture readers share: turning rows over, widening 24-bit file rows,
 // and showing transparent pixels over white.
 //
-// The row functions take a range of rows (first, count), so that a caller
-// may run them in bands.
+// The other row functions take a range of rows (first, count), so that a
+// caller may run them in bands.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,12 +14,9 @@ inline std::size_t Stride24(int32_t width) {
     return (3 * static_cast<std::size_t>(width) + 3) & ~std::size_t(3);
 }
 
-// Top-down rows to bottom-up (or back), in place.
-void FlipRows(uint8_t* bits, std::size_t stride, int32_t height);
-
-// FlipRows for the row pairs [first, first + count) of height / 2: row p
-// trades places with row height - 1 - p.
-void SwapRowPairs(uint8_t* bits, std::size_t stride, int32_t height, int32_t first, int32_t count);
+// Top-down rows of width pixels to bottom-up (or back), in place, in bands of
+// row pairs on the calling thread's share of the band pool.
+void FlipRows(uint8_t* bits, std::size_t stride, int32_t width, int32_t height);
 
 // Rows [first, first + count) of a 32-bpp image of the given width, whose
 // memory from row first on holds those count rows as 24-bit BMP rows

@@ -1,7 +1,6 @@
 #include "cDIB.h"
 
 #include "Arithmetic.h"
-#include "BandPool.h"
 #include "Messages.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
@@ -29,14 +28,6 @@ bool CanAdopt(const cPicture& picture, bool Force32bpp) {
            picture.Height > 0 &&
            static_cast<int64_t>(picture.Stride) == int64_t{4} * picture.Width &&
            picture.Owner.use_count() == 1;
-}
-
-// Top-down rows to bottom-up, in place, in bands of row pairs on the calling
-// thread's share of the band pool.
-void FlipRowsInBands(uint8_t* bits, int32_t stride, int32_t width, int32_t height) {
-    parallel::ForEachBand(height / 2, 2 * int64_t{width}, [&](int32_t first, int32_t count) {
-        SwapRowPairs(bits, static_cast<size_t>(stride), height, first, count);
-    });
 }
 
 }  // namespace
@@ -85,7 +76,8 @@ bool cDIB::CreateStorage(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp, cP
             // when it really becomes the image.
             storage->PixelOwner = std::move(Adopted->Owner);
             storage->Pixels = Adopted->Bits;
-            if (!Adopted->BottomUp) FlipRowsInBands(storage->Pixels, stride, NewWidth, NewHeight);
+            if (!Adopted->BottomUp)
+                FlipRows(storage->Pixels, static_cast<size_t>(stride), NewWidth, NewHeight);
             *Adopted = cPicture{};
         } else {
             std::shared_ptr<void> memory = AllocateZeroed(static_cast<size_t>(size));

@@ -83,11 +83,14 @@ void OpenRegularFile(const std::string& path, cOpenFile& file) {
 
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) RaiseOpenError(errno, path);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const mode_t mode = st.st_mode;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
         ::close(fd);
-        RequireRegularFile(mode, path);
-        RaiseOpenError(EIO, path);
+        RaiseOpenError(error, path);
+    }
+    if (!S_ISREG(st.st_mode)) {  // replaced by something else since the stat
+        ::close(fd);
+        RequireRegularFile(st.st_mode, path);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
