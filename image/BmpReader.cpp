@@ -4,6 +4,7 @@
 #include "FileBytes.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
+#include "RowOrder.h"
 
 #include <cerrno>
 #include <cstddef>

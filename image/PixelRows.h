@@ -1,10 +1,10 @@
 #pragma once
 // Whole-row work on 32-bpp pixel memory (Blue, Green, Red, fourth byte) that
-// both picture readers share: turning rows over, widening 24-bit file rows,
-// and showing transparent pixels over white.
+// both picture readers share: widening 24-bit file rows and showing
+// transparent pixels over white.
 //
-// The other row functions take a range of rows (first, count), so that a
-// caller may run them in bands.
+// The row functions take a range of rows (first, count), so that a caller
+// may run them in bands. (Turning rows over is in RowOrder.h.)
 
 #include <cstddef>
 #include <cstdint>
@@ -13,10 +13,6 @@
 inline std::size_t Stride24(int32_t width) {
     return (3 * static_cast<std::size_t>(width) + 3) & ~std::size_t(3);
 }
-
-// Top-down rows of width pixels to bottom-up (or back), in place, in bands of
-// row pairs on the calling thread's share of the band pool.
-void FlipRows(uint8_t* bits, std::size_t stride, int32_t width, int32_t height);
 
 // Rows [first, first + count) of a 32-bpp image of the given width, whose
 // memory from row first on holds those count rows as 24-bit BMP rows

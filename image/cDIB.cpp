@@ -3,7 +3,7 @@
 #include "Arithmetic.h"
 #include "Messages.h"
 #include "PixelMemory.h"
-#include "PixelRows.h"
+#include "RowOrder.h"
 
 #include <algorithm>
 #include <cstdlib>
