@@ -114,8 +114,9 @@ private:
 
 std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
                      const BatchCallbacks& callbacks, const std::atomic<bool>& stop) {
+    const unsigned wanted = settings.Workers == 0 ? parallel::Cores() : settings.Workers;
     const std::size_t workerCount =
-        std::max<std::size_t>(1, std::min<std::size_t>(settings.Workers, files.size()));
+        std::max<std::size_t>(1, std::min<std::size_t>(wanted, files.size()));
     Batch batch(files, settings, stop);
     std::vector<std::jthread> workers;
     workers.reserve(workerCount);

@@ -25,11 +25,6 @@ std::string MissedLine(const std::string& folder, int error) {
 
 }  // namespace
 
-std::string WithoutTrailingSlashes(const std::string& folder) {
-    const std::string::size_type last = folder.find_last_not_of('/');
-    return last == std::string::npos ? std::string() : folder.substr(0, last + 1);
-}
-
 std::vector<InputFile> ExpandInputs(const std::vector<std::string>& paths,
                                     const std::string& pattern, const WalkHooks& hooks) {
     std::vector<InputFile> files;

@@ -25,7 +25,3 @@ struct InputFile {
 // hooks.Yield runs at every step of the walk and may raise to stop it.
 std::vector<InputFile> ExpandInputs(const std::vector<std::string>& paths,
                                     const std::string& pattern, const WalkHooks& hooks = {});
-
-// The folder without trailing "/" ("/" itself becomes ""), ready for
-// folder + "/" + name.
-std::string WithoutTrailingSlashes(const std::string& folder);

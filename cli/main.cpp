@@ -16,7 +16,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <thread>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -35,11 +34,6 @@ void KeepFreedBlocksForTheNextFile() {
     constexpr int kThreshold = 256 << 20;
     mallopt(M_MMAP_THRESHOLD, kThreshold);
     mallopt(M_TRIM_THRESHOLD, kThreshold);
-}
-
-unsigned DefaultWorkers() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : cores;
 }
 
 int Exit(ExitStatus status) { return static_cast<int>(status); }
@@ -102,7 +96,7 @@ int main(int argc, char** argv) {
     settings.OutputFolder = WithoutTrailingSlashes(options.OutputFolder);
     settings.Type = options.Type;
     settings.Quality = options.Quality;
-    settings.Workers = options.Jobs == 0 ? DefaultWorkers() : options.Jobs;
+    settings.Workers = options.Jobs;
     settings.SkipLarger = options.SkipLarger;
     const std::vector<PlannedFile> files =
         PlanOutputs(inputs, {settings.OutputFolder, settings.Type, options.Tree});

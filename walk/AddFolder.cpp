@@ -14,15 +14,6 @@
 
 namespace {
 
-// Without its trailing separators: lstat of "link/" would follow the link.
-std::string WithoutTrailingSeparators(const std::string& path) {
-    const size_t last = path.find_last_not_of('/');
-    if (last == std::string::npos) {
-        return path.empty() ? path : "/";
-    }
-    return path.substr(0, last + 1);
-}
-
 bool IsHiddenName(const std::string& name) {
     return name.size() > 1 && name[0] == '.' && name != "..";
 }
@@ -30,7 +21,9 @@ bool IsHiddenName(const std::string& name) {
 }  // namespace
 
 int32_t GetAttr(const std::string& path) {
-    const std::string p = WithoutTrailingSeparators(path);
+    // Without its trailing separators: lstat of "link/" would follow the link.
+    const std::string trimmed = WithoutTrailingSlashes(path);
+    const std::string p = trimmed.empty() && !path.empty() ? std::string("/") : trimmed;
     struct stat link {};
     struct stat target {};
     if (p.empty() || lstat(p.c_str(), &link) != 0 || stat(p.c_str(), &target) != 0) {

@@ -55,3 +55,8 @@ std::string GetShortFilename(const std::string& path) {
     }
     return path;
 }
+
+std::string WithoutTrailingSlashes(const std::string& path) {
+    const std::string::size_type last = path.find_last_not_of('/');
+    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}

@@ -12,6 +12,10 @@ std::string FileNameFromPath(const std::string& path);
 // there are no network prefixes to keep here.
 std::string CollapseBackslashes(const std::string& path);
 
+// The path without its trailing "/" ("/" itself becomes ""), ready for
+// folder + "/" + name.
+std::string WithoutTrailingSlashes(const std::string& path);
+
 // True when the path's modification time can be read.
 bool FileExists(const std::string& path);
 
