@@ -1,9 +1,7 @@
 #include "Reporter.h"
 
+#include "JsonText.h"
 #include "MainPaths.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
 
@@ -17,8 +15,6 @@ const char* StatusName(ReduceStatus status) {
         return "failed";
     }
 }
-
-QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 std::string Files(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " file" : " files");
@@ -77,19 +73,15 @@ void Reporter::Finished(const std::string& source, const ReduceResult& result) {
 }
 
 void Reporter::PrintJson(const std::string& source, const ReduceResult& result) {
-    const QJsonObject object{
-        {"source", Text(source)},
-        {"output", Text(result.OutputPath)},
-        {"status", StatusName(result.Status)},
-        {"message", Text(result.Message)},
-        {"width", result.Width},
-        {"height", result.Height},
-        {"bytes_in", static_cast<qint64>(result.BytesIn)},
-        {"bytes_out", static_cast<qint64>(result.BytesOut)},
-    };
-    const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), out_);
-    std::fputc('\n', out_);
+    const std::string line = "{\"source\":" + JsonString(source) +
+                             ",\"output\":" + JsonString(result.OutputPath) + ",\"status\":\"" +
+                             StatusName(result.Status) +
+                             "\",\"message\":" + JsonString(result.Message) +
+                             ",\"width\":" + std::to_string(result.Width) +
+                             ",\"height\":" + std::to_string(result.Height) +
+                             ",\"bytes_in\":" + std::to_string(result.BytesIn) +
+                             ",\"bytes_out\":" + std::to_string(result.BytesOut) + "}\n";
+    std::fwrite(line.data(), 1, line.size(), out_);
     std::fflush(out_);  // a line at a time, for a script reading along
 }
 

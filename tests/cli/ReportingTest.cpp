@@ -3,6 +3,7 @@
 
 #include "CliOptions.h"
 #include "CliTestSupport.h"
+#include "JsonText.h"
 #include "Reporter.h"
 
 #include <cstdio>
@@ -52,12 +53,10 @@ TEST(Reporter, WhatGoesWhere) {
         "1 file written, 0 skipped, 1 failed\n78 bytes in -> 1.1 KB out, 1292.3% larger\n";
     const std::string verbose = "dir/a.bmp: 4 x 2, 78 bytes -> 1.1 KB, 1292.3% larger\n";
     const std::string json =
-        "{\"bytes_in\":78,\"bytes_out\":1086,\"height\":2,\"message\":\"\","
-        "\"output\":\"out/a-reduced.bmp\",\"source\":\"dir/a.bmp\",\"status\":\"written\","
-        "\"width\":4}\n"
-        "{\"bytes_in\":0,\"bytes_out\":0,\"height\":0,\"message\":\"Overflow\","
-        "\"output\":\"out/b-reduced.bmp\",\"source\":\"dir/b.bmp\",\"status\":\"failed\","
-        "\"width\":0}\n";
+        "{\"source\":\"dir/a.bmp\",\"output\":\"out/a-reduced.bmp\",\"status\":\"written\","
+        "\"message\":\"\",\"width\":4,\"height\":2,\"bytes_in\":78,\"bytes_out\":1086}\n"
+        "{\"source\":\"dir/b.bmp\",\"output\":\"out/b-reduced.bmp\",\"status\":\"failed\","
+        "\"message\":\"Overflow\",\"width\":0,\"height\":0,\"bytes_in\":0,\"bytes_out\":0}\n";
     const struct {
         const char* What;
         ReportStyle Style;
@@ -93,6 +92,24 @@ TEST(Reporter, WhatGoesWhere) {
         EXPECT_EQ(messages.Text(), c.Messages);
         EXPECT_EQ(reporter.Failed(), c.Interrupted ? 0u : 1u);
     }
+}
+
+// File names as JSON strings: escapes where JSON needs them, UTF-8 as it is, and each byte
+// of another character set as the lone surrogate U+DCxx that gives it back.
+TEST(Reporter, JsonStringsKeepEveryByteOfAName) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"dir/a.bmp", "\"dir/a.bmp\""},
+        {"say \"hi\"\\x", "\"say \\\"hi\\\"\\\\x\""},
+        {"tab\tline\n\x1f", "\"tab\\u0009line\\u000a\\u001f\""},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xb7",
+         "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xb7\""},
+        {"caf\xe9.bmp", "\"caf\\udce9.bmp\""},
+        {"cut \xe2\x82", "\"cut \\udce2\\udc82\""},
+        {"overlong \xc0\xaf, surrogate \xed\xa0\x80",
+         "\"overlong \\udcc0\\udcaf, surrogate \\udced\\udca0\\udc80\""},
+        {"", "\"\""},
+    };
+    for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json) << text;
 }
 
 // The progress line of a whole run with stderr on a terminal, and none with --quiet.
