@@ -22,16 +22,20 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Workplace {
-    int Input = -1;            // the bytes as a file that lives in memory
-    std::string InputPath;     // /proc/self/fd/N: a path the loader opens like any other
-    std::string OutputFolder;  // in /dev/shm, so written files stay in memory too
+    int Input = -1;         // the bytes as a file that lives in memory
+    std::string InputPath;  // /proc/self/fd/N: a path the loader opens like any other
+    // In /dev/shm (or $PIXOLUNE_FUZZ_SCRATCH), so written files stay in memory
+    // too. A process that libFuzzer ends leaves it behind: the scratch folder
+    // is for its caller to clear.
+    std::string OutputFolder;
 
     Workplace() {
         Input = ::memfd_create("fuzz-input", MFD_CLOEXEC);
         if (Input < 0) std::abort();
         InputPath = "/proc/self/fd/" + std::to_string(Input);
-        char folder[] = "/dev/shm/pixolune-fuzz-XXXXXX";
-        if (!::mkdtemp(folder)) std::abort();
+        const char* scratch = std::getenv("PIXOLUNE_FUZZ_SCRATCH");
+        std::string folder = std::string(scratch ? scratch : "/dev/shm") + "/pixolune-fuzz-XXXXXX";
+        if (!::mkdtemp(folder.data())) std::abort();
         OutputFolder = folder;
         mDither8bpp::InitDitherTables();
     }

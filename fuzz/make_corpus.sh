@@ -39,9 +39,10 @@ convert "$src" -resize 16x16! $out/icon.ico
 convert "$src" -quality 80 $out/photo.jpg
 convert "$src" -quality 80 -interlace JPEG $out/progressive.jpg
 convert "$src" -colorspace gray -quality 80 $out/grey.jpg
+convert "$src" -resize 16x12! -monochrome XBM:$out/mono.xbm
 
 # Cut-off copies: headers whole, pixels missing.
-for f in rgb24.bmp pal8-rle.bmp rgb.png pal.gif photo.jpg icon.ico; do
+for f in rgb24.bmp pal8-rle.bmp rgb.png pal.gif photo.jpg icon.ico mono.xbm; do
   size=$(stat -c %s "$out/$f")
   head -c $((size * 2 / 3)) "$out/$f" >"$out/cut-$f"
 done

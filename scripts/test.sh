@@ -5,7 +5,7 @@
 # with each fuzz target run for about a minute before its suite.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh --tests
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 
@@ -25,9 +25,15 @@ cmake --build build-asan
 # process, which would fail a run that found nothing.
 seconds=${PIXOLUNE_FUZZ_SECONDS:-60}
 findings=build-asan/fuzz-findings
+# The reduce target's scratch files, in memory; a process that libFuzzer ends
+# (a finding, a time-out) cannot clear its own.
+scratchRoot=/dev/shm; [ -d "$scratchRoot" ] && [ -w "$scratchRoot" ] || scratchRoot=${TMPDIR:-/tmp}
+export PIXOLUNE_FUZZ_SCRATCH
+PIXOLUNE_FUZZ_SCRATCH=$(mktemp -d "$scratchRoot/pixolune-fuzz-run-XXXXXX")
 rm -rf "$findings" && mkdir -p "$findings"
+targets=(reduce cli_options)
 pids=()
-for target in reduce cli_options; do
+for target in "${targets[@]}"; do
   mkdir -p "build-asan/fuzz-corpus/$target"
   ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 build-asan/bin/fuzz_$target -max_total_time="$seconds" -timeout=2 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/$target-" \
@@ -36,7 +42,7 @@ for target in reduce cli_options; do
 done
 status=0
 for i in "${!pids[@]}"; do
-  target=$([ "$i" -eq 0 ] && echo reduce || echo cli_options)
+  target=${targets[$i]}
   if wait "${pids[$i]}"; then
     echo "fuzz_$target: $(grep -E '^Done [0-9]+ runs' "$findings/$target.log")"
   else
@@ -45,6 +51,7 @@ for i in "${!pids[@]}"; do
     echo "fuzz_$target found a fault; its input: $(ls "$findings"/"$target"-* 2>/dev/null)"
   fi
 done
+rm -rf "$PIXOLUNE_FUZZ_SCRATCH" && unset PIXOLUNE_FUZZ_SCRATCH
 [ $status -eq 0 ] || exit $status
 
 ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
