@@ -3,7 +3,7 @@
 // options (BMP or JPG with a quality), the output folder, "Start Reducing" and
 // a progress bar. Two canvases below the visible area hold the source image
 // and the reduced result of the run; the JPEG is encoded from the result in
-// memory, so no picture holder is needed for it.
+// memory.
 //
 // The window's code is split by job:
 //   Form1Layout.cpp  building the controls at their designed places

@@ -52,9 +52,8 @@ public:
     int32_t WorkMode() const { return WorkMode_; }
     void SetWorkMode(int32_t New_WorkMode);
     int32_t Zoom() const { return Zoom_; }
-    void SetZoom(int32_t New_Zoom) {
-        Zoom_ = New_Zoom < 1 ? 1 : New_Zoom;
-    }  // effective at the next Resize
+    // Effective at the next Resize; below 1 counts as 1.
+    void SetZoom(int32_t New_Zoom) { Zoom_ = New_Zoom < 1 ? 1 : New_Zoom; }
 
     // Image column / row under canvas position x / y; may lie outside the image.
     int32_t ScreenToImageX(int32_t x) const;
