@@ -15,7 +15,7 @@
 #                 (default: BUILD_DIR/bench-results)
 #   --peers       also Pillow, ImageMagick, pngquant and cjpeg (peers.sh)
 #
-# About 10 minutes on 2 cores (20 more with --peers). Outputs go to /dev/shm
+# About 5 minutes on 2 cores (20 more with --peers). Outputs go to /dev/shm
 # where there is one. Run it on a quiet machine: the report says how much
 # other work there was.
 set -euo pipefail
