@@ -18,6 +18,7 @@
 //   FolderImport.cpp "Add All BMP File(s) In Folder"
 //   SampleFiles.cpp  "Load Sample/Example Files"
 
+#include "ReduceJob.h"
 #include "VendorControls.h"
 
 #include <QPersistentModelIndex>
@@ -131,6 +132,8 @@ public:
     std::string loadBMPImage(const std::string& pImageFilename);
     std::string reduceImageSize();
     std::string saveBMPImage(const std::string& pImageNewFilename);
+    // The reduced image as a BMP, or as a JPEG of the quality the slider shows.
+    std::string saveReducedImage(const std::string& path, OutputType type);
 
     // Pointer handlers: buttons show the custom pointer, the rest the default.
     void Form_MouseMove();

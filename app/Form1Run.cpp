@@ -41,8 +41,6 @@ private:
     Form1::PointerKind previous_;
 };
 
-bool HasImage(const ucCanvas& canvas) { return canvas.DIB && canvas.DIB->hDIB() != 0; }
-
 }  // namespace
 
 void Form1::PushButton2_Click() {
@@ -117,11 +115,7 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
             jpgPath =
                 CollapseBackslashes(ReducedOutputPath(OutputFolder(), baseName, OutputType::JPG));
         });
-        guard.Step(170, [&] {
-            if (ucCanvasTrg->DIB)
-                WriteReduced(*ucCanvasTrg->DIB, jpgPath, OutputType::JPG,
-                             RoundToByte(Slider2->value()));
-        });
+        guard.Step(170, [&] { saveReducedImage(jpgPath, OutputType::JPG); });
     }
 }
 
@@ -139,7 +133,7 @@ std::string Form1::loadBMPImage(const std::string& pImageFilename) {
 }
 
 std::string Form1::reduceImageSize() {
-    if (!HasImage(*ucCanvasSrc) || !ucCanvasTrg->DIB) return kNothingToDither;
+    if (!ucCanvasSrc->HasImage() || !ucCanvasTrg->DIB) return kNothingToDither;
     {
         const cHourglass hourglass(*this);
         Convert(*ucCanvasSrc->DIB, *ucCanvasTrg->DIB);
@@ -154,6 +148,10 @@ std::string Form1::reduceImageSize() {
 }
 
 std::string Form1::saveBMPImage(const std::string& pImageNewFilename) {
+    return saveReducedImage(pImageNewFilename, OutputType::BMP);
+}
+
+std::string Form1::saveReducedImage(const std::string& path, OutputType type) {
     if (!ucCanvasTrg->DIB) return kNothingToSave;
-    return WriteReduced(*ucCanvasTrg->DIB, pImageNewFilename, OutputType::BMP, 0);
+    return WriteReduced(*ucCanvasTrg->DIB, path, type, RoundToByte(Slider2->value()));
 }

@@ -55,6 +55,9 @@ public:
     // Effective at the next Resize; below 1 counts as 1.
     void SetZoom(int32_t New_Zoom) { Zoom_ = New_Zoom < 1 ? 1 : New_Zoom; }
 
+    // Whether DIB holds an image.
+    bool HasImage() const { return DIB && DIB->hDIB() != 0; }
+
     // Image column / row under canvas position x / y; may lie outside the image.
     int32_t ScreenToImageX(int32_t x) const;
     int32_t ScreenToImageY(int32_t y) const;
@@ -103,7 +106,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    bool HasImage() const { return DIB && DIB->hDIB() != 0; }
     void UpdateLayout();
     void PaintDIB();
     void DrawDIB(QPainter& painter);
