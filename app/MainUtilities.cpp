@@ -30,7 +30,7 @@ std::string DataFilePath(const std::string& programFolder, const std::string& na
     const std::string beside = programFolder + "/" + name;
     if (FileExists(beside)) return beside;
     const std::filesystem::path installed =
-        std::filesystem::path(programFolder).parent_path() / "share" / "pixolune" / name;
+        (std::filesystem::path(programFolder) / PIXOLUNE_DATA_FROM_BIN / name).lexically_normal();
     return FileExists(installed.string()) ? installed.string() : beside;
 }
 
