@@ -33,7 +33,8 @@ layout)  # everything in its place, icons of the size their folder says
   for file in bin/pixolune bin/pixolune-cli share/applications/pixolune.desktop \
               share/metainfo/example.pixolune.Pixolune.metainfo.xml \
               share/icons/hicolor/scalable/apps/pixolune.svg \
-              share/man/man1/pixolune.1 share/bash-completion/completions/pixolune-cli \
+              share/man/man1/pixolune.1.gz share/man/man1/pixolune-cli.1.gz \
+              share/bash-completion/completions/pixolune-cli share/doc/pixolune/copyright \
               share/pixolune/Samples/photo.bmp; do
     [ -e "$root/usr/$file" ] || fail "missing /usr/$file"
   done
