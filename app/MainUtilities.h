@@ -20,8 +20,9 @@ std::string ProgramFolder();
 // Where an optional file of the program (the skin, the pointers, Samples) is:
 // programFolder + "/" + name when that exists (the build tree keeps them
 // beside the program), else the installed data folder (../share/pixolune
-// from programFolder, as the install rules place it) when it holds name. Where neither does, the path beside the
-// program, so that what is missing is looked for where it always was.
+// from programFolder, as the install rules place it) when it holds name.
+// Where neither does, the path beside the program, so that what is missing is
+// looked for where it always was.
 std::string DataFilePath(const std::string& programFolder, const std::string& name);
 
 // Makes the title of plain message boxes from the product name (see
