@@ -107,8 +107,9 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
         }
         result.Status = ReduceStatus::Written;
         result.BytesOut = FileSize(outputPath);  // as it is on disk
-    } catch (...) {
+    } catch (...) {  // nothing was written
         result.Message = ErrorMessage();
+        result.BytesOut = 0;
     }
     return result;
 }

@@ -123,7 +123,9 @@ std::vector<std::string> CollectFolderFiles(const std::string& folder, const std
                 continue;
             }
             const std::string p = parent + "/" + name;
-            if (IsExistingFile(p) && GetAttr(p) != kHiddenArchive) {
+            // ListFolderFiles took only files; -1: gone since.
+            const int32_t attr = GetAttr(p);
+            if (attr >= 0 && attr != kHiddenArchive) {
                 files.push_back(CollapseBackslashes(p));
             }
         }
