@@ -10,9 +10,14 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 # The checking build. Leaks are reported except those inside Qt itself.
+# Thread-local storage is not searched for pointers (use_tls=0): LeakSanitizer
+# 14 misreads the dynamic TLS blocks of this glibc in some processes that load
+# Qt's image plug-ins (a block at address 0x380) and crashes in its scan. A
+# block that only thread-local storage points to is reported as leaked, which
+# makes the check stricter, not weaker; glib's own such blocks are suppressed.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp
+export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp:use_tls=0:print_suppressions=0
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DPIXOLUNE_SANITIZE=ON -DPIXOLUNE_FUZZ=ON \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
