@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -39,22 +40,29 @@ std::optional<std::string> TakeFlag(int& argc, char** argv, std::string_view fla
 
 }  // namespace
 
-std::string TakeCorpusFolder(int& argc, char** argv, const char* program) {
+std::vector<std::string> TakeCorpusSizes(int& argc, char** argv, const char* program) {
     if (std::optional<std::string> folder = TakeFlag(argc, argv, "--corpus="))
         CorpusFolder() = *folder;
-    if (CorpusFolder().empty())
+    std::stringstream list(TakeFlag(argc, argv, "--sizes=").value_or("2,12,50"));
+    if (CorpusFolder().empty()) {
         std::fprintf(stderr,
                      "%s: name the photo corpus with --corpus=DIR (made by "
                      "make_photo_corpus.sh)\n",
                      program);
-    return CorpusFolder();
-}
-
-std::vector<std::string> TakeSizes(int& argc, char** argv) {
-    std::stringstream list(TakeFlag(argc, argv, "--sizes=").value_or("2,12,50"));
+        return {};
+    }
     std::vector<std::string> sizes;
-    for (std::string size; std::getline(list, size, ',');)
-        if (!size.empty()) sizes.push_back(size);
+    for (std::string size; std::getline(list, size, ',');) {
+        if (size.empty()) continue;
+        if (!std::filesystem::exists(CorpusPhotoPath(size))) {
+            std::fprintf(stderr,
+                         "%s: %s not found (make the corpus with make_photo_corpus.sh, or pass "
+                         "--corpus=DIR)\n",
+                         program, CorpusPhotoPath(size).c_str());
+            return {};
+        }
+        sizes.push_back(size);
+    }
     return sizes;
 }
 

@@ -7,14 +7,11 @@
 
 class cDIB;
 
-// Folder of the photo corpus: --corpus=DIR when given (the argument is then
-// removed from argv), else $PIXOLUNE_CORPUS, else empty after telling the
-// user on standard error how to name it.
-std::string TakeCorpusFolder(int& argc, char** argv, const char* program);
-
-// --sizes=2,12,50 (the labels of the photographs to run; that list when not
-// given), removed from argv.
-std::vector<std::string> TakeSizes(int& argc, char** argv);
+// The photographs to run on, from --corpus=DIR (else $PIXOLUNE_CORPUS) and
+// --sizes=2,12,50 (their labels; that list when not given), both removed from
+// argv. Empty, after telling the user on standard error what is missing, when
+// there is no corpus folder or a photograph is not in it.
+std::vector<std::string> TakeCorpusSizes(int& argc, char** argv, const char* program);
 
 // The corpus's mp<label>.bmp.
 std::string CorpusPhotoPath(const std::string& label);

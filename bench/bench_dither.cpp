@@ -163,18 +163,8 @@ void SaveJpgBench(benchmark::State& state, const std::string& label) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string corpus = TakeCorpusFolder(argc, argv, "bench_dither");
-    const std::vector<std::string> sizes = TakeSizes(argc, argv);
-    if (corpus.empty()) return 2;
-    for (const std::string& size : sizes) {
-        if (!std::filesystem::exists(CorpusPhotoPath(size))) {
-            std::fprintf(stderr,
-                         "bench_dither: %s not found (make the corpus with "
-                         "make_photo_corpus.sh, or pass --corpus=DIR)\n",
-                         CorpusPhotoPath(size).c_str());
-            return 2;
-        }
-    }
+    const std::vector<std::string> sizes = TakeCorpusSizes(argc, argv, "bench_dither");
+    if (sizes.empty()) return 2;
 
     // Each size's passes run next to each other, so that they see the same
     // state of a shared machine as nearly as possible.

@@ -9,7 +9,6 @@
 
 #include "BandPool.h"
 #include "CorpusImages.h"
-#include "FileExtent.h"
 #include "PictureLoader.h"
 #include "PixelMemory.h"
 #include "QtDecoder.h"
@@ -18,11 +17,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -30,7 +26,12 @@
 
 namespace {
 
-std::string PhotoPath(const std::string& size) { return CorpusPhotoPath(size); }
+// The loaded picture taken over by the image, as a run does.
+void TakeOver(cDIB& image, cPicture picture, const std::string& path) {
+    if (image.CreateFromStdPicture(std::move(picture), true) == 0)
+        throw cError(ErrorNumber::InvalidPicture, "cannot load " + path);
+    benchmark::DoNotOptimize(image.lpBits());
+}
 
 void Count(benchmark::State& state, const cDIB& image) {
     const int64_t pixels = int64_t{image.Width()} * image.Height();
@@ -41,13 +42,11 @@ void Count(benchmark::State& state, const cDIB& image) {
 // As a run loads: LoadPicture, the picture taken over by the image.
 void NativeBench(benchmark::State& state, const std::string& size) {
     const parallel::ScopedThreadShare share(static_cast<unsigned>(state.range(0)));
-    const std::string path = PhotoPath(size);
+    const std::string path = CorpusPhotoPath(size);
     cDIB image;
     for (auto _ : state) {
         image.Destroy();
-        if (image.CreateFromStdPicture(LoadPicture(path), true) == 0)
-            throw cError(ErrorNumber::InvalidPicture, "cannot load " + path);
-        benchmark::DoNotOptimize(image.lpBits());
+        TakeOver(image, LoadPicture(path), path);
     }
     Count(state, image);
 }
@@ -56,7 +55,7 @@ void NativeBench(benchmark::State& state, const std::string& size) {
 // does not read goes.
 void QtBench(benchmark::State& state, const std::string& size) {
     const parallel::ScopedThreadShare share(static_cast<unsigned>(state.range(0)));
-    const std::string path = PhotoPath(size);
+    const std::string path = CorpusPhotoPath(size);
     cDIB image;
     for (auto _ : state) {
         image.Destroy();
@@ -67,9 +66,7 @@ void QtBench(benchmark::State& state, const std::string& size) {
         request.AllocateZeroed = &AllocateZeroed;
         cPicture picture = DecodeWithQt(request);
         ::close(fd);
-        if (image.CreateFromStdPicture(std::move(picture), true) == 0)
-            throw cError(ErrorNumber::InvalidPicture, "cannot load " + path);
-        benchmark::DoNotOptimize(image.lpBits());
+        TakeOver(image, std::move(picture), path);
     }
     Count(state, image);
 }
@@ -77,16 +74,11 @@ void QtBench(benchmark::State& state, const std::string& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string corpus = TakeCorpusFolder(argc, argv, "bench_load");
-    const std::vector<std::string> sizes = TakeSizes(argc, argv);
-    if (corpus.empty()) return 2;
+    const std::vector<std::string> sizes = TakeCorpusSizes(argc, argv, "bench_load");
+    if (sizes.empty()) return 2;
     std::vector<int64_t> threads{1};
     if (parallel::Cores() > 1) threads.push_back(parallel::Cores());
     for (const std::string& size : sizes) {
-        if (!std::filesystem::exists(PhotoPath(size))) {
-            std::fprintf(stderr, "bench_load: %s not found\n", PhotoPath(size).c_str());
-            return 2;
-        }
         benchmark::RegisterBenchmark(("LoadNative/" + size + "MP").c_str(), NativeBench, size)
             ->ArgName("threads")
             ->ArgsProduct({threads})
