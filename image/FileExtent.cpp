@@ -32,10 +32,15 @@ bool SkipSubBlocks(cFileBytes& bytes) {
 uint64_t ColourTableBytes(int flags) { return (flags & 0x80) ? 3u << ((flags & 7) + 1) : 0; }
 
 // The number at the end of an XBM "#define NAME_width 64" line; -1 for
-// another line or at the end of the file.
+// another line (also one longer than a header line can be) or at the end of
+// the file.
 int64_t DefinedNumber(cFileBytes& bytes) {
+    constexpr std::size_t kLongest = 300;  // the decoder reads no longer header line
     std::string line;
-    for (int c = bytes.Next(); c >= 0 && c != '\n'; c = bytes.Next()) line.push_back(char(c));
+    for (int c = bytes.Next(); c >= 0 && c != '\n'; c = bytes.Next()) {
+        if (line.size() == kLongest) return -1;
+        line.push_back(char(c));
+    }
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
     std::size_t digits = line.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(line[digits - 1]))) --digits;
