@@ -1,10 +1,10 @@
 #include "BmpReader.h"
 
 #include "BandPool.h"
-#include "FileBytes.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
 #include "RowOrder.h"
+#include "cDIB.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -38,8 +38,7 @@ bool IsNativeBmp(const BmpHeader& header) {
     if (header.Width <= 0 || header.Height == 0 ||
         header.Height == std::numeric_limits<int32_t>::min())
         return false;
-    // An image's pixel memory is counted in int32 (width x rows < 2^62: no overflow).
-    if (header.Width * header.Rows() > std::numeric_limits<int32_t>::max() / 4) return false;
+    if (header.Width * header.Rows() > kMaxImagePixels) return false;  // < 2^62: no overflow
 
     uint64_t headers = 14 + uint64_t(header.InfoSize);
     if (header.BitCount == 24) {
@@ -62,7 +61,8 @@ bool IsNativeBmp(const BmpHeader& header) {
     return header.PixelOffset >= headers;
 }
 
-BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header, cPicture& picture) {
+BmpReadStatus ReadNativeBmp(const ReadFileAt& read, uint64_t fileSize, const BmpHeader& header,
+                            cPicture& picture) {
     if (!BmpDataFits(header, fileSize)) return BmpReadStatus::Truncated;
     const auto width = static_cast<int32_t>(header.Width);
     const auto rows = static_cast<int32_t>(header.Rows());
@@ -84,10 +84,10 @@ BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header, 
     parallel::ForEachBand(rows, width, [&](int32_t first, int32_t count) {
         uint8_t* to = bits + static_cast<std::size_t>(first) * stride;
         const std::size_t bytes = fileStride * static_cast<std::size_t>(count);
-        const std::ptrdiff_t read =
-            ReadAt(fd, to, bytes, header.PixelOffset + fileStride * static_cast<uint64_t>(first));
-        if (read < 0) return outcome.Fail(BmpReadStatus::ReadError, errno);
-        if (static_cast<std::size_t>(read) < bytes)  // the file shrank
+        const std::ptrdiff_t got =
+            read(to, bytes, header.PixelOffset + fileStride * static_cast<uint64_t>(first));
+        if (got < 0) return outcome.Fail(BmpReadStatus::ReadError, errno);
+        if (static_cast<std::size_t>(got) < bytes)  // the file shrank
             return outcome.Fail(BmpReadStatus::Truncated, 0);
         if (widen) ExpandRows24To32(bits, width, first, count);
         // Each pixel on its own: before or after turning the rows over alike.

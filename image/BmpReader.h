@@ -11,7 +11,9 @@
 #include "BmpHeader.h"
 #include "cPicture.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // Whether ReadNativeBmp reads files of this header. Headers of other kinds,
 // sizes that are zero, negative or beyond what an image holds, and offsets
@@ -25,9 +27,15 @@ enum class BmpReadStatus {
     ReadError,  // reading failed; errno tells why
 };
 
-// Reads the pixels of an open file of fileSize bytes whose header passes
+// Reads up to size bytes of the file at offset into to: the bytes read (fewer
+// only at the end of the file), or -1 with errno set. Called from several
+// threads at once.
+using ReadFileAt = std::function<std::ptrdiff_t(void* to, std::size_t size, uint64_t offset)>;
+
+// Reads the pixels of a file of fileSize bytes whose header passes
 // IsNativeBmp into a 32-bpp bottom-up picture: Blue, Green, Red, and a
 // fourth byte that is not part of the colour; alpha is composited over white
 // as for every loaded picture. Nothing is allocated before the file is known
-// to hold all the pixel data. The descriptor's position is not moved.
-BmpReadStatus ReadNativeBmp(int fd, uint64_t fileSize, const BmpHeader& header, cPicture& picture);
+// to hold all the pixel data.
+BmpReadStatus ReadNativeBmp(const ReadFileAt& read, uint64_t fileSize, const BmpHeader& header,
+                            cPicture& picture);

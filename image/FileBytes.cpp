@@ -18,25 +18,3 @@ std::ptrdiff_t ReadAt(int fd, void* to, std::size_t size, uint64_t offset) {
     }
     return static_cast<std::ptrdiff_t>(done);
 }
-
-bool cFileBytes::Skip(uint64_t count) {
-    position_ += count;
-    if (count <= end_ - at_) {
-        at_ += count;
-        return true;
-    }
-    // Past the buffer: whether the skipped-to byte exists is only known by
-    // reading it, and the caller reads it next anyway.
-    at_ = end_ = 0;
-    return Refill();
-}
-
-bool cFileBytes::Refill() {
-    if (failed_) return false;
-    const std::ptrdiff_t n = ReadAt(fd_, buffer_, sizeof buffer_, position_);
-    if (n < 0) failed_ = true;
-    if (n <= 0) return false;
-    at_ = 0;
-    end_ = static_cast<std::size_t>(n);
-    return true;
-}

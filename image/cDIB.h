@@ -9,11 +9,15 @@
 #include "GraphicsLayer.h"
 #include "cPicture.h"
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+// The most pixels a 32-bpp image holds: its pixel bytes are counted in int32.
+inline constexpr int64_t kMaxImagePixels = INT32_MAX / 4;
 
 // The 40-byte BMP information header, as held by the image and written to files.
 #pragma pack(push, 1)

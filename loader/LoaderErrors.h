@@ -3,23 +3,34 @@
 // the general decoder.
 
 #include "FileExtent.h"
+#include "cDIB.h"
 
 #include <cstdint>
 #include <string>
 
-// Qt refuses images above 128 MB by default; photographs of 30000 x 30000
-// pixels need 3.4 GB at 32 bpp (6.7 GB for a 16-bit-per-channel PNG).
-inline constexpr int kAllocationLimitMB = 8192;
+// The most pixels a picture may have: what an image holds at 32 bpp. Larger
+// ones are refused before any memory is spent on them.
+inline constexpr int64_t kMaxPicturePixels = kMaxImagePixels;
+
+// Qt's own limit on one decoded image, in MB (Qt refuses images above 128 MB
+// by default): the largest picture in the widest form a decoder gives, 8
+// bytes a pixel for 16 bits a channel.
+inline constexpr int kAllocationLimitMB = int((kMaxPicturePixels * 8 + (1 << 20) - 1) >> 20);
 
 [[noreturn]] void RaiseDeviceError(int error, const std::string& path);
 [[noreturn]] void RaiseTruncated(const std::string& path);
 
-[[noreturn]] void RaiseTooLarge(int64_t width, int64_t height, const std::string& path);
+// A file whose contents are not a picture this program reads, for a reason
+// given in words ("the file changed while it was read").
+[[noreturn]] void RaiseInvalid(const std::string& path, const std::string& reason);
 
-// Refuses sizes that cannot be decoded before anything is allocated; a header
-// may claim any size. Sizes are positive.
-void RequireLoadableSize(int64_t width, int64_t height, int64_t bytesPerPixel,
-                         const std::string& path);
+// A picture of more than maxPixels pixels.
+[[noreturn]] void RaiseTooLarge(int64_t width, int64_t height, int64_t maxPixels,
+                                const std::string& path);
 
-// Raises for a file that FileExtent found cut short or could not read.
+// Refuses a picture of more than maxPixels pixels before anything is
+// allocated; a header may claim any size. Sizes are positive.
+void RequireLoadableSize(int64_t width, int64_t height, int64_t maxPixels, const std::string& path);
+
+// Raises for a file that FileExtent found cut short.
 void RequireWhole(FileExtent extent, const std::string& path);

@@ -1,9 +1,14 @@
 // The picture loader: the commonest BMP files through the native reader,
 // every other file through Qt's image reader (QtDecoder.h, loaded only when
-// a file needs it). Either way the decoded pixels
-// are handed over as they are (no copy): the picture's Owner keeps them
-// alive, and as its only holder the caller may write to them (cDIB takes them
-// over that way).
+// a file needs it). Either way the decoded pixels are handed over as they are
+// (no copy): the picture's Owner keeps them alive, and as its only holder the
+// caller may write to them (cDIB takes them over that way).
+//
+// A file is read once. The native reader reads its pixel rows straight into
+// the picture; every other file is read whole into memory, and both the
+// checks that it is all there and the decoder work on those bytes. The
+// file's size and change times, taken before and after, tell whether it
+// changed in between (a copy still in progress, say): such a file is refused.
 //
 // Pixels are decoded into memory that is zero-filled or filled completely,
 // and a file whose pixel data ends early is refused, so no pixel of an
@@ -20,10 +25,12 @@
 #include "QtDecoder.h"
 #include "cError.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
-#include <span>
 #include <string_view>
 
 #include <fcntl.h>
@@ -31,6 +38,12 @@
 #include <unistd.h>
 
 namespace {
+
+std::atomic<LoadHook> loadHook{nullptr};
+
+void Reached(LoadStage stage, const std::string& path) {
+    if (const LoadHook hook = loadHook.load(std::memory_order_relaxed)) hook(stage, path);
+}
 
 [[noreturn]] void RaiseOpenError(int error, const std::string& path) {
     switch (error) {
@@ -61,10 +74,12 @@ void RequireRegularFile(mode_t mode, const std::string& path) {
                  "Path/File access error: " + path + " is " + kind + ", not a picture file");
 }
 
-// An open file, closed when it goes.
+// An open file, closed when it goes, with its state when it was opened.
 struct cOpenFile {
     int Fd = -1;
-    uint64_t Size = 0;
+    struct stat Opened {};
+    uint64_t Size() const { return static_cast<uint64_t>(Opened.st_size); }
+
     cOpenFile() = default;
     cOpenFile(const cOpenFile&) = delete;
     cOpenFile& operator=(const cOpenFile&) = delete;
@@ -95,7 +110,68 @@ void OpenRegularFile(const std::string& path, cOpenFile& file) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     file.Fd = fd;
-    file.Size = static_cast<uint64_t>(st.st_size);
+    file.Opened = st;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Refuses a file that was written to since it was opened: what was read of
+// it may be part old, part new, or cut short.
+void RequireUnchanged(const cOpenFile& file, const std::string& path) {
+    struct stat now {};
+    if (::fstat(file.Fd, &now) != 0) RaiseDeviceError(errno, path);
+    if (now.st_size != file.Opened.st_size || !SameTime(now.st_mtim, file.Opened.st_mtim) ||
+        !SameTime(now.st_ctim, file.Opened.st_ctim))
+        RaiseInvalid(path, "the file changed while it was read");
+}
+
+// A whole file's contents, read once.
+struct cFileContents {
+    std::unique_ptr<uint8_t[]> Bytes;
+    std::size_t Size = 0;
+    std::span<const uint8_t> View() const { return {Bytes.get(), Size}; }
+};
+
+cFileContents ReadWhole(const cOpenFile& file, const std::string& path) {
+    cFileContents contents;
+    contents.Size = static_cast<std::size_t>(file.Size());
+    // One byte more than the size: a file that grew shows as one.
+    contents.Bytes.reset(new (std::nothrow) uint8_t[contents.Size + 1]);
+    if (!contents.Bytes) throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path);
+    const std::ptrdiff_t read = ReadAt(file.Fd, contents.Bytes.get(), contents.Size + 1, 0);
+    if (read < 0) RaiseDeviceError(errno, path);
+    if (static_cast<std::size_t>(read) != contents.Size)
+        RaiseInvalid(path, "the file changed while it was read");
+    RequireUnchanged(file, path);
+    return contents;
+}
+
+// ---- BMP headers
+
+// A file that starts as a BMP file goes to a BMP decoder whatever else it
+// holds; so its header must be one whose pixel data can be measured against
+// the file, or the decoder would make up the pixels the file lacks.
+void RequireMeasurableBmp(std::span<const uint8_t> head, const std::optional<BmpHeader>& bmp,
+                          const std::string& path) {
+    if (head.size() < 2 || head[0] != 'B' || head[1] != 'M') return;
+    if (!bmp) RaiseInvalid(path, "a BMP header of a form this program does not read");
+    if (bmp->Width <= 0 || bmp->Height == 0)
+        RaiseInvalid(path, "a BMP header of " + std::to_string(bmp->Width) + " x " +
+                               std::to_string(bmp->Height) + " pixels");
+    if (BmpUncompressedBytes(*bmp) == 0 && !bmp->IsRle())
+        RaiseInvalid(path, "a BMP header of a form this program does not read");
+    if (bmp->PixelOffset < 14 + bmp->InfoSize)
+        RaiseInvalid(path, "its pixel data would start inside its headers");
+}
+
+// Refuses a BMP file whose header claims more pixels than may be loaded, or
+// whose uncompressed pixel data the file does not hold.
+void RequireBmpFits(const BmpHeader& header, uint64_t fileSize, int64_t maxPixels,
+                    const std::string& path) {
+    RequireLoadableSize(header.Width, header.Rows(), maxPixels, path);
+    if (!header.IsRle() && !BmpDataFits(header, fileSize)) RaiseTruncated(path);
 }
 
 // ---- channels narrower than 8 bits in 16-bit and bit-field BMP files
@@ -124,24 +200,10 @@ ChannelBits BmpChannelBits(const BmpHeader& header) {
     return channels;
 }
 
-// ---- pixel data that ends early
-
-// Refuses a BMP file whose header claims more pixels than can be loaded, or
-// whose pixel data the file does not hold. Headers the decoders refuse anyway
-// are left to them.
-void RequireWholeBmp(const cOpenFile& file, const BmpHeader& header, const std::string& path) {
-    if (header.Width <= 0 || header.Height == 0) return;
-    RequireLoadableSize(header.Width, header.Rows(), 4, path);
-    if (header.IsRle()) {
-        RequireWhole(RleExtent(file.Fd, file.Size, header), path);
-    } else if (BmpUncompressedBytes(header) != 0 && !BmpDataFits(header, file.Size)) {
-        RaiseTruncated(path);
-    }
-}
-
-cPicture ReadNative(const cOpenFile& file, const BmpHeader& header, const std::string& path) {
+cPicture ReadNative(const ReadFileAt& read, uint64_t size, const BmpHeader& header,
+                    const std::string& path) {
     cPicture picture;
-    switch (ReadNativeBmp(file.Fd, file.Size, header, picture)) {
+    switch (ReadNativeBmp(read, size, header, picture)) {
     case BmpReadStatus::Read:
         return picture;
     case BmpReadStatus::Truncated:
@@ -154,9 +216,49 @@ cPicture ReadNative(const cOpenFile& file, const BmpHeader& header, const std::s
     RaiseDeviceError(errno, path);
 }
 
+std::optional<BmpHeader> BmpHeaderOf(std::span<const uint8_t> head) {
+    return ParseBmpHeader(head.first(std::min(head.size(), kBmpHeadBytes)));
+}
+
+// The whole file in memory, checked and decoded.
+cPicture Decode(std::span<const uint8_t> file, const std::string& path, int64_t maxPixels) {
+    const std::optional<BmpHeader> bmp = BmpHeaderOf(file);
+    RequireMeasurableBmp(file, bmp, path);
+    if (bmp) {
+        RequireBmpFits(*bmp, file.size(), maxPixels, path);
+        if (bmp->IsRle()) RequireWhole(RleExtent(file, *bmp), path);
+    }
+    if (bmp && IsNativeBmp(*bmp)) {
+        Reached(LoadStage::Checked, path);
+        const ReadFileAt read = [file](void* to, std::size_t size, uint64_t offset) {
+            if (offset >= file.size()) return std::ptrdiff_t(0);
+            const std::size_t count = std::min<uint64_t>(size, file.size() - offset);
+            std::memcpy(to, file.data() + offset, count);
+            return static_cast<std::ptrdiff_t>(count);
+        };
+        return ReadNative(read, file.size(), *bmp, path);
+    }
+    const std::string_view start(reinterpret_cast<const char*>(file.data()), file.size());
+    QtDecodeRequest request;
+    request.File = file;
+    // The file's own structure walk, for the formats whose decoders accept a cut file.
+    request.Walk = start.starts_with("\xFF\xD8")  ? JpegExtent
+                   : start.starts_with("GIF8")    ? GifExtent
+                   : start.starts_with("#define") ? XbmExtent
+                                                  : nullptr;
+    request.Checked = [](const std::string& checked) { Reached(LoadStage::Checked, checked); };
+    request.Channels = bmp ? BmpChannelBits(*bmp) : ChannelBits{};
+    request.Path = &path;
+    request.MaxPixels = maxPixels;
+    request.AllocateZeroed = &AllocateZeroed;
+    return DecodeWithQt(request);
+}
+
 }  // namespace
 
-cPicture LoadPicture(const std::string& path) {
+void SetLoadHookForTesting(LoadHook hook) { loadHook.store(hook, std::memory_order_relaxed); }
+
+cPicture LoadPicture(const std::string& path, int64_t maxPixels) {
     if (path.empty()) return {};
     cOpenFile file;
     OpenRegularFile(path, file);
@@ -164,23 +266,29 @@ cPicture LoadPicture(const std::string& path) {
     uint8_t head[kBmpHeadBytes];
     const std::ptrdiff_t headBytes = ReadAt(file.Fd, head, sizeof head, 0);
     if (headBytes < 0) RaiseDeviceError(errno, path);
-    const std::optional<BmpHeader> bmp =
-        ParseBmpHeader(std::span<const uint8_t>(head, static_cast<std::size_t>(headBytes)));
-    if (bmp) {
-        RequireWholeBmp(file, *bmp, path);
-        if (IsNativeBmp(*bmp)) return ReadNative(file, *bmp, path);
+    const std::span<const uint8_t> headView(head, static_cast<std::size_t>(headBytes));
+    Reached(LoadStage::HeadRead, path);
+
+    // A plain BMP file's rows go straight into the picture, in bands on
+    // every core; they are never all in memory twice.
+    const std::optional<BmpHeader> bmp = BmpHeaderOf(headView);
+    if (bmp && IsNativeBmp(*bmp)) {
+        RequireMeasurableBmp(headView, bmp, path);
+        RequireBmpFits(*bmp, file.Size(), maxPixels, path);
+        Reached(LoadStage::Checked, path);
+        const int fd = file.Fd;
+        const ReadFileAt read = [fd](void* to, std::size_t size, uint64_t offset) {
+            return ReadAt(fd, to, size, offset);
+        };
+        cPicture picture = ReadNative(read, file.Size(), *bmp, path);
+        RequireUnchanged(file, path);
+        return picture;
     }
-    const std::string_view start(reinterpret_cast<const char*>(head), std::size_t(headBytes));
-    // The file's own structure walk, for the formats whose decoders accept a cut file.
-    const ExtentWalk walk = start.starts_with("\xFF\xD8")  ? JpegExtent
-                            : start.starts_with("GIF8")    ? GifExtent
-                            : start.starts_with("#define") ? XbmExtent
-                                                           : nullptr;
-    QtDecodeRequest request;
-    request.Fd = file.Fd;
-    request.Channels = bmp ? BmpChannelBits(*bmp) : ChannelBits{};
-    request.Walk = walk;
-    request.Path = &path;
-    request.AllocateZeroed = &AllocateZeroed;
-    return DecodeWithQt(request);
+    const cFileContents contents = ReadWhole(file, path);
+    return Decode(contents.View(), path, maxPixels);
+}
+
+cPicture LoadPictureFromMemory(std::span<const uint8_t> file, const std::string& name,
+                               int64_t maxPixels) {
+    return Decode(file, name, maxPixels);
 }

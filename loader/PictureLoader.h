@@ -5,18 +5,25 @@
 // Needs no QCoreApplication or QGuiApplication: Qt finds its image plugins
 // (GIF, ICO, JPEG, ...) without one. Several threads may load at once.
 
+#include "LoaderErrors.h"
 #include "cPicture.h"
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 // An empty path gives the empty picture (Type None). An unreadable file or an
 // unknown format raises a cError whose description names the file and the
 // reason: 53 missing, 70 no permission, 75 not a regular file (folder, named
 // pipe, socket, device: refused without opening), 7 too large (a header that
-// claims more than 8 GB of 32-bit pixels, whatever the file holds), 57 a read
-// that failed, 481 data that does not decode or that ends before all the
-// pixels (a truncated file never loads as a partial picture). Alpha is
-// composited over white.
+// claims more than maxPixels pixels, whatever the file holds: refused before
+// any memory is spent on the picture), 57 a read that failed, 481 data that
+// does not decode, that ends before all the pixels (a truncated file never
+// loads as a partial picture), that a decoder reports missing, or a file that
+// changed while it was read. Alpha is composited over white.
+//
+// Each file is read once: the checks that it is all there and the decoding
+// work on the same bytes.
 //
 // The picture holds the decoded image itself (no copy): 1 bpp (MSB first) or
 // 8 bpp with a colour table of 2^BPP entries, or 32 bpp (Blue, Green, Red,
@@ -24,4 +31,18 @@
 // keeps them) for the BMP files the native reader reads. The colours are the
 // file's own, with no colour-space or gamma conversion and no EXIF rotation.
 // Pixels a file legitimately leaves unset read as 0.
-cPicture LoadPicture(const std::string& path);
+cPicture LoadPicture(const std::string& path, int64_t maxPixels = kMaxPicturePixels);
+
+// The same for a file's contents already in memory (standard input, say);
+// name stands for the file in the errors' descriptions.
+cPicture LoadPictureFromMemory(std::span<const uint8_t> file, const std::string& name,
+                               int64_t maxPixels = kMaxPicturePixels);
+
+// For tests: called at each stage of loading a file (path as given), where a
+// test may change the file on disk. nullptr, the default, calls nothing.
+enum class LoadStage {
+    HeadRead,  // its first bytes read and its size taken, the rest not yet read
+    Checked,   // found whole (in memory, or a native BMP by its headers), not yet decoded
+};
+using LoadHook = void (*)(LoadStage stage, const std::string& path);
+void SetLoadHookForTesting(LoadHook hook);

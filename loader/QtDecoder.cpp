@@ -9,17 +9,20 @@
 #include "PixelRows.h"
 #include "cError.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QLoggingCategory>
 #include <QThread>
 
 #include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -29,19 +32,54 @@
 
 namespace {
 
-// Keeps Qt's image plugins from printing their own warnings: the loader
-// reports failures through cError only, and pixolune-cli prints one line per
-// failing file.
-QLoggingCategory::CategoryFilter previousFilter = nullptr;
+// ---- what a decoder says while it decodes
 
-void QuietImageIo(QLoggingCategory* category) {
-    if (previousFilter) previousFilter(category);
-    if (std::strncmp(category->categoryName(), "qt.gui.imageio", 14) == 0) {
-        category->setEnabled(QtDebugMsg, false);
-        category->setEnabled(QtInfoMsg, false);
-        category->setEnabled(QtWarningMsg, false);
+// A decoder reports trouble only through Qt's log: a PNG or JPEG cut short,
+// say, still decodes into a picture whose missing rows are grey, and
+// QImageReader::read() says it succeeded. So while a picture decodes, every
+// message logged on its thread is taken from the log (nothing of it is
+// printed: the loader reports failures through cError only) and kept.
+thread_local std::vector<std::string>* tDecoderMessages = nullptr;
+QtMessageHandler previousHandler = nullptr;
+
+void KeepDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (tDecoderMessages == nullptr) {
+        if (previousHandler) previousHandler(type, context, text);
+        return;
     }
+    if (type != QtDebugMsg && type != QtInfoMsg) tDecoderMessages->push_back(text.toStdString());
 }
+
+// The messages of one decoding, for as long as it lasts.
+class cDecoderMessages {
+public:
+    cDecoderMessages() { tDecoderMessages = &messages_; }
+    ~cDecoderMessages() { tDecoderMessages = nullptr; }
+    cDecoderMessages(const cDecoderMessages&) = delete;
+    cDecoderMessages& operator=(const cDecoderMessages&) = delete;
+
+    // The first message that says the decoder ran out of data, or nothing.
+    std::optional<std::string> MissingData() const {
+        // The words the decoders use: libjpeg ("Premature end of JPEG file",
+        // "premature end of data segment"), libpng ("Not enough image data",
+        // "Read Error"), libmng ("MNG error", after which Qt still returns
+        // the blank picture it prepared), Qt's XPM reader ("pixels missing").
+        static constexpr const char* kMissing[] = {
+            "premature end", "not enough image data", "read error", "mng error", "pixels missing",
+            "truncated",     "unexpected end"};
+        for (const std::string& message : messages_) {
+            std::string lower = message;
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return std::tolower(c); });
+            for (const char* words : kMissing)
+                if (lower.find(words) != std::string::npos) return message;
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::vector<std::string> messages_;
+};
 
 // Qt takes the first thread that asks for its thread data for the main
 // thread, and moves the image plugins it loads there. Were that a worker
@@ -88,7 +126,7 @@ void SetUpReaderOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
         QImageReader::setAllocationLimit(kAllocationLimitMB);
-        previousFilter = QLoggingCategory::installFilter(QuietImageIo);
+        previousHandler = qInstallMessageHandler(KeepDecoderMessages);
     });
 }
 
@@ -97,11 +135,33 @@ std::string ReaderReason(const QImageReader& reader) {
     return reason.isEmpty() ? std::string("unknown reason") : reason.toStdString();
 }
 
-void CheckSize(const QImageReader& reader, const std::string& path) {
+uint32_t Be32(std::span<const uint8_t> b, std::size_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+// The frame size of an MNG or JNG file, from its first chunk (MHDR or JHDR):
+// Qt's reader announces none, and makes a blank picture of it before it
+// decodes anything.
+QSize AnimationFrameSize(std::span<const uint8_t> file) {
+    if (file.size() < 24) return {};
+    const std::string_view signature(reinterpret_cast<const char*>(file.data()), 8);
+    if (signature != "\x8AMNG\r\n\x1A\n" && signature != "\x8BJNG\r\n\x1A\n") return {};
+    const uint32_t width = Be32(file, 16), height = Be32(file, 20);
+    if (width > INT32_MAX || height > INT32_MAX) return QSize(INT32_MAX, INT32_MAX);
+    return QSize(int(width), int(height));
+}
+
+// The size the file claims before anything of it is decoded, where there is one.
+QSize AnnouncedSize(const QImageReader& reader, std::span<const uint8_t> file) {
     const QSize size = reader.size();
-    if (!size.isValid()) return;  // the handler does not tell beforehand; read() decides
-    const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
-    RequireLoadableSize(size.width(), size.height(), depth > 32 ? depth / 8 : 4, path);
+    return size.isValid() ? size : AnimationFrameSize(file);
+}
+
+void CheckSize(QSize size, const QtDecodeRequest& request) {
+    // Where nothing is announced, read() decides; the picture it makes is
+    // measured after.
+    if (size.isValid())
+        RequireLoadableSize(size.width(), size.height(), request.MaxPixels, *request.Path);
 }
 
 // A reader that cannot get the memory for its image only says that it could
@@ -260,24 +320,36 @@ void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
     const std::string& path = *request.Path;
     RequireAnchoredQt(path);
     SetUpReaderOnce();
-    QFile device;
-    if (!device.open(request.Fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+    // The file's bytes as they were read, not copied.
+    const QByteArray bytes = QByteArray::fromRawData(
+        reinterpret_cast<const char*>(request.File.data()), qsizetype(request.File.size()));
+    QBuffer device;
+    device.setData(bytes);
+    if (!device.open(QIODevice::ReadOnly))
         throw cError(ErrorNumber::PathFileAccess, "Path/File access error: " + path);
 
     QImage image;
     {
+        const cDecoderMessages messages;
         QImageReader reader(&device);
         reader.setDecideFormatFromContent(true);  // a PNG named .bmp still loads
         reader.setAutoTransform(false);           // pixels as stored, no EXIF turn
         if (!reader.canRead()) RaiseReadError(reader, path);
-        CheckSize(reader, path);
-        if (request.Walk) RequireWhole(request.Walk(request.Fd), path);
-        const QSize size = reader.size();  // the reader forgets it when reading fails
+        const QSize size = AnnouncedSize(reader, request.File);  // forgotten when reading fails
+        CheckSize(size, request);
+        if (request.Walk) RequireWhole(request.Walk(request.File), path);
+        if (request.Checked) request.Checked(path);
         image = ZeroedImage(reader, request);
         if (!reader.read(&image) || image.isNull()) {
-            if (MemoryIsShort(size)) RaiseTooLarge(size.width(), size.height(), path);
+            if (MemoryIsShort(size))
+                throw cError(ErrorNumber::OutOfMemory,
+                             "Out of memory: " + path + " (" + std::to_string(size.width()) +
+                                 " x " + std::to_string(size.height()) + " pixels)");
             RaiseReadError(reader, path);
         }
+        if (const std::optional<std::string> missing = messages.MissingData())
+            RaiseInvalid(path, "the decoder found data missing: " + *missing);
+        CheckSize(image.size(), request);
     }
     device.close();
     if (request.Channels.Narrow()) WidenNarrowChannels(image, request.Channels);

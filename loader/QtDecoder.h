@@ -9,7 +9,9 @@
 #include "cPicture.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 // Bits of each channel (red, green, blue, alpha) of a 16-bit or bit-field
@@ -21,13 +23,15 @@ struct ChannelBits {
 };
 
 // The file's own structure walk, for the formats whose decoders accept a cut file.
-using ExtentWalk = FileExtent (*)(int fd);
+using ExtentWalk = FileExtent (*)(std::span<const uint8_t> file);
 
 struct QtDecodeRequest {
-    int Fd = -1;  // open, read from position 0 on, left open
+    std::span<const uint8_t> File;  // the whole file, as read once
     ChannelBits Channels;
-    ExtentWalk Walk = nullptr;          // run after the format is known, before decoding
     const std::string* Path = nullptr;  // for the errors' descriptions
+    int64_t MaxPixels = 0;              // larger pictures are refused before decoding
+    ExtentWalk Walk = nullptr;          // run once the size is known, before decoding
+    void (*Checked)(const std::string& path) = nullptr;  // called just before decoding
     // Zero-filled pixel memory of the program's own (PixelMemory.h), for
     // Qt's decoders to decode into.
     std::shared_ptr<void> (*AllocateZeroed)(std::size_t size) = nullptr;

@@ -274,22 +274,106 @@ TEST_F(Loader, EachFailureHasItsNumberAndNamesTheFile) {
     }
 }
 
-// A header claiming 100,000 x 100,000 pixels (40 GB at 32 bpp) is refused before any
-// allocation with one error, whichever reader the file would go to.
-TEST_F(Loader, AbsurdSizesAreRefusedAsOutOfMemory) {
-    const std::vector<std::pair<std::string, Bytes>> cases = {
-        {"1-bit.bmp", Bmp(100000, 100000, 1, {K, W}, {1, 2, 3, 4})},
-        {"8-bit.bmp", Bmp(100000, 100000, 8, {K, W}, {1, 2, 3, 4})},
-        {"24-bit.bmp", Bmp(100000, 100000, 24, {}, {1, 2, 3, 4})},
-        {"32-bit top-down.bmp", Bmp(100000, -100000, 32, {}, {1, 2, 3, 4})},
-        {"rgb.png", BuildPng({{R}}, 100000, 100000)},
+// Big-endian words, as PNG, MNG and JPEG headers hold their sizes.
+void PutBe(Bytes& out, uint32_t v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+// A PNG-style chunk (length, type, data, CRC), as PNG and MNG files are made of.
+void PutChunk(Bytes& out, const char* type, const Bytes& data) {
+    PutBe(out, uint32_t(data.size()), 4);
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    PutBe(out, Crc32(&out[start], out.size() - start), 4);
+}
+
+// A 16-bit RGB PNG header claiming width x height, with a little data.
+Bytes Png16(uint32_t width, uint32_t height) {
+    Bytes png = BuildPng({{R}}, width, height);
+    png[24] = 16;  // bit depth
+    Patch32(png, 29, 0);
+    const uint32_t crc = Crc32(&png[12], 17);
+    for (int i = 0; i < 4; ++i) png[29 + i] = uint8_t(crc >> (24 - 8 * i));
+    return png;
+}
+
+// An MNG file whose frame (its MHDR) is width x height, holding a 1 x 1 PNG.
+Bytes Mng(uint32_t width, uint32_t height) {
+    Bytes mng{0x8A, 'M', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    for (uint32_t v : {width, height, 1u, 0u, 0u, 0u, 1u}) PutBe(header, v, 4);
+    PutChunk(mng, "MHDR", header);
+    const Bytes png = BuildPng({{R}});
+    mng.insert(mng.end(), png.begin() + 8, png.end());  // its chunks, IHDR to IEND
+    PutChunk(mng, "MEND", {});
+    return mng;
+}
+
+// A baseline JPEG whose frame header claims width x height.
+Bytes JpegClaiming(uint16_t width, uint16_t height) {
+    Bytes jpeg = Encode(QtImage({{R, G}, {B, W}}), "jpeg");
+    for (std::size_t at = 2; at + 9 < jpeg.size(); ++at)
+        if (jpeg[at] == 0xFF && jpeg[at + 1] == 0xC0) {
+            jpeg[at + 5] = uint8_t(height >> 8), jpeg[at + 6] = uint8_t(height);
+            jpeg[at + 7] = uint8_t(width >> 8), jpeg[at + 8] = uint8_t(width);
+            break;
+        }
+    return jpeg;
+}
+
+Bytes Text(const std::string& text) { return {text.begin(), text.end()}; }
+
+// A header claiming more pixels than an image holds (2^31 bytes at 32 bpp:
+// 536870911 pixels; 23171 x 23171 is just over) is refused before any memory
+// is spent on the picture, with one error naming the limit, whichever reader
+// the file would go to. Run with little address space left.
+TEST_F(Loader, PicturesOverTheLimitAreRefusedBeforeDecoding) {
+    constexpr uint32_t kOver = 23171;
+    const std::vector<std::tuple<std::string, Bytes, uint32_t, uint32_t>> cases = {
+        {"1-bit.bmp", Bmp(100000, 100000, 1, {K, W}, {1, 2, 3, 4}), 100000, 100000},
+        {"8-bit.bmp", Bmp(100000, 100000, 8, {K, W}, {1, 2, 3, 4}), 100000, 100000},
+        {"24-bit.bmp", Bmp(kOver, kOver, 24, {}, {1, 2, 3, 4}), kOver, kOver},
+        {"32-bit top-down.bmp", Bmp(kOver, -int32_t(kOver), 32, {}, {1, 2, 3, 4}), kOver, kOver},
+        {"RLE8.bmp", Bmp(kOver, kOver, 8, {K, W}, {0, 1}, 1), kOver, kOver},
+        {"rgb.png", BuildPng({{R}}, kOver, kOver), kOver, kOver},
+        {"16-bit.png", Png16(40000, 30000), 40000, 30000},
+        {"frame.mng", Mng(30000, 30000), 30000, 30000},
+        {"photo.jpg", JpegClaiming(uint16_t(kOver), uint16_t(kOver)), kOver, kOver},
+        {"screen.gif", BuildGif(uint16_t(kOver), uint16_t(kOver), {R}, {0}), kOver, kOver},
+        {"grey.pgm", Text("P5\n23171 23171\n255\n" + std::string(64, 'x')), kOver, kOver},
+        {"mono.xbm",
+         Text("#define a_width 23171\n#define a_height 23171\nstatic char a_bits[] = {0x00};\n"),
+         kOver, kOver},
     };
-    for (const auto& [name, file] : cases) {
-        const std::string path = Write(name, file);
+    std::vector<std::string> paths;
+    for (const auto& [name, file, width, height] : cases) paths.push_back(Write(name, file));
+    const AddressSpaceLimit limit(size_t(256) << 20);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [name, file, width, height] = cases[i];
+        SCOPED_TRACE(name);
         std::string description;
-        EXPECT_EQ(LoadError(path, &description), int(ErrorNumber::OutOfMemory)) << name;
-        EXPECT_EQ(description,
-                  "Out of memory: " + path + " is too large to load (100000 x 100000 pixels)");
+        EXPECT_EQ(LoadError(paths[i], &description), int(ErrorNumber::OutOfMemory));
+        EXPECT_EQ(description, "Out of memory: " + paths[i] + " is too large to load (" +
+                                   std::to_string(width) + " x " + std::to_string(height) +
+                                   " pixels, more than the 536870911 a picture may have)");
+    }
+}
+
+// A lower limit (pixolune-cli --max-pixels) refuses the same way, before decoding.
+TEST_F(Loader, ALowerPixelLimitRefusesLargerPictures) {
+    const std::string png = Write("small.png", BuildPng({{R, G, B}, {R, G, B}}));
+    const std::string bmp = Write("small.bmp", Bmp24({{R, G, B}, {R, G, B}}));
+    for (const std::string& path : {png, bmp}) {
+        EXPECT_TRUE(LoadPicture(path, 6).IsBitmap());
+        try {
+            LoadPicture(path, 5);
+            ADD_FAILURE() << path << " loaded";
+        } catch (const cError& e) {
+            EXPECT_EQ(e.Description(), "Out of memory: " + path +
+                                           " is too large to load (3 x 2 pixels, more than the 5 "
+                                           "a picture may have)");
+        }
     }
 }
 
@@ -454,7 +538,7 @@ TEST_F(Loader, MalformedBmpHeadersGiveQtsResultOrACleanError) {
         {"32-bit pixel data one row short", cut(good32, good32.size() - 20), 481},
         {"header cut inside the V5 header", cut(fields({kR, kG, kB, kA}, 3), 80), kAsQt},
         {"offset past the end", patched(good24, 10, uint32_t(good24.size() + 100)), 481},
-        {"offset inside the headers", patched(good24, 10, 20), kAsQt},
+        {"offset inside the headers", patched(good24, 10, 20), 481},
         {"width 0", patched(good24, 18, 0), kAsQt},
         {"negative width", patched(good24, 18, uint32_t(-5)), kAsQt},
         {"height 0", patched(good24, 22, 0), kAsQt},
@@ -463,8 +547,11 @@ TEST_F(Loader, MalformedBmpHeadersGiveQtsResultOrACleanError) {
         {"width x height beyond 32 bits", patched(patched(good24, 18, 65536), 22, 65536),
          int(ErrorNumber::OutOfMemory)},
         {"32-bit pixels beyond an image, small file",
-         patched(patched(good32, 18, 40000), 22, 40000), 481},
-        {"huge width, one row", patched(patched(good24, 18, 0x7FFFFFFF), 22, 1), 481},
+         patched(patched(good32, 18, 40000), 22, 40000), int(ErrorNumber::OutOfMemory)},
+        {"huge width, one row", patched(patched(good24, 18, 0x7FFFFFFF), 22, 1),
+         int(ErrorNumber::OutOfMemory)},
+        {"32-bit pixels just within an image, small file",
+         patched(patched(good32, 18, 23170), 22, 23170), 481},
         {"bit fields with blue and red swapped", fields({kB, kG, kR, 0}, 3), kAsQt},
         {"bit fields with a one-byte alpha mask", fields({kR, kG, kB, 0xFF}, 3), kAsQt},
         {"BI_RGB with an alpha mask in the low byte", fields({kR, kG, kB, 0xFF}, 0), kAsQt},
