@@ -39,11 +39,11 @@ std::string ReducedOutputPath(const std::string& folder, const std::string& base
     return folder + "/" + baseName + (type == OutputType::JPG ? "jpg" : "bmp");
 }
 
-std::string LoadSource(const std::string& path, cDIB& image) {
+std::string LoadSource(const std::string& path, cDIB& image, int64_t maxPixels) {
     // Moved in, the decoded picture becomes the image itself (no second 4
     // bytes a pixel); a picture that cannot be taken over is copied, and what
     // was not taken is freed on return.
-    if (image.CreateFromStdPicture(LoadPicture(path), true) == 0) return kLoadFailed;
+    if (image.CreateFromStdPicture(LoadPicture(path, maxPixels), true) == 0) return kLoadFailed;
     return {};
 }
 
@@ -73,7 +73,8 @@ bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType typ
 }
 
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
-                        OutputType type, uint8_t quality, const WriteCheck& check) {
+                        OutputType type, uint8_t quality, const WriteCheck& check,
+                        int64_t maxPixels) {
     ReduceResult result;
     result.OutputPath = outputPath;
     try {
@@ -81,7 +82,7 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
         mDither8bpp::SetPaletteMode(1);
 
         cDIB source;
-        result.Message = LoadSource(GetShortFilename(sourcePath), source);
+        result.Message = LoadSource(GetShortFilename(sourcePath), source, maxPixels);
         if (!result.Message.empty()) {
             result.Message += sourcePath;
             return result;

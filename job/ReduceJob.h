@@ -4,6 +4,8 @@
 // by one on its canvases (loadBMPImage, reduceImageSize, saveBMPImage) with
 // its own steps, messages and progress in between.
 
+#include "LoaderErrors.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,9 +26,10 @@ std::string ReducedOutputPath(const std::string& folder, const std::string& base
 
 // Loads the picture at path (as given) into image as 32 bpp, taking the
 // decoded pixels over where it can. Returns "" on success, kLoadFailed when
-// there is no picture to take (an empty path). An unreadable file raises the
-// loader's cError.
-std::string LoadSource(const std::string& path, cDIB& image);
+// there is no picture to take (an empty path). An unreadable file, or one of
+// more than maxPixels pixels, raises the loader's cError.
+std::string LoadSource(const std::string& path, cDIB& image,
+                       int64_t maxPixels = kMaxPicturePixels);
 
 // Rebuilds target as the 8-bit reduction of the 32-bpp source: a palette of
 // the calling thread's palette mode (mDither8bpp::SetPaletteMode; 1 is the
@@ -65,7 +68,9 @@ struct ReduceResult {
 using WriteCheck = std::function<bool(const ReduceResult& planned)>;
 
 // Loads sourcePath as 32 bpp, converts it with an optimal palette and writes
-// it to outputPath (asking check first, when given). Never throws: failures
+// it to outputPath (asking check first, when given); a picture of more than
+// maxPixels pixels is refused before it is decoded. Never throws: failures
 // come back as Message (kLoadFailed + path, or the error's message).
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
-                        OutputType type, uint8_t quality, const WriteCheck& check = {});
+                        OutputType type, uint8_t quality, const WriteCheck& check = {},
+                        int64_t maxPixels = kMaxPicturePixels);

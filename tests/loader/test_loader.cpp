@@ -539,9 +539,9 @@ TEST_F(Loader, MalformedBmpHeadersGiveQtsResultOrACleanError) {
         {"header cut inside the V5 header", cut(fields({kR, kG, kB, kA}, 3), 80), kAsQt},
         {"offset past the end", patched(good24, 10, uint32_t(good24.size() + 100)), 481},
         {"offset inside the headers", patched(good24, 10, 20), 481},
-        {"width 0", patched(good24, 18, 0), kAsQt},
-        {"negative width", patched(good24, 18, uint32_t(-5)), kAsQt},
-        {"height 0", patched(good24, 22, 0), kAsQt},
+        {"width 0", patched(good24, 18, 0), 481},
+        {"negative width", patched(good24, 18, uint32_t(-5)), 481},
+        {"height 0", patched(good24, 22, 0), 481},
         {"height INT_MIN: 2^31 rows", patched(good24, 22, uint32_t(INT_MIN)),
          int(ErrorNumber::OutOfMemory)},
         {"width x height beyond 32 bits", patched(patched(good24, 18, 65536), 22, 65536),
@@ -560,6 +560,23 @@ TEST_F(Loader, MalformedBmpHeadersGiveQtsResultOrACleanError) {
         {"bit fields, offset inside the masks",
          patched(Bmp(5, 4, 32, {}, Stored(Grid(5, 4), 4), 3, {kR, kG, kB}), 10, 54), kAsQt},
         {"52-byte header", patched(good24, 14, 52), kAsQt},
+        // Headers a BMP decoder would take, but whose pixel data cannot be
+        // measured against the file: refused, never made up.
+        {"info header of size 0", patched(good24, 14, 0), 481},
+        {"info header of size 20", patched(good24, 14, 20), 481},
+        {"old header, width 0x8000", Bytes{'B', 'M', 27, 0, 0, 0,    0,    0, 0, 0, 26, 0, 0, 0,
+                                           12,  0,   0,  0, 0, 0x80, 0x10, 0, 1, 0, 24, 0, 0},
+         481},
+        {"old header, height 0xFFFF", Bytes{'B', 'M', 27, 0, 0, 0, 0,    0,    0, 0, 26, 0, 0, 0,
+                                            12,  0,   0,  0, 4, 0, 0xFF, 0xFF, 1, 0, 24, 0, 0},
+         481},
+        {"2-bit pixels",
+         [&] {
+             Bytes b = good24;
+             b[28] = 2;
+             return b;
+         }(),
+         481},
         {"two planes", planes, kAsQt},
     };
     std::vector<std::optional<Pixels>> qt;  // Qt's results, before the limit is lowered
@@ -585,6 +602,50 @@ TEST_F(Loader, MalformedBmpHeadersGiveQtsResultOrACleanError) {
             EXPECT_EQ(error, 481);
         }
     }
+}
+
+// The file on disk cut to half its length at a stage of loading. Once the
+// loader has read and checked a file, its decoder works on those same bytes:
+// the cut no longer matters (a plain BMP, whose rows are read after the
+// check, is then refused as cut). Cut before the rest is read, every form is
+// refused: no picture is made of a file that changed under the loader.
+std::string gCutPath;
+LoadStage gCutAt = LoadStage::HeadRead;
+
+void CutAtStage(LoadStage stage, const std::string& path) {
+    if (stage == gCutAt && path == gCutPath) {
+        ASSERT_EQ(::truncate(path.c_str(), ::off_t(ReadFile(path).size() / 2)), 0);
+    }
+}
+
+TEST_F(Loader, AFileCutWhileItLoadsIsReadWholeOrRefused) {
+    SetLoadHookForTesting(CutAtStage);
+    for (const StoredForm& form : StoredForms(67, 45, 3)) {
+        SCOPED_TRACE(form.Name);
+        const Pixels whole = AllPixels(Load("whole." + form.Extension, form.File));
+        const bool native = form.Name == "24-bit BMP" || form.Name == "32-bit BMP";
+        for (const LoadStage stage : {LoadStage::HeadRead, LoadStage::Checked}) {
+            gCutPath = Write("cut." + form.Extension, form.File);
+            gCutAt = stage;
+            std::string description;
+            int error = 0;
+            Pixels pixels;
+            try {
+                pixels = AllPixels(LoadPicture(gCutPath));
+            } catch (const cError& e) {
+                error = int(e.Number());
+                description = e.Description();
+            }
+            if (stage == LoadStage::Checked && !native) {
+                EXPECT_EQ(error, 0) << description;
+                EXPECT_EQ(pixels, whole);
+            } else {
+                EXPECT_EQ(error, 481) << int(stage);
+                EXPECT_EQ(description.rfind("Invalid picture: " + gCutPath, 0), 0u) << description;
+            }
+        }
+    }
+    SetLoadHookForTesting(nullptr);
 }
 
 // A file whose pixel data ends early fails like any file that does not decode, also
