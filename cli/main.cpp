@@ -9,6 +9,7 @@
 #include "Messages.h"
 #include "OutputPlan.h"
 #include "QuietStderr.h"
+#include "ReplacementFile.h"
 #include "Reporter.h"
 #include "SignalWatch.h"
 #include "WildcardMatch.h"
@@ -16,6 +17,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <set>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -41,10 +44,21 @@ int Exit(ExitStatus status) { return static_cast<int>(status); }
 // Thrown out of the folder walk once a signal asked the run to stop.
 struct WalkStopped {};
 
+// Removes from the folders this run writes into the hidden temporary files
+// that killed runs left where files cannot be written unnamed.
+void RemoveStaleTemporaries(const std::vector<PlannedFile>& files, time_t started) {
+    std::set<std::string> folders;
+    for (const PlannedFile& file : files)
+        folders.insert(file.Output.substr(0, file.Output.find_last_of('/')));
+    for (const std::string& folder : folders)
+        cReplacementFile::RemoveStaleTemporaries(folder, started);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     KeepFreedBlocksForTheNextFile();  // before anything is allocated
+    const time_t started = std::time(nullptr);
 
     CliOptions options;
     try {
@@ -101,6 +115,7 @@ int main(int argc, char** argv) {
     const std::vector<PlannedFile> files =
         PlanOutputs(inputs, {settings.OutputFolder, settings.Type, options.Tree});
 
+    RemoveStaleTemporaries(files, started);
     // Shared, and built here before any worker starts.
     mDither8bpp::InitDitherTables();
 

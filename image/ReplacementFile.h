@@ -1,8 +1,15 @@
 #pragma once
-// A file written under a temporary name beside its target and renamed over the
-// target once complete: a failed write never leaves a half-written file, never
-// costs an earlier file of that name, and a symbolic or hard link at the target
-// is replaced instead of written through.
+// A file written beside its target and renamed over the target once complete:
+// a failed write never leaves a half-written file, never costs an earlier file
+// of that name, and a symbolic or hard link at the target is replaced instead
+// of written through.
+//
+// Where the file system allows, the file has no name while it is written
+// (O_TMPFILE): a process killed in the middle leaves nothing behind. It gets a
+// hidden temporary name (".NAME.XXXXXX") only for the instant between being
+// linked in and renamed, and, on file systems without unnamed files, for the
+// whole write; such leftovers of killed runs are what RemoveStaleTemporaries
+// clears.
 //
 // Every step returns 0 or the errno of what failed, so that each writer can
 // raise its own kind of error.
@@ -11,6 +18,7 @@
 // program ended at once (a second Ctrl+C) can remove them first.
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 class cReplacementFile {
@@ -30,9 +38,18 @@ public:
     // for a program about to end without waiting for its writers.
     static void AbandonAll();
 
+    // Removes from folder the hidden temporary files of this naming, for
+    // targets ending in .bmp or .jpg, that were last written before the
+    // given time and that no live writer holds (each holds a lock on its
+    // own). Returns how many it removed.
+    static int RemoveStaleTemporaries(const std::string& folder, time_t writtenBefore);
+
 private:
+    int LinkHidden();  // gives the unnamed file its temporary name
+
     std::string target_;
-    std::string path_;
+    std::string path_;  // the temporary name, once there is one
     int fd_ = -1;
+    bool unnamed_ = false;
     bool committed_ = false;
 };

@@ -12,9 +12,14 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -200,6 +205,47 @@ TEST(ReplacementFile, AbandonAllRemovesLiveTemporariesAndRefusesNewOnes) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(NamesIn(tree.Root()), Names{});
+}
+
+// A writer killed in the middle leaves nothing: the file has no name until it is
+// complete. Where a file system cannot write unnamed files, the hidden temporaries
+// that killed writers leave are removed by a later run, but only its own naming, only
+// those written before it started, and none that a live writer holds.
+TEST(ReplacementFile, KilledWritersLeaveNothingThatOutlivesTheNextRun) {
+    TempTree tree;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        cReplacementFile writing(tree.Path("a.bmp"));
+        if (writing.Open() != 0 || writing.Write("partial", 7) != 0) ::_exit(1);
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(NamesIn(tree.Root()), Names{});
+
+    const time_t now = std::time(nullptr);
+    const auto file = [&](const std::string& name, time_t written) {
+        const std::string path = tree.File(name, 0644, "x");
+        const timespec times[2] = {{written, 0}, {written, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        return path;
+    };
+    file(".old-reduced.bmp.a1b2c3", now - 3600);
+    file(".old-reduced.jpg.zz9900", now - 3600);
+    file(".new-reduced.bmp.a1b2c3", now);
+    const int held = ::open(file(".held-reduced.bmp.q1w2e3", now - 3600).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    file(".other.png.a1b2c3", now - 3600);
+    file(".short.bmp.a1b2", now - 3600);
+    file(".upper.bmp.A1B2C3", now - 3600);
+    file("photo-reduced.bmp", now - 3600);
+    EXPECT_EQ(cReplacementFile::RemoveStaleTemporaries(tree.Root(), now - 60), 2);
+    ::close(held);
+    EXPECT_EQ(NamesIn(tree.Root()),
+              (Names{".held-reduced.bmp.q1w2e3", ".new-reduced.bmp.a1b2c3", ".other.png.a1b2c3",
+                     ".short.bmp.a1b2", ".upper.bmp.A1B2C3", "photo-reduced.bmp"}));
 }
 
 TEST_F(BmpSave, FileLengthBeyondInt32RaisesOverflowBeforeTouchingTheFile) {
