@@ -65,10 +65,27 @@ completion)  # every option that --help lists is completed
   [ -z "$missing" ] || fail "not completed: $missing"
   ;;
 
-cli)  # the packaged pixolune-cli reduces a packaged sample
-  out=$work/cli-out && rm -rf "$out" && mkdir -p "$out"
-  "$root/usr/bin/pixolune-cli" -o "$out" "$share/pixolune/Samples/photo.bmp"
-  [ "$(head -c 2 "$out/photo-reduced.bmp")" = BM ] || fail "no BMP written"
+cli)  # the packaged pixolune-cli reduces a BMP, a PNG and a JPEG (the last two
+     # through the decoder module), and says so when the module is missing
+  out=$work/cli-out && rm -rf "$out" && mkdir -p "$out/jpeg" "$out/from-jpeg"
+  cli=$root/usr/bin/pixolune-cli
+  "$cli" -o "$out" "$share/pixolune/Samples/photo.bmp" "$share/pixolune/Samples/disc-alpha.png"
+  "$cli" -o "$out/jpeg" -t jpg "$share/pixolune/Samples/photo.bmp"
+  "$cli" -o "$out/from-jpeg" "$out/jpeg/photo-reduced.jpg"
+  for written in photo-reduced.bmp disc-alpha-reduced.bmp from-jpeg/photo-reduced-reduced.bmp; do
+    [ "$(head -c 2 "$out/$written")" = BM ] || fail "no BMP written for $written"
+  done
+
+  module=$(find "$root" -name pixolune-qt-decoder.so)
+  [ -n "$module" ] || fail "no decoder module installed"
+  broken=$work/without-module && rm -rf "$broken" && cp -a "$root" "$broken"
+  rm "$broken/${module#"$root"/}"
+  status=0
+  message=$("$broken/usr/bin/pixolune-cli" -o "$out" "$share/pixolune/Samples/disc-alpha.png" 2>&1) ||
+    status=$?
+  echo "$message"
+  [ $status -eq 1 ] || fail "a PNG without the decoder module: exit status $status, not 1"
+  grep -qF "cannot be loaded" <<<"$message" || fail "the missing module is not named"
   ;;
 
 window)  # the packaged window finds its samples in the installed share folder
