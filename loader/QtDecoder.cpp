@@ -151,9 +151,13 @@ QSize AnimationFrameSize(std::span<const uint8_t> file) {
     return QSize(int(width), int(height));
 }
 
-// The size the file claims before anything of it is decoded, where there is one.
+// The size the file claims before anything of it is decoded, where there is
+// one. Qt's BMP reader gives a top-down file's height as the file stores it,
+// negative.
 QSize AnnouncedSize(const QImageReader& reader, std::span<const uint8_t> file) {
-    const QSize size = reader.size();
+    QSize size = reader.size();
+    if (size.width() > 0 && size.height() < 0 && size.height() > INT_MIN)
+        size.setHeight(-size.height());
     return size.isValid() ? size : AnimationFrameSize(file);
 }
 
@@ -290,13 +294,13 @@ void Normalise(QImage& image, int& bpp, std::vector<uint8_t>& table) {
     bpp = 32;
 }
 
-// A zero-filled image of the size and format the reader announces, or the
-// null image when it announces none. Qt's handlers decode into an image of
-// the right size and format that they are given instead of allocating one
-// whose memory is not cleared (and may hold an earlier picture): what a file
-// leaves unset (run-length codes that skip pixels, say) then reads as zeros.
-QImage ZeroedImage(const QImageReader& reader, const QtDecodeRequest& request) {
-    const QSize size = reader.size();
+// A zero-filled image of the announced size in the format the reader
+// announces, or the null image when it announces none. Qt's handlers decode
+// into an image of the right size and format that they are given instead of
+// allocating one whose memory is not cleared (and may hold an earlier
+// picture): what a file leaves unset (run-length codes that skip pixels, say)
+// then reads as zeros.
+QImage ZeroedImage(QSize size, const QImageReader& reader, const QtDecodeRequest& request) {
     const QImage::Format format = reader.imageFormat();
     if (!size.isValid() || size.isEmpty() || format <= QImage::Format_Invalid ||
         format >= QImage::NImageFormats)
@@ -339,7 +343,7 @@ void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
         CheckSize(size, request);
         if (request.Walk) RequireWhole(request.Walk(request.File), path);
         if (request.Checked) request.Checked(path);
-        image = ZeroedImage(reader, request);
+        image = ZeroedImage(size, reader, request);
         if (!reader.read(&image) || image.isNull()) {
             if (MemoryIsShort(size))
                 throw cError(ErrorNumber::OutOfMemory,

@@ -733,21 +733,38 @@ TEST_F(Loader, FilesWithDataPastTheirPictureOrWithoutATrailerLoad) {
 TEST_F(Loader, PixelsARunLengthFileLeavesUnsetReadAsEntryZero) {
     const Rgb E{9, 99, 199};  // entry 0
     const Pixels blank(4, std::vector<Rgb>(8, E));
-    const auto painted = [&](std::vector<std::tuple<int, int, int>> spans) {
-        Pixels rows = blank;  // spans: row from the bottom, first and last column of entry 1
+    // spans: row in the order the codes go (from the bottom, or from the top in a
+    // top-down file), first and last column of entry 1
+    const auto painted = [&](std::vector<std::tuple<int, int, int>> spans, bool topDown = false) {
+        Pixels rows = blank;
         for (const auto& [row, from, to] : spans)
-            for (int x = from; x <= to; ++x) rows[3 - row][x] = P;
+            for (int x = from; x <= to; ++x) rows[topDown ? row : 3 - row][x] = P;
         return rows;
     };
+    const Bytes endAfterARow{8, 1, 0, 1}, deltaOverRows{2, 1, 0, 2, 3, 2, 1, 1, 0, 1},
+        shortLine{3, 0x11, 0, 0, 8, 0x11, 0, 1};
+    // A GIF whose one frame covers the left half of the screen's top half: the rest
+    // is the screen's background, entry 0.
+    Bytes frame = BuildGif(8, 4, {E, P}, Bytes(8, 1));
+    Patch32(frame, 6 + 7 + 384 + 5, 4 | 2 << 16);  // the frame's width and height
+    Pixels framed = blank;
+    for (int y = 0; y < 2; ++y) std::fill(framed[y].begin(), framed[y].begin() + 4, P);
     const std::vector<std::tuple<const char*, Bytes, Pixels>> cases = {
-        {"RLE8, end of bitmap after a row", Bmp(8, 4, 8, {E, P}, {8, 1, 0, 1}, 1),
+        {"RLE8, end of bitmap after a row", Bmp(8, 4, 8, {E, P}, endAfterARow, 1),
          painted({{0, 0, 7}})},
-        {"RLE8, delta over rows", Bmp(8, 4, 8, {E, P}, {2, 1, 0, 2, 3, 2, 1, 1, 0, 1}, 1),
+        {"RLE8, delta over rows", Bmp(8, 4, 8, {E, P}, deltaOverRows, 1),
          painted({{0, 0, 1}, {2, 5, 5}})},
-        {"RLE4, short line", Bmp(8, 4, 4, {E, P}, {3, 0x11, 0, 0, 8, 0x11, 0, 1}, 2),
-         painted({{0, 0, 2}, {1, 0, 7}})},
+        {"RLE4, short line", Bmp(8, 4, 4, {E, P}, shortLine, 2), painted({{0, 0, 2}, {1, 0, 7}})},
+        {"top-down RLE8, end of bitmap after a row", Bmp(8, -4, 8, {E, P}, endAfterARow, 1),
+         painted({{0, 0, 7}}, true)},
+        {"top-down RLE8, delta over rows", Bmp(8, -4, 8, {E, P}, deltaOverRows, 1),
+         painted({{0, 0, 1}, {2, 5, 5}}, true)},
+        {"top-down RLE4, short line", Bmp(8, -4, 4, {E, P}, shortLine, 2),
+         painted({{0, 0, 2}, {1, 0, 7}}, true)},
+        {"GIF frame smaller than its screen", frame, framed},
     };
-    const Bytes other = Bmp(8, 4, 8, {K, K, K, R}, Bytes(32, 3));  // every pixel entry 3
+    // Every pixel of another picture of the same size a bright entry, freed just before.
+    const Bytes other = Bmp(8, 4, 8, {K, K, K, R}, Bytes(32, 3));
     for (const auto& [what, file, expected] : cases) {
         SCOPED_TRACE(what);
         ASSERT_TRUE(Load("other.bmp", other).IsBitmap());
