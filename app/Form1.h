@@ -9,7 +9,8 @@
 //   Form1Layout.cpp  building the controls at their designed places
 //   Form1Load.cpp    start-up, options and settings, the folder chooser,
 //                    the mouse pointer, closing
-//   Form1Run.cpp     the reduction run ("Start Reducing")
+//   Form1Run.cpp     the reduction run ("Start Reducing"); RunOutputs.cpp
+//                    keeps one file of a run from replacing another's output
 //   Form1List.cpp    the file list: appending, removing, clearing
 //   Form1ListEvents.cpp  wiring the list's mouse, key and drop events and
 //                    the list buttons to their handlers
@@ -38,6 +39,7 @@ class QSlider;
 class QTreeWidget;
 class QTreeWidgetItem;
 class cDialogs;
+class cRunOutputs;
 class cStepGuard;
 class ucCanvas;
 
@@ -159,7 +161,10 @@ private:
     void UpdateQualityFrame();
     void ShowDefaultPointer();
     void ShowCustomPointer();
-    void ReduceListItem(cStepGuard& guard, int32_t i);
+    void ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i);
+    // The output type the options choose; none when neither is selected.
+    std::optional<OutputType> ChosenOutputType() const;
+    std::string OutputPathFor(OutputType type, const std::string& baseName) const;
     void ConnectListHandlers();
     void RemoveSelectedListItem();
     void AppendFolderFiles(const std::string& folder, const std::string& pattern);

@@ -3,6 +3,8 @@
 // job and pixolune-cli. Box texts write CR for a line break, as the window's
 // dialogs expect.
 
+#include <string>
+
 // A source that gives no picture, directly followed by its path.
 inline constexpr const char* kLoadFailed = "Unexpected error loading image..";
 // The window's conversion without a source image.
@@ -20,6 +22,13 @@ inline constexpr const char* kFolderMissing =
 inline constexpr const char* kDone = "Done.";
 // "Error reducing file: " + path + CR LF + message + path.
 inline constexpr const char* kReduceFailed = "Error reducing file: ";
+// A list item whose output an earlier item of the same run has written: it is
+// not converted, so that output is not lost.
+inline std::string OutputTakenText(const std::string& source, const std::string& output,
+                                   const std::string& earlierSource) {
+    return "Not converted: " + source + "\r\n" + output + " is already the output of " +
+           earlierSource + " in this run (rename one of them).";
+}
 // The progress bar's text: "Processing: " + file name while a file is worked on.
 inline constexpr const char* kProcessing = "Processing: ";
 inline constexpr const char* kProgressBarIdle = "Progress Bar";
