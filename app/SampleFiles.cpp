@@ -24,5 +24,5 @@ void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& pr
 // A failure ends the loading and is reported as the button's.
 void Form1::PushButton8_Click() {
     cStepGuard guard(dialogs_, LocationString("Form1", "PushButton8_Click"));
-    guard.Step(100, [&] { LoadSampleFiles(*ListView1, dialogs_, ProgramFolder()); });
+    guard.Step(100, [&] { LoadSampleFiles(*ListView1, dialogs_, ProgramPath); });
 }

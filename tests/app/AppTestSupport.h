@@ -120,9 +120,12 @@ protected:
         form->show();
         QApplication::processEvents();
     }
-    std::unique_ptr<Form1> MakeForm(int32_t randomPercent = 1) {
+    // programFolder: where the optional files are looked for ("": the program's own).
+    std::unique_ptr<Form1> MakeForm(int32_t randomPercent = 1,
+                                    const std::string& programFolder = {}) {
         auto made = std::make_unique<Form1>(dialogs);
         made->RandomPercent = [randomPercent] { return randomPercent; };
+        if (!programFolder.empty()) made->ProgramPath = programFolder;
         made->Form_Load();
         return made;
     }
