@@ -17,8 +17,8 @@ void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& pr
     }
     const MsgAnswer answer =
         dialogs.MsgBox(kOpenSamplesQuestion, ApplicationTitle(), MsgButtons::YesNo, MsgIcon::None);
-    if (answer == MsgAnswer::Yes)
-        dialogs.OpenFolder(folder);  // whether the file manager opens is not checked
+    if (answer == MsgAnswer::Yes && !dialogs.OpenFolder(folder))
+        ShowMessage(dialogs, kCannotOpenFolder + folder);
 }
 
 // A failure ends the loading and is reported as the button's.

@@ -43,3 +43,6 @@ inline constexpr const char* kExtensionPrompt =
 inline constexpr const char* kOpenSamplesQuestion =
     "Would you like this software to open the folder where these sample files are stored "
     "(so that you can view them before working with them)?";
+// + the samples folder, when no file manager could be started for it.
+inline constexpr const char* kCannotOpenFolder =
+    "No file manager could be started to open this folder:\r";
