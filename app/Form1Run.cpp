@@ -91,7 +91,7 @@ void Form1::ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i) {
     guard.Step(124, [&] { baseName = ReducedBaseName(source); });
 
     // The output is named before the file is worked on, so a taken name costs
-    // no conversion. Nothing lets events run between here and the write.
+    // no conversion; the options and the folder are read once for the file, here.
     const std::optional<OutputType> type = ChosenOutputType();  // steps 154 and 160
     std::string outputPath;
     bool taken = false;
