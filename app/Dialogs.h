@@ -29,7 +29,9 @@ public:
     // parentheses, which the dialog does not show.
     virtual std::vector<std::string> GetOpenFileNames(const std::string& title,
                                                       const std::string& filter) = 0;
-    // Opens a web address in the browser, or a folder in the file manager.
+    // Opens a web address in the browser.
     virtual void OpenUrl(const std::string& url) = 0;
-    virtual void OpenFolder(const std::string& path) = 0;
+    // Opens a folder in the file manager; false when no program could be
+    // started to open it.
+    virtual bool OpenFolder(const std::string& path) = 0;
 };

@@ -26,11 +26,10 @@ QTreeWidgetItem* ItemInRow(const QTreeWidget& list, const QPoint& point) {
     return list.itemAt(QPoint(0, point.y()));
 }
 
-QCursor LoadDragPointer(const std::string& programFolder) {
+std::optional<QCursor> LoadDragPointer(const std::string& programFolder) {
     const std::string file = DataFilePath(programFolder, "drag.ico");
-    if (FileExists(file)) {
-        const QPixmap image(QString::fromStdString(file));
-        if (!image.isNull()) return QCursor(image);  // an icon has no hot spot: its centre
-    }
-    return QCursor(Qt::SizeVerCursor);
+    if (!FileExists(file)) return QCursor(Qt::SizeVerCursor);
+    const QPixmap image(QString::fromStdString(file));
+    if (image.isNull()) return std::nullopt;
+    return QCursor(image);  // an icon has no hot spot: its centre
 }

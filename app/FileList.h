@@ -4,6 +4,7 @@
 
 #include <QCursor>
 
+#include <optional>
 #include <string>
 
 class QPoint;
@@ -23,6 +24,8 @@ void MoveListText(QTreeWidget& list, int from, int to);
 QTreeWidgetItem* ItemInRow(const QTreeWidget& list, const QPoint& point);
 
 // The pointer shown while a path is dragged along the list: drag.ico of the
-// program's data files (DataFilePath) when it exists and can be read, else the
-// vertical-move pointer.
-QCursor LoadDragPointer(const std::string& programFolder);
+// program's data files (DataFilePath). The program ships no drag.ico of its
+// own, so without the file the vertical-move pointer stands in for it; a
+// drag.ico that is there but cannot be read gives none, and the list keeps
+// the pointer it has.
+std::optional<QCursor> LoadDragPointer(const std::string& programFolder);

@@ -9,7 +9,8 @@
 //   Form1Layout.cpp  building the controls at their designed places
 //   Form1Load.cpp    start-up, options and settings, the folder chooser,
 //                    the mouse pointer, closing
-//   Form1Run.cpp     the reduction run ("Start Reducing")
+//   Form1Run.cpp     the reduction run ("Start Reducing"); RunOutputs.cpp
+//                    keeps one file of a run from replacing another's output
 //   Form1List.cpp    the file list: appending, removing, clearing
 //   Form1ListEvents.cpp  wiring the list's mouse, key and drop events and
 //                    the list buttons to their handlers
@@ -38,6 +39,7 @@ class QSlider;
 class QTreeWidget;
 class QTreeWidgetItem;
 class cDialogs;
+class cRunOutputs;
 class cStepGuard;
 class ucCanvas;
 
@@ -71,6 +73,9 @@ public:
 
     // Draws the one-in-a-hundred number of start-up (1..100); replaceable by tests.
     std::function<int32_t()> RandomPercent;
+    // The program's folder, where the optional files (the skin, HAND-M.CUR,
+    // drag.ico, Samples) are looked for (DataFilePath); tests point it elsewhere.
+    std::string ProgramPath;
 
     // The window's mouse pointer: the default, the hourglass of a run, or the
     // custom pointer the buttons show.
@@ -107,9 +112,9 @@ public:
     void ListView1_ItemClick(QTreeWidgetItem* item);
     void ListView1_MouseMove(const QPoint& position);
     void ListView1_MouseUp();
-    // The pointer the list shows while a path is dragged: drag.ico of the
-    // program's data files when it can be read.
-    const QCursor& DragPointer() const { return dragPointer_; }
+    // The pointer the list shows while a path is dragged (LoadDragPointer);
+    // none when drag.ico is there but cannot be read: the list keeps its own.
+    std::optional<QCursor> DragPointer() const;
 
     bool IsReducing() const { return bReducing_; }
     // True once the window has closed; a run in progress stops at its next step.
@@ -159,7 +164,10 @@ private:
     void UpdateQualityFrame();
     void ShowDefaultPointer();
     void ShowCustomPointer();
-    void ReduceListItem(cStepGuard& guard, int32_t i);
+    void ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i);
+    // The output type the options choose; none when neither is selected.
+    std::optional<OutputType> ChosenOutputType() const;
+    std::string OutputPathFor(OutputType type, const std::string& baseName) const;
     void ConnectListHandlers();
     void RemoveSelectedListItem();
     void AppendFolderFiles(const std::string& folder, const std::string& pattern);
@@ -175,7 +183,6 @@ private:
     // Drag reordering: armed by a press on an item, ended by the release.
     bool dragActive_ = false;
     QPersistentModelIndex movedItem_;  // the item whose text travels with the pointer
-    QCursor dragPointer_;
     // Forwards the list's events to the handlers; ends with the window's own
     // part, before the widgets below it send their last events.
     QObject* listEvents_ = nullptr;

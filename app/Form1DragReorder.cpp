@@ -10,6 +10,9 @@
 
 #include <QTreeWidget>
 
+// Read at every click, as the file beside the program is now.
+std::optional<QCursor> Form1::DragPointer() const { return LoadDragPointer(ProgramPath); }
+
 void Form1::ListView1_MouseDown() {
     dragActive_ = true;
     // A press beside the items arms nothing: the path dragged last must not
@@ -19,7 +22,8 @@ void Form1::ListView1_MouseDown() {
 
 void Form1::ListView1_ItemClick(QTreeWidgetItem* item) {
     if (!item || ListLocked()) return;
-    ListView1->viewport()->setCursor(dragPointer_);
+    if (const std::optional<QCursor> pointer = DragPointer())
+        ListView1->viewport()->setCursor(*pointer);
     movedItem_ =
         QPersistentModelIndex(ListView1->model()->index(ListView1->indexOfTopLevelItem(item), 0));
 }

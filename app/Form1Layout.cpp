@@ -44,7 +44,8 @@ Widget* Place(Widget* widget, const QRect& geometry) {
 
 }  // namespace
 
-Form1::Form1(cDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+Form1::Form1(cDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), ProgramPath(ProgramFolder()), dialogs_(dialogs) {
     RandomPercent = [engine = std::mt19937(static_cast<uint32_t>(
                          std::chrono::system_clock::now().time_since_epoch().count()))]() mutable {
         return std::uniform_int_distribution<int32_t>(1, 100)(engine);

@@ -8,7 +8,6 @@
 #include "Form1.h"
 
 #include "FileList.h"
-#include "MainUtilities.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -109,5 +108,4 @@ void Form1::ConnectListHandlers() {
     listEvents_ = new cListView1Events(*this);
     ListView1->installEventFilter(listEvents_);
     ListView1->viewport()->installEventFilter(listEvents_);
-    dragPointer_ = LoadDragPointer(ProgramFolder());
 }

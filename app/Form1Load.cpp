@@ -10,6 +10,8 @@
 #include "MainPaths.h"
 #include "MainUtilities.h"
 #include "Messages.h"
+#include "PictureLoader.h"
+#include "cError.h"
 #include "mDither8bpp.h"
 #include "ucCanvas.h"
 
@@ -30,13 +32,15 @@ constexpr const char* kHomePage = "https://pixolune.example/";
 constexpr double kListColumnTwips = 7000;
 
 // A .cur file holds its hot spot in the first directory entry (bytes 10..13);
-// Qt's icon reader reads the image but not the hot spot. Unreadable images
-// fall back to the pointing hand.
+// Qt's icon reader reads the image but not the hot spot. A file that cannot be
+// read or decoded raises the picture loader's error, which names the file and
+// the reason.
 QCursor LoadCursorFile(const std::string& path) {
+    LoadPicture(path);  // only to raise that error: the pointer keeps its transparency
     const QString file = QString::fromStdString(path);
     QPixmap image(file, "cur");
     if (image.isNull()) image.load(file);
-    if (image.isNull()) return QCursor(Qt::PointingHandCursor);
+    if (image.isNull()) throw cError(ErrorNumber::InvalidPicture, kInvalidPicture + path);
 
     int hotX = -1, hotY = -1;
     QFile cursorFile(file);
@@ -50,19 +54,32 @@ QCursor LoadCursorFile(const std::string& path) {
     return QCursor(image, hotX, hotY);
 }
 
+// An option button of the pair refuses to be cleared while it is the one
+// selected; a settings file may still ask for neither.
+void SetOptionButton(QRadioButton& option, bool selected) {
+    if (selected || !option.isChecked()) {
+        option.setChecked(selected);
+        return;
+    }
+    option.setAutoExclusive(false);
+    option.setChecked(false);
+    option.setAutoExclusive(true);
+}
+
 }  // namespace
 
 QString QualityCaption(int32_t value) { return QString("JPG quality: %1%").arg(value); }
 
 void Form1::Form_Load() {
     cStepGuard guard(dialogs_, LocationString("Form1", "Form_Load"));
-    guard.Step(100, [&] { ApplySkin(*this, SkinFramework1, ProgramFolder()); });
+    guard.Step(100, [&] { ApplySkin(*this, SkinFramework1, ProgramPath); });
     guard.Step(102, [&] {
         setWindowTitle(kProductName);
         setWindowIcon(QIcon(":/icons/pixolune.png"));
         SetApplicationTitle();
     });
-    const std::string cursorFile = DataFilePath(ProgramFolder(), "HAND-M.CUR");
+    // Without the file there is no error: the custom pointer has no image.
+    const std::string cursorFile = DataFilePath(ProgramPath, "HAND-M.CUR");
     bool hasCursorFile = false;
     guard.Step(104, [&] { hasCursorFile = FileExists(cursorFile); });
     if (hasCursorFile) guard.Step(106, [&] { mouseIcon_ = LoadCursorFile(cursorFile); });
@@ -80,12 +97,13 @@ void Form1::Form_Load() {
     });
     guard.Step(136, [&] { Slider2->setValue(cSettings::Number(Setting::Slider2)); });
     guard.Step(138, [&] { Frame4->setTitle(QualityCaption(Slider2->value())); });
-    guard.Step(140, [&] { Option1->setChecked(cSettings::Flag(Setting::Option1)); });
-    guard.Step(142, [&] { Option2->setChecked(cSettings::Flag(Setting::Option2)); });
+    guard.Step(140, [&] { SetOptionButton(*Option1, cSettings::Flag(Setting::Option1)); });
+    guard.Step(142, [&] { SetOptionButton(*Option2, cSettings::Flag(Setting::Option2)); });
     guard.Step(144, [&] { UpdateQualityFrame(); });
 }
 
-// The quality only matters for JPG output.
+// The quality only matters for JPG output. With neither option selected the
+// frame stays as it is.
 void Form1::UpdateQualityFrame() {
     if (Option1->isChecked())
         Frame4->setEnabled(false);

@@ -5,7 +5,8 @@
 // The run stays on the user-interface thread and lets pending events run
 // before each file and after its progress text, so the window stays usable;
 // a second click is refused, the list cannot lose items meanwhile (see
-// ListLocked), and closing the window stops the run.
+// ListLocked), and closing the window stops the run. No file replaces the
+// output of an earlier file of the same run (RunOutputs.h).
 
 #include "Form1.h"
 
@@ -16,6 +17,7 @@
 #include "MainUtilities.h"
 #include "Messages.h"
 #include "ReduceJob.h"
+#include "RunOutputs.h"
 #include "mDither8bpp.h"
 #include "ucCanvas.h"
 
@@ -53,8 +55,9 @@ void Form1::PushButton2_Click() {
     } else if (!FolderExists(OutputFolder())) {  // step 106: used as typed, never created
         guard.Step(184, [&] { ShowMessage(dialogs_, kFolderMissing); });
     } else {
+        cRunOutputs outputs;                // what this run has written
         const int32_t n = ListItemCount();  // step 108: the bound is read once
-        for (int32_t i = 1; i <= n && !bUnloaded_; ++i) ReduceListItem(guard, i);
+        for (int32_t i = 1; i <= n && !bUnloaded_; ++i) ReduceListItem(guard, outputs, i);
         if (!bUnloaded_) {
             guard.Step(176, [&] { SetMousePointer(PointerKind::Default); });
             guard.Step(178, [&] { ProgressBar1->setValue(0); });
@@ -66,8 +69,9 @@ void Form1::PushButton2_Click() {
 }
 
 // Steps 110 to 174 for item i. A file that cannot be loaded or reduced is
-// reported and skipped: nothing is written for it.
-void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
+// reported and skipped: nothing is written for it. So is a file whose output
+// an earlier file of this run has written.
+void Form1::ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i) {
     guard.Step(110, [] { QCoreApplication::processEvents(); });
     if (bUnloaded_) return;
     guard.Step(112, [&] { SetMousePointer(PointerKind::Hourglass); });
@@ -85,8 +89,23 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
 
     std::string baseName;
     guard.Step(124, [&] { baseName = ReducedBaseName(source); });
-    guard.Step(140, [] { mDither8bpp::SetPaletteMode(1); });
 
+    // The output is named before the file is worked on, so a taken name costs
+    // no conversion; the options and the folder are read once for the file, here.
+    const std::optional<OutputType> type = ChosenOutputType();  // steps 154 and 160
+    std::string outputPath;
+    bool taken = false;
+    if (type) {
+        guard.Step(*type == OutputType::BMP ? 156 : 164, [&] {
+            outputPath = OutputPathFor(*type, baseName);
+            const std::string earlier = outputs.EarlierSource(outputPath, source);
+            taken = !earlier.empty();
+            if (taken) ShowMessage(dialogs_, OutputTakenText(source, outputPath, earlier));
+        });
+    }
+    if (taken) return;
+
+    guard.Step(140, [] { mDither8bpp::SetPaletteMode(1); });
     std::string message;
     if (!guard.Step(142, [&] { message = loadBMPImage(GetShortFilename(source)); })) return;
     if (!message.empty()) {  // step 144
@@ -101,22 +120,25 @@ void Form1::ReduceListItem(cStepGuard& guard, int32_t i) {
         return;
     }
 
-    if (Option1->isChecked()) {  // step 154
-        std::string bmpPath;
-        guard.Step(156,
-                   [&] { bmpPath = ReducedOutputPath(OutputFolder(), baseName, OutputType::BMP); });
-        // "Nothing to save." is not shown.
-        guard.Step(158, [&] { saveBMPImage(bmpPath); });
-    } else if (Option2->isChecked()) {  // step 160
-        // The JPEG is encoded in memory from the reduced image: no BMP of the
-        // same name is written or deleted on the way.
-        std::string jpgPath;
-        guard.Step(164, [&] {
-            jpgPath =
-                CollapseBackslashes(ReducedOutputPath(OutputFolder(), baseName, OutputType::JPG));
-        });
-        guard.Step(170, [&] { saveReducedImage(jpgPath, OutputType::JPG); });
-    }
+    if (!type) return;  // neither BMP nor JPG chosen: nothing is written
+    // "Nothing to save." is not shown.
+    guard.Step(*type == OutputType::BMP ? 158 : 170, [&] {
+        if (saveReducedImage(outputPath, *type).empty()) outputs.Written(outputPath, source);
+    });
+}
+
+std::optional<OutputType> Form1::ChosenOutputType() const {
+    if (Option1->isChecked()) return OutputType::BMP;
+    if (Option2->isChecked()) return OutputType::JPG;
+    return std::nullopt;
+}
+
+// A BMP path is used as it stands: a folder text ending in "/" gives "//",
+// which the file system takes. The JPEG is encoded in memory from the reduced
+// image: no BMP of the same name is written or deleted on the way.
+std::string Form1::OutputPathFor(OutputType type, const std::string& baseName) const {
+    const std::string path = ReducedOutputPath(OutputFolder(), baseName, type);
+    return type == OutputType::JPG ? CollapseBackslashes(path) : path;
 }
 
 std::string Form1::loadBMPImage(const std::string& pImageFilename) {

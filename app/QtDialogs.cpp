@@ -4,6 +4,7 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -20,14 +21,33 @@ QString DisplayText(const std::string& text) {
 
 }  // namespace
 
+void ConfigureMessageBox(QMessageBox& box, const std::string& text, const std::string& caption,
+                         MsgButtons buttons, MsgIcon icon) {
+    box.setIcon(icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(DisplayText(text));
+    box.setStandardButtons(buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                        : QMessageBox::Ok);
+    box.setWindowTitle(QString::fromStdString(caption));
+    // A box waits for its answer: nothing to minimise or maximise. Window
+    // managers that follow the hint leave that room to the caption.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowCloseButtonHint);
+    // Qt sizes a box to its text and allows the caption only its own width;
+    // a window manager draws an icon and buttons beside it, and a box as
+    // narrow as "Done." would show no caption at all.
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 MsgAnswer cQtDialogs::MsgBox(const std::string& text, const std::string& caption,
                              MsgButtons buttons, MsgIcon icon) {
-    QMessageBox box(
-        icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-        QString::fromStdString(caption), DisplayText(text),
-        buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-        owner_);
-    box.setTextFormat(Qt::PlainText);
+    QMessageBox box(owner_);
+    ConfigureMessageBox(box, text, caption, buttons, icon);
     const int answer = box.exec();
     if (buttons == MsgButtons::OK) return MsgAnswer::OK;
     return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
@@ -72,6 +92,6 @@ void cQtDialogs::OpenUrl(const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
-void cQtDialogs::OpenFolder(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+bool cQtDialogs::OpenFolder(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }

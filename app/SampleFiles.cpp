@@ -17,12 +17,12 @@ void LoadSampleFiles(QTreeWidget& list, cDialogs& dialogs, const std::string& pr
     }
     const MsgAnswer answer =
         dialogs.MsgBox(kOpenSamplesQuestion, ApplicationTitle(), MsgButtons::YesNo, MsgIcon::None);
-    if (answer == MsgAnswer::Yes)
-        dialogs.OpenFolder(folder);  // whether the file manager opens is not checked
+    if (answer == MsgAnswer::Yes && !dialogs.OpenFolder(folder))
+        ShowMessage(dialogs, kCannotOpenFolder + folder);
 }
 
 // A failure ends the loading and is reported as the button's.
 void Form1::PushButton8_Click() {
     cStepGuard guard(dialogs_, LocationString("Form1", "PushButton8_Click"));
-    guard.Step(100, [&] { LoadSampleFiles(*ListView1, dialogs_, ProgramFolder()); });
+    guard.Step(100, [&] { LoadSampleFiles(*ListView1, dialogs_, ProgramPath); });
 }

@@ -1,58 +1,11 @@
 #include "OutputPlan.h"
 
-#include <climits>
-#include <cstdlib>
-#include <memory>
+#include "PathIdentity.h"
+
 #include <unordered_map>
 #include <unordered_set>
 
-#include <sys/stat.h>
-
 namespace {
-
-std::string DeviceAndInode(const struct stat& st) {
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-}
-
-// Which directory entry a path names: the device and inode of the nearest
-// folder on its way that exists, and the rest of the path below it. Two
-// spellings of one entry ("a.bmp", "./a.bmp", "link-to-folder/a.bmp") give
-// the same text; the entry itself need not exist, and a link at the end is
-// the entry, not what it points to.
-std::string EntryIdentity(const std::string& path) {
-    // end: the length of the folder part tried, the rest follows it.
-    std::string::size_type end = path.size();
-    for (;;) {
-        const std::string::size_type slash =
-            end == 0 ? std::string::npos : path.rfind('/', end - 1);
-        const std::string folder = slash == std::string::npos ? std::string(".")
-                                   : slash == 0               ? std::string("/")
-                                                              : path.substr(0, slash);
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            const std::string::size_type rest = slash == std::string::npos ? 0 : slash + 1;
-            return DeviceAndInode(st) + "/" + path.substr(rest);
-        }
-        if (slash == std::string::npos || slash == 0) return "?" + path;  // nothing of it exists
-        end = slash;
-    }
-}
-
-// Which file a path names: device and inode when it exists, so that hard and
-// symbolic links to one file are one input; else the entry it would be.
-std::string FileIdentity(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return DeviceAndInode(st);
-    return EntryIdentity(path);
-}
-
-// The entry a path finally resolves to through its links ("" when it does not
-// resolve): writing over that entry changes what the path reads.
-std::string ResolvedEntry(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                         &std::free);
-    return resolved ? EntryIdentity(resolved.get()) : std::string();
-}
 
 std::string OutputFolderFor(const InputFile& input, const PlanSettings& settings) {
     if (!settings.Tree || input.SubFolder.empty()) return settings.OutputFolder;

@@ -55,6 +55,7 @@ public:
     std::optional<std::string> InputAnswer;         // nullopt: Cancel
     std::string FolderAnswer;                       // empty: Cancel
     Texts OpenFilesAnswer;                          // empty: Cancel
+    bool FolderOpens = true;                        // whether a file manager starts
     // What each prompt, folder chooser and open dialog was asked; what was opened.
     std::vector<Texts> Inputs, Folders, OpenFiles;
     Texts OpenedUrls, OpenedFolders;
@@ -79,7 +80,10 @@ public:
         return OpenFilesAnswer;
     }
     void OpenUrl(const std::string& url) override { OpenedUrls.push_back(url); }
-    void OpenFolder(const std::string& path) override { OpenedFolders.push_back(path); }
+    bool OpenFolder(const std::string& path) override {
+        OpenedFolders.push_back(path);
+        return FolderOpens;
+    }
 
     Texts BoxTexts() const {
         Texts texts;
@@ -120,9 +124,12 @@ protected:
         form->show();
         QApplication::processEvents();
     }
-    std::unique_ptr<Form1> MakeForm(int32_t randomPercent = 1) {
+    // programFolder: where the optional files are looked for ("": the program's own).
+    std::unique_ptr<Form1> MakeForm(int32_t randomPercent = 1,
+                                    const std::string& programFolder = {}) {
         auto made = std::make_unique<Form1>(dialogs);
         made->RandomPercent = [randomPercent] { return randomPercent; };
+        if (!programFolder.empty()) made->ProgramPath = programFolder;
         made->Form_Load();
         return made;
     }

@@ -236,23 +236,24 @@ TEST_F(FileList, DragPointerWhilePressedArrowAfterwards) {
     EXPECT_EQ(form->MousePointer(), Form1::PointerKind::Default);
 
     Press(RowCentre(1));
-    EXPECT_EQ(Viewport()->cursor().shape(), form->DragPointer().shape());
+    ASSERT_TRUE(form->DragPointer().has_value());
+    EXPECT_EQ(Viewport()->cursor().shape(), form->DragPointer()->shape());
     EXPECT_TRUE(Viewport()->testAttribute(Qt::WA_SetCursor));
     Release(RowCentre(1));
     EXPECT_FALSE(Viewport()->testAttribute(Qt::WA_SetCursor));
     EXPECT_EQ(Viewport()->cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST(DragPointer, FromDragIcoBesideTheProgramElseTheMovePointer) {
+TEST(DragPointer, FromDragIcoBesideTheProgramTheMovePointerWithoutItNoneForABrokenOne) {
     TempTree program;
-    EXPECT_EQ(LoadDragPointer(program.Root()).shape(), Qt::SizeVerCursor);  // no file
+    EXPECT_EQ(LoadDragPointer(program.Root())->shape(), Qt::SizeVerCursor);  // no file
     const std::string ico = program.File("drag.ico", 0644, "not an icon");
-    EXPECT_EQ(LoadDragPointer(program.Root()).shape(), Qt::SizeVerCursor);  // unreadable
+    EXPECT_FALSE(LoadDragPointer(program.Root()).has_value());  // unreadable
 
     QImage icon(32, 32, QImage::Format_ARGB32);
     icon.fill(Qt::red);
     ASSERT_TRUE(icon.save(ico.c_str(), "ICO"));
-    const QCursor pointer = LoadDragPointer(program.Root());
+    const QCursor pointer = LoadDragPointer(program.Root()).value();
     EXPECT_EQ(pointer.shape(), Qt::BitmapCursor);
     EXPECT_EQ(pointer.pixmap().size(), QSize(32, 32));
     EXPECT_EQ(pointer.hotSpot(), QPoint(16, 16));

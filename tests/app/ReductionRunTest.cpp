@@ -146,6 +146,41 @@ TEST_F(ReductionRun, JpgOutputNeverTouchesABmpOfTheSameNameAFailedEncodingIsStep
               (QStringList{"a.b.c-reduced.jpg", "photo-reduced.bmp", "photo-reduced.jpg"}));
 }
 
+// Two folders holding the same file name: the first listed keeps the output
+// (also when the output folder is spelled anew in between), the other gets one
+// box naming both and nothing converted, and the rest of the list is. A file
+// that failed writes nothing to keep; one listed again writes its own output
+// again; outputs of earlier runs, also of the previous click, are replaced.
+TEST_F(ReductionRun, NoFileReplacesAnOutputOfTheSameRun) {
+    for (const char* folder : {"a", "b", "c"}) tree.Folder(folder);
+    AddMissing("a/gone.bmp");
+    const std::string first = Add("a/f.bmp", 24, 16);
+    const std::string second = Add("b/f.bmp", 40, 30);
+    Add("c/gone.bmp");
+    form->AppendListItem(first);
+    Add("c/other.bmp");
+    out.File("other-reduced.bmp", 0644, "an earlier run's");
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+        if (value == 50) form->Text1->setText(out.Root().c_str());  // b/f.bmp is next
+    });
+    const std::vector<RecordedBox> expected{
+        {LoadFailure("a/gone.bmp"), "Pixolune"},
+        {"Not converted: " + second + "\r\n" + out.Root() + "/f-reduced.bmp is already the " +
+             "output of " + first + " in this run (rename one of them).",
+         "Pixolune"},
+        {"Done.", "Pixolune"}};
+    for (int click = 1; click <= 2; ++click) {
+        form->PushButton2_Click();
+        EXPECT_EQ(dialogs.Boxes, expected) << "click " << click;
+        EXPECT_EQ(OutputFiles(),
+                  (QStringList{"f-reduced.bmp", "gone-reduced.bmp", "other-reduced.bmp"}));
+        EXPECT_EQ(QImage(out.Path("f-reduced.bmp").c_str()).size(), QSize(24, 16));
+        EXPECT_TRUE(Output("other-reduced.bmp").startsWith("BM"));
+        dialogs.Boxes.clear();
+        out.File("f-reduced.bmp", 0644, "the first click's");
+    }
+}
+
 TEST_F(ReductionRun, SecondClickDuringARunIsIgnoredAndTheListIsLocked) {
     AddMissing("gone.bmp");
     Add("b.bmp");

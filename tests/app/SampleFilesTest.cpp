@@ -39,6 +39,15 @@ TEST_F(SampleFiles, AppendsEachSampleOnceAndAlwaysAsks) {
     dialogs.Answer = MsgAnswer::Yes;
     Load();
     EXPECT_EQ(dialogs.OpenedFolders, Texts{tree.Path("Samples")});
+    EXPECT_EQ(dialogs.Boxes.size(), 5u);  // opened: nothing more to say
+
+    dialogs.FolderOpens = false;
+    Load();
+    EXPECT_EQ(dialogs.Boxes.back(),
+              (RecordedBox{
+                  "No file manager could be started to open this folder:\r" + tree.Path("Samples"),
+                  "Pixolune", MsgButtons::OK, MsgIcon::None}));
+    EXPECT_EQ(dialogs.Boxes.size(), 7u);
 }
 
 TEST_F(SampleFiles, TheButtonUsesTheFolderBesideTheProgram) {

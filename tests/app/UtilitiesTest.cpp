@@ -6,10 +6,13 @@
 #include "ErrorReport.h"
 #include "FileList.h"
 #include "MainUtilities.h"
+#include "QtDialogs.h"
 #include "VendorControls.h"
 #include "cError.h"
 
+#include <QAbstractButton>
 #include <QLocale>
+#include <QMessageBox>
 
 #include <clocale>
 #include <cstdlib>
@@ -67,6 +70,35 @@ TEST(ErrorReport, ExactTextAndAGuardThatCarriesOn) {
     EXPECT_EQ(ran, (std::vector<int>{100, 106}));
     EXPECT_EQ(dialogs.Boxes, (std::vector{ErrorBox("Division by zero", "Form_Load", 102),
                                           ErrorBox("plain failure", "Form_Load", 104)}));
+}
+
+// The real boxes: the caption as given and room for it in a title bar, however short the
+// text; only the buttons asked for, and nothing to minimise or maximise.
+TEST(MessageBox, EveryBoxShowsItsCaptionAndTheButtonsAskedFor) {
+    const std::tuple<const char*, const char*, MsgButtons, MsgIcon> boxes[] = {
+        {"Done.", "Pixolune", MsgButtons::OK, MsgIcon::None},
+        {"Would you like this software to open the folder?", "Pixolune", MsgButtons::YesNo,
+         MsgIcon::None},
+        {"Overflow\r\nin Dotwane2021/08/31.Form1.Form_Load at line 136", "Application Error",
+         MsgButtons::OK, MsgIcon::Exclamation},
+    };
+    for (const auto& [text, caption, buttons, icon] : boxes) {
+        QMessageBox box;
+        ConfigureMessageBox(box, text, caption, buttons, icon);
+        box.show();  // sized as exec() would, without waiting for an answer
+        QFont titleFont = box.font();
+        titleFont.setBold(true);
+        EXPECT_EQ(box.windowTitle(), caption);
+        EXPECT_GE(box.width(), QFontMetrics(titleFont).horizontalAdvance(caption) + kTitleBarRoom)
+            << text;
+        EXPECT_FALSE(box.windowFlags() &
+                     (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        EXPECT_EQ(box.standardButtons(), buttons == MsgButtons::OK
+                                             ? QMessageBox::StandardButtons(QMessageBox::Ok)
+                                             : QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box.icon(), icon == MsgIcon::None ? QMessageBox::NoIcon : QMessageBox::Warning);
+        EXPECT_EQ(box.text().contains('\r'), false) << text;
+    }
 }
 
 TEST(Helpers, TitleFolderChoiceListLookupAndProgressText) {

@@ -4,10 +4,13 @@
 #include "AppTestSupport.h"
 #include "ErrorReport.h"
 #include "MainUtilities.h"
+#include "PictureLoader.h"
+#include "cError.h"
 #include "ucCanvas.h"
 
 #include <QDir>
 #include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -173,4 +176,109 @@ TEST_F(Window, ButtonsShowTheCustomPointerTheRestTheDefaultTheHourglassStays) {
     for (QWidget* widget : Widgets{form->PushButton2, form.get(), form->Frame4}) hover(widget);
     EXPECT_EQ(form->MousePointer(), Hourglass);
     EXPECT_EQ(form->cursor().shape(), Qt::WaitCursor);
+}
+
+// Hand-edited option settings and the optional pointer files beside the program. A missing
+// file is no error; a HAND-M.CUR that is there but cannot be read is reported by start-up
+// step 106 and the buttons' pointer gets no image; a drag.ico that cannot be read leaves
+// the list its own pointer. Neither option selected: the run writes nothing.
+TEST_F(Window, OptionSettingsAndOptionalPointerFiles) {
+    enum class Kind { Missing, Garbage, Folder, Good };
+    struct Case {
+        const char* Store;
+        Kind Hand, Drag;
+        const char* Options;                  // as shown at start
+        std::optional<Qt::CursorShape> List;  // the list's pointer on a press; none: its own
+        QStringList Written;
+    };
+    const Case cases[] = {
+        {"Option1=False\nOption2=False",
+         Kind::Missing,
+         Kind::Missing,
+         ", JPG quality: 85% (on)",
+         Qt::SizeVerCursor,
+         {}},
+        {"",
+         Kind::Garbage,
+         Kind::Garbage,
+         "BMP, JPG quality: 85% (off)",
+         std::nullopt,
+         {"p-reduced.bmp"}},
+        {"Option1=True\nOption2=True",
+         Kind::Folder,
+         Kind::Good,
+         "JPG, JPG quality: 85% (on)",
+         Qt::BitmapCursor,
+         {"p-reduced.jpg"}},
+        {"Option1=0\nOption2=1",
+         Kind::Good,
+         Kind::Folder,
+         "JPG, JPG quality: 85% (on)",
+         std::nullopt,
+         {"p-reduced.jpg"}},
+    };
+    const std::string picture = tree.File("p.bmp");
+    ASSERT_TRUE(QImage(8, 8, QImage::Format_RGB32).save(picture.c_str(), "BMP"));
+    for (const Case& c : cases) {
+        const std::string trace = std::string(c.Store) + " / case " + std::to_string(&c - cases);
+        TempTree program, out;
+        const auto place = [&](const std::string& name, Kind kind) {
+            if (kind == Kind::Garbage) program.File(name, 0644, "no picture");
+            if (kind == Kind::Folder) program.Folder(name);
+            if (kind != Kind::Good) return;
+            // An icon file becomes a cursor file by its type (2) and a hot spot (3, 5).
+            QImage image(32, 32, QImage::Format_ARGB32);
+            image.fill(Qt::red);
+            ASSERT_TRUE(image.save(program.Path(name).c_str(), "ICO"));
+            QFile file(program.Path(name).c_str());
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            QByteArray bytes = file.readAll();
+            bytes[2] = 2;
+            bytes[10] = 3, bytes[11] = 0, bytes[12] = 5, bytes[13] = 0;
+            file.seek(0);
+            file.write(bytes);
+        };
+        place("HAND-M.CUR", c.Hand);
+        place("drag.ico", c.Drag);
+        WriteStoreFile(std::string("[Pixolune]\n") + c.Store + "\n");
+        const std::string storeBefore = StoreFileText();
+        dialogs.Boxes.clear();
+        form = MakeForm(1, program.Root());
+
+        std::vector<RecordedBox> expected;
+        if (c.Hand == Kind::Garbage || c.Hand == Kind::Folder) {
+            std::string loaderSays;
+            try {
+                LoadPicture(program.Path("HAND-M.CUR"));
+            } catch (const cError& e) {
+                loaderSays = e.Description();
+            }
+            EXPECT_NE(loaderSays, "") << trace;
+            expected.push_back(ErrorBox(loaderSays, "Form_Load", 106));
+        }
+        EXPECT_EQ(dialogs.Boxes, expected) << trace;
+        EXPECT_EQ(Options(), c.Options + std::string(", 85, ") + GetDesktopFolder()) << trace;
+        if (!c.Options[0]) {
+            EXPECT_EQ(StoreFileText(), storeBefore) << trace;  // nothing rewritten
+        }
+        EXPECT_EQ(form->MouseIcon().has_value(), c.Hand == Kind::Good) << trace;
+        if (form->MouseIcon()) {
+            EXPECT_EQ(form->MouseIcon()->hotSpot(), QPoint(3, 5)) << trace;
+        }
+
+        form->AppendListItem(picture);
+        form->ListView1_ItemClick(List().topLevelItem(0));
+        QWidget* viewport = List().viewport();
+        EXPECT_EQ(viewport->testAttribute(Qt::WA_SetCursor), c.List.has_value()) << trace;
+        if (c.List) {
+            EXPECT_EQ(viewport->cursor().shape(), *c.List) << trace;
+        }
+        form->ListView1_MouseUp();
+
+        dialogs.Boxes.clear();
+        form->Text1->setText(out.Root().c_str());
+        form->PushButton2_Click();
+        EXPECT_EQ(dialogs.BoxTexts(), Texts{"Done."}) << trace;
+        EXPECT_EQ(QDir(out.Root().c_str()).entryList(QDir::Files), c.Written) << trace;
+    }
 }
