@@ -1,7 +1,6 @@
 #pragma once
-// Turning the rows of pixel memory over, on the band pool. Apart from
-// PixelRows.h because the Qt decoder module, which has no band pool of its
-// own, links that one.
+// Turning the rows of pixel memory over, on the band pool: cDIB's rows are
+// bottom-up, and a top-down picture it takes over is turned in place.
 
 #include <cstddef>
 #include <cstdint>
