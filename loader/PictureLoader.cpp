@@ -239,6 +239,11 @@ cPicture Decode(std::span<const uint8_t> file, const std::string& path, int64_t 
         return ReadNative(read, file.size(), *bmp, path);
     }
     const std::string_view start(reinterpret_cast<const char*>(file.data()), file.size());
+    // Qt's reader of these animations makes a blank picture of the frame size
+    // a file names, and keeps it as the picture whatever image data is
+    // missing or cut; it reports nothing.
+    if (start.starts_with("\x8AMNG\r\n\x1A\n") || start.starts_with("\x8BJNG\r\n\x1A\n"))
+        RaiseInvalid(path, "an MNG or JNG animation, which this program does not read");
     QtDecodeRequest request;
     request.File = file;
     // The file's own structure walk, for the formats whose decoders accept a cut file.

@@ -62,8 +62,7 @@ public:
     std::optional<std::string> MissingData() const {
         // The words the decoders use: libjpeg ("Premature end of JPEG file",
         // "premature end of data segment"), libpng ("Not enough image data",
-        // "Read Error"), libmng ("MNG error", after which Qt still returns
-        // the blank picture it prepared), Qt's XPM reader ("pixels missing").
+        // "Read Error"), Qt's XPM reader ("pixels missing").
         static constexpr const char* kMissing[] = {
             "premature end", "not enough image data", "read error", "mng error", "pixels missing",
             "truncated",     "unexpected end"};
@@ -135,30 +134,14 @@ std::string ReaderReason(const QImageReader& reader) {
     return reason.isEmpty() ? std::string("unknown reason") : reason.toStdString();
 }
 
-uint32_t Be32(std::span<const uint8_t> b, std::size_t at) {
-    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
-}
-
-// The frame size of an MNG or JNG file, from its first chunk (MHDR or JHDR):
-// Qt's reader announces none, and makes a blank picture of it before it
-// decodes anything.
-QSize AnimationFrameSize(std::span<const uint8_t> file) {
-    if (file.size() < 24) return {};
-    const std::string_view signature(reinterpret_cast<const char*>(file.data()), 8);
-    if (signature != "\x8AMNG\r\n\x1A\n" && signature != "\x8BJNG\r\n\x1A\n") return {};
-    const uint32_t width = Be32(file, 16), height = Be32(file, 20);
-    if (width > INT32_MAX || height > INT32_MAX) return QSize(INT32_MAX, INT32_MAX);
-    return QSize(int(width), int(height));
-}
-
 // The size the file claims before anything of it is decoded, where there is
 // one. Qt's BMP reader gives a top-down file's height as the file stores it,
 // negative.
-QSize AnnouncedSize(const QImageReader& reader, std::span<const uint8_t> file) {
+QSize AnnouncedSize(const QImageReader& reader) {
     QSize size = reader.size();
     if (size.width() > 0 && size.height() < 0 && size.height() > INT_MIN)
         size.setHeight(-size.height());
-    return size.isValid() ? size : AnimationFrameSize(file);
+    return size;
 }
 
 void CheckSize(QSize size, const QtDecodeRequest& request) {
@@ -339,7 +322,7 @@ void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
         reader.setDecideFormatFromContent(true);  // a PNG named .bmp still loads
         reader.setAutoTransform(false);           // pixels as stored, no EXIF turn
         if (!reader.canRead()) RaiseReadError(reader, path);
-        const QSize size = AnnouncedSize(reader, request.File);  // forgotten when reading fails
+        const QSize size = AnnouncedSize(reader);  // forgotten when reading fails
         CheckSize(size, request);
         if (request.Walk) RequireWhole(request.Walk(request.File), path);
         if (request.Checked) request.Checked(path);

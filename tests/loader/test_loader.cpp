@@ -244,36 +244,6 @@ TEST_F(Loader, ImagesAboveQtsDefaultLimitLoad) {
     EXPECT_EQ(PixelAt(picture, 11999, 11999), P);
 }
 
-TEST_F(Loader, EachFailureHasItsNumberAndNamesTheFile) {
-    EXPECT_EQ(LoadPicture("").Type, PictureType::None);  // the empty path is no failure
-
-    uint32_t x = 12345;
-    Bytes random(3000);
-    for (auto& b : random) x ^= x << 13, x ^= x >> 17, x ^= x << 5, b = uint8_t(x);
-    const Bytes header = BuildBmp({.Width = 4, .Height = 4});
-    ASSERT_EQ(::mkfifo(dir.Path("pipe.bmp").c_str(), 0600), 0);  // a blocking open would hang
-    const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {dir.Path("nothing.bmp"), 53, ""},
-        {dir.Path("nothing/below.bmp"), 53, ""},
-        {Write("empty.bmp", {}), 481, ""},
-        {Write("short-header.bmp", Bytes(header.begin(), header.begin() + 20)), 481, ""},
-        {Write("random.bmp", random), 481, ""},
-        {Write("text.png", {'h', 'e', 'l', 'l', 'o'}), 481, ""},
-        {dir.Root(), 75, "folder"},
-        {dir.Path("pipe.bmp"), 75, "named pipe"},
-        {"/dev/null", 75, "device"},
-    };
-    for (const auto& [path, number, word] : cases) {
-        std::string description;
-        EXPECT_EQ(LoadError(path, &description), number) << path;
-        EXPECT_NE(description.find(path), std::string::npos) << description;
-        EXPECT_NE(description.find(word), std::string::npos) << description;
-    }
-    if (::geteuid() != 0) {  // root reads every file
-        EXPECT_EQ(LoadError(dir.File("locked.bmp", 0, "BM")), 70);
-    }
-}
-
 // Big-endian words, as PNG, MNG and JPEG headers hold their sizes.
 void PutBe(Bytes& out, uint32_t v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out.push_back(uint8_t(v >> (8 * i)));
@@ -324,6 +294,38 @@ Bytes JpegClaiming(uint16_t width, uint16_t height) {
 
 Bytes Text(const std::string& text) { return {text.begin(), text.end()}; }
 
+TEST_F(Loader, EachFailureHasItsNumberAndNamesTheFile) {
+    EXPECT_EQ(LoadPicture("").Type, PictureType::None);  // the empty path is no failure
+
+    uint32_t x = 12345;
+    Bytes random(3000);
+    for (auto& b : random) x ^= x << 13, x ^= x >> 17, x ^= x << 5, b = uint8_t(x);
+    const Bytes header = BuildBmp({.Width = 4, .Height = 4});
+    ASSERT_EQ(::mkfifo(dir.Path("pipe.bmp").c_str(), 0600), 0);  // a blocking open would hang
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {dir.Path("nothing.bmp"), 53, ""},
+        {dir.Path("nothing/below.bmp"), 53, ""},
+        {Write("empty.bmp", {}), 481, ""},
+        {Write("short-header.bmp", Bytes(header.begin(), header.begin() + 20)), 481, ""},
+        {Write("random.bmp", random), 481, ""},
+        {Write("text.png", {'h', 'e', 'l', 'l', 'o'}), 481, ""},
+        // Its decoder makes a blank picture of the frame whatever data is cut or missing.
+        {Write("frame.mng", Mng(64, 64)), 481, "MNG or JNG animation"},
+        {dir.Root(), 75, "folder"},
+        {dir.Path("pipe.bmp"), 75, "named pipe"},
+        {"/dev/null", 75, "device"},
+    };
+    for (const auto& [path, number, word] : cases) {
+        std::string description;
+        EXPECT_EQ(LoadError(path, &description), number) << path;
+        EXPECT_NE(description.find(path), std::string::npos) << description;
+        EXPECT_NE(description.find(word), std::string::npos) << description;
+    }
+    if (::geteuid() != 0) {  // root reads every file
+        EXPECT_EQ(LoadError(dir.File("locked.bmp", 0, "BM")), 70);
+    }
+}
+
 // A header claiming more pixels than an image holds (2^31 bytes at 32 bpp:
 // 536870911 pixels; 23171 x 23171 is just over) is refused before any memory
 // is spent on the picture, with one error naming the limit, whichever reader
@@ -338,7 +340,6 @@ TEST_F(Loader, PicturesOverTheLimitAreRefusedBeforeDecoding) {
         {"RLE8.bmp", Bmp(kOver, kOver, 8, {K, W}, {0, 1}, 1), kOver, kOver},
         {"rgb.png", BuildPng({{R}}, kOver, kOver), kOver, kOver},
         {"16-bit.png", Png16(40000, 30000), 40000, 30000},
-        {"frame.mng", Mng(30000, 30000), 30000, 30000},
         {"photo.jpg", JpegClaiming(uint16_t(kOver), uint16_t(kOver)), kOver, kOver},
         {"screen.gif", BuildGif(uint16_t(kOver), uint16_t(kOver), {R}, {0}), kOver, kOver},
         {"grey.pgm", Text("P5\n23171 23171\n255\n" + std::string(64, 'x')), kOver, kOver},
