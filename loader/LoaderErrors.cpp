@@ -5,13 +5,47 @@
 #include <cerrno>
 #include <cstring>
 
+namespace {
+
+[[noreturn]] void Raise(ErrorNumber number, const char* what, const std::string& path,
+                        const std::string& detail) {
+    throw cError(number, std::string(what) + ": " + path + detail);
+}
+
+std::string InBrackets(const std::string& reason) { return " (" + reason + ")"; }
+
+}  // namespace
+
+void RaiseOpenError(int error, const std::string& path) {
+    switch (error) {
+    case ENOENT:
+        Raise(ErrorNumber::FileNotFound, "File not found", path, "");
+    case EACCES:
+    case EPERM:
+        Raise(ErrorNumber::PermissionDenied, "Permission denied", path, "");
+    case ENOTDIR:
+        Raise(ErrorNumber::PathNotFound, "Path not found", path, "");
+    default:
+        Raise(ErrorNumber::PathFileAccess, "Path/File access error", path,
+              InBrackets(std::strerror(error)));
+    }
+}
+
+void RaiseNotAFile(const std::string& path, const std::string& kind) {
+    Raise(ErrorNumber::PathFileAccess, "Path/File access error", path,
+          " is " + kind + ", not a picture file");
+}
+
 void RaiseDeviceError(int error, const std::string& path) {
-    throw cError(ErrorNumber::DeviceIO,
-                 "Device I/O error: " + path + " (" + std::strerror(error) + ")");
+    Raise(ErrorNumber::DeviceIO, "Device I/O error", path, InBrackets(std::strerror(error)));
+}
+
+void RaiseNoMemory(const std::string& path, const std::string& detail) {
+    Raise(ErrorNumber::OutOfMemory, "Out of memory", path, detail);
 }
 
 void RaiseInvalid(const std::string& path, const std::string& reason) {
-    throw cError(ErrorNumber::InvalidPicture, "Invalid picture: " + path + " (" + reason + ")");
+    Raise(ErrorNumber::InvalidPicture, "Invalid picture", path, InBrackets(reason));
 }
 
 void RaiseTruncated(const std::string& path) {
@@ -19,10 +53,9 @@ void RaiseTruncated(const std::string& path) {
 }
 
 void RaiseTooLarge(int64_t width, int64_t height, int64_t maxPixels, const std::string& path) {
-    throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path + " is too large to load (" +
-                                               std::to_string(width) + " x " +
-                                               std::to_string(height) + " pixels, more than the " +
-                                               std::to_string(maxPixels) + " a picture may have)");
+    RaiseNoMemory(path, " is too large to load (" + std::to_string(width) + " x " +
+                            std::to_string(height) + " pixels, more than the " +
+                            std::to_string(maxPixels) + " a picture may have)");
 }
 
 void RequireLoadableSize(int64_t width, int64_t height, int64_t maxPixels,

@@ -23,7 +23,6 @@
 #include "LoaderErrors.h"
 #include "PixelMemory.h"
 #include "QtDecoder.h"
-#include "cError.h"
 
 #include <atomic>
 #include <cerrno>
@@ -45,21 +44,6 @@ void Reached(LoadStage stage, const std::string& path) {
     if (const LoadHook hook = loadHook.load(std::memory_order_relaxed)) hook(stage, path);
 }
 
-[[noreturn]] void RaiseOpenError(int error, const std::string& path) {
-    switch (error) {
-    case ENOENT:
-        throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
-    case EACCES:
-    case EPERM:
-        throw cError(ErrorNumber::PermissionDenied, "Permission denied: " + path);
-    case ENOTDIR:
-        throw cError(ErrorNumber::PathNotFound, "Path not found: " + path);
-    default:
-        throw cError(ErrorNumber::PathFileAccess,
-                     "Path/File access error: " + path + " (" + std::strerror(error) + ")");
-    }
-}
-
 // Only regular files are read: a folder, a named pipe (whose open would block
 // until a writer comes), a socket or a device is refused by its mode alone.
 void RequireRegularFile(mode_t mode, const std::string& path) {
@@ -70,8 +54,7 @@ void RequireRegularFile(mode_t mode, const std::string& path) {
                        : S_ISCHR(mode)  ? "a character device"
                        : S_ISBLK(mode)  ? "a block device"
                                         : "not a regular file";
-    throw cError(ErrorNumber::PathFileAccess,
-                 "Path/File access error: " + path + " is " + kind + ", not a picture file");
+    RaiseNotAFile(path, kind);
 }
 
 // An open file, closed when it goes, with its state when it was opened.
@@ -139,7 +122,7 @@ cFileContents ReadWhole(const cOpenFile& file, const std::string& path) {
     contents.Size = static_cast<std::size_t>(file.Size());
     // One byte more than the size: a file that grew shows as one.
     contents.Bytes.reset(new (std::nothrow) uint8_t[contents.Size + 1]);
-    if (!contents.Bytes) throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path);
+    if (!contents.Bytes) RaiseNoMemory(path);
     const std::ptrdiff_t read = ReadAt(file.Fd, contents.Bytes.get(), contents.Size + 1, 0);
     if (read < 0) RaiseDeviceError(errno, path);
     if (static_cast<std::size_t>(read) != contents.Size)
@@ -209,7 +192,7 @@ cPicture ReadNative(const ReadFileAt& read, uint64_t size, const BmpHeader& head
     case BmpReadStatus::Truncated:
         RaiseTruncated(path);
     case BmpReadStatus::NoMemory:
-        throw cError(ErrorNumber::OutOfMemory, "Out of memory: " + path);
+        RaiseNoMemory(path);
     case BmpReadStatus::ReadError:
         break;
     }

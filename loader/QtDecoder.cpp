@@ -116,9 +116,7 @@ bool anchored = AnchorQtMainThread();  // as the module loads
 void RequireAnchoredQt(const std::string& path) {
     const std::lock_guard lock(anchorMutex);
     if (!anchored) anchored = AnchorQtMainThread();
-    if (!anchored)
-        throw cError(ErrorNumber::OutOfMemory,
-                     "Out of memory: " + path + " (no thread to be had for the picture decoder)");
+    if (!anchored) RaiseNoMemory(path, " (no thread to be had for the picture decoder)");
 }
 
 void SetUpReaderOnce() {
@@ -165,16 +163,9 @@ bool MemoryIsShort(const QSize& size) {
     return false;
 }
 
+// The reader works on the file's bytes in memory: whatever fails is the data.
 [[noreturn]] void RaiseReadError(const QImageReader& reader, const std::string& path) {
-    const std::string reason = ReaderReason(reader);
-    switch (reader.error()) {
-    case QImageReader::FileNotFoundError:
-        throw cError(ErrorNumber::FileNotFound, "File not found: " + path);
-    case QImageReader::DeviceError:
-        throw cError(ErrorNumber::DeviceIO, "Device I/O error: " + path + " (" + reason + ")");
-    default:
-        throw cError(ErrorNumber::InvalidPicture, "Invalid picture: " + path + " (" + reason + ")");
-    }
+    RaiseInvalid(path, ReaderReason(reader));
 }
 
 // v·255 / max rounded, from the shifted value Qt produced.
@@ -313,7 +304,7 @@ void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
     QBuffer device;
     device.setData(bytes);
     if (!device.open(QIODevice::ReadOnly))
-        throw cError(ErrorNumber::PathFileAccess, "Path/File access error: " + path);
+        RaiseNoMemory(path, " (the file's bytes cannot be read in memory)");
 
     QImage image;
     {
@@ -329,9 +320,8 @@ void PixoluneDecodeWithQt(const QtDecodeRequest& request, cPicture& picture) {
         image = ZeroedImage(size, reader, request);
         if (!reader.read(&image) || image.isNull()) {
             if (MemoryIsShort(size))
-                throw cError(ErrorNumber::OutOfMemory,
-                             "Out of memory: " + path + " (" + std::to_string(size.width()) +
-                                 " x " + std::to_string(size.height()) + " pixels)");
+                RaiseNoMemory(path, " (" + std::to_string(size.width()) + " x " +
+                                        std::to_string(size.height()) + " pixels)");
             RaiseReadError(reader, path);
         }
         if (const std::optional<std::string> missing = messages.MissingData())

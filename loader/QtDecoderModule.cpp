@@ -4,7 +4,8 @@
 
 #include "QtDecoder.h"
 
-#include "cError.h"
+#include "LoaderErrors.h"
+
 
 #include <climits>
 #include <string>
@@ -56,10 +57,9 @@ Module Load() {
 cPicture DecodeWithQt(const QtDecodeRequest& request) {
     static const Module module = Load();  // one load, whichever threads ask first
     if (module.Decode == nullptr)
-        throw cError(ErrorNumber::InvalidPicture, "Invalid picture: " + *request.Path +
-                                                      " (the decoder for formats other than "
-                                                      "plain BMP cannot be loaded: " +
-                                                      module.Failure + ")");
+        RaiseInvalid(
+            *request.Path,
+            "the decoder for formats other than plain BMP cannot be loaded: " + module.Failure);
     cPicture picture;
     module.Decode(request, picture);
     return picture;
