@@ -40,7 +40,7 @@ QCursor LoadCursorFile(const std::string& path) {
     const QString file = QString::fromStdString(path);
     QPixmap image(file, "cur");
     if (image.isNull()) image.load(file);
-    if (image.isNull()) throw cError(ErrorNumber::InvalidPicture, kInvalidPicture + path);
+    if (image.isNull()) throw cError(ErrorNumber::InvalidPicture, std::string(kInvalidPicture) + ": " + path);
 
     int hotX = -1, hotY = -1;
     QFile cursorFile(file);

@@ -11,8 +11,8 @@ inline constexpr const char* kLoadFailed = "Unexpected error loading image..";
 inline constexpr const char* kNothingToDither = "Nothing to dither..";
 // Writing without a reduced image.
 inline constexpr const char* kNothingToSave = "Nothing to save.";
-// A picture file that does not decode: + its path.
-inline constexpr const char* kInvalidPicture = "Invalid picture: ";
+// A picture file that does not decode; ": " and its path follow.
+inline constexpr const char* kInvalidPicture = "Invalid picture";
 // What a failed allocation is reported as.
 inline constexpr const char* kOutOfMemory = "Out of memory";
 // What a caught error that carries no text of its own is reported as.

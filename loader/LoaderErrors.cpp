@@ -1,5 +1,6 @@
 #include "LoaderErrors.h"
 
+#include "Messages.h"
 #include "cError.h"
 
 #include <cerrno>
@@ -41,11 +42,11 @@ void RaiseDeviceError(int error, const std::string& path) {
 }
 
 void RaiseNoMemory(const std::string& path, const std::string& detail) {
-    Raise(ErrorNumber::OutOfMemory, "Out of memory", path, detail);
+    Raise(ErrorNumber::OutOfMemory, kOutOfMemory, path, detail);
 }
 
 void RaiseInvalid(const std::string& path, const std::string& reason) {
-    Raise(ErrorNumber::InvalidPicture, "Invalid picture", path, InBrackets(reason));
+    Raise(ErrorNumber::InvalidPicture, kInvalidPicture, path, InBrackets(reason));
 }
 
 void RaiseTruncated(const std::string& path) {
