@@ -5,6 +5,7 @@
 #include "cDIB.h"
 #include "cPal8bpp.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <mutex>
@@ -12,7 +13,7 @@
 namespace mDither8bpp::detail {
 namespace {
 
-constexpr int64_t kGridPixels = int64_t{1} << 20;
+constexpr int64_t kGridPixels = int64_t{1} << 18;
 
 // Per entry: the sums of the grid pixels nearest to it, and their count.
 struct Sums {
@@ -30,25 +31,29 @@ Sums GridSums(const cNearestMap& nearest, const cDIB& source, int32_t step) {
     Sums total;
     std::mutex merging;
     parallel::ForEachBand(rows, (width + step - 1) / step, [&](int32_t first, int32_t count) {
-        Sums band;
+        // Neighbours often share an entry: two sets of sums, taken in turn,
+        // keep each addition from waiting for the one before.
+        Sums band[2];
         for (int32_t row = first; row < first + count; ++row) {
             const uint8_t* s = source.lpBits() + 4 * size_t(row) * size_t(step) * size_t(width);
-            for (int32_t x = 0; x < width; x += step, s += 4 * step) {
+            for (int32_t x = 0, turn = 0; x < width; x += step, s += 4 * step, turn ^= 1) {
                 const uint8_t entry = nearest.Nearest(s[2], s[1], s[0]);
-                band.R[entry] += s[2];
-                band.G[entry] += s[1];
-                band.B[entry] += s[0];
-                ++band.N[entry];
+                Sums& sums = band[turn];
+                sums.R[entry] += s[2];
+                sums.G[entry] += s[1];
+                sums.B[entry] += s[0];
+                ++sums.N[entry];
             }
         }
         // Whole numbers: the total is the same in any order of bands.
         const std::lock_guard lock(merging);
-        for (int32_t i = 0; i < 256; ++i) {
-            total.R[i] += band.R[i];
-            total.G[i] += band.G[i];
-            total.B[i] += band.B[i];
-            total.N[i] += band.N[i];
-        }
+        for (const Sums& sums : band)
+            for (int32_t i = 0; i < 256; ++i) {
+                total.R[i] += sums.R[i];
+                total.G[i] += sums.G[i];
+                total.B[i] += sums.B[i];
+                total.N[i] += sums.N[i];
+            }
     });
     return total;
 }

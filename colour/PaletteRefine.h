@@ -17,7 +17,7 @@ inline constexpr int32_t kRefineSteps = 4;
 
 // Moves the first Entries entries of palette and rebuilds its logical
 // palette; an entry no grid pixel is nearest to stays where it is. The grid
-// takes every pixel of a picture of up to about a million pixels, and every
+// takes every pixel of a picture of up to about a quarter of a million pixels, and every
 // k-th pixel of every k-th row of a larger one. The same palette and source
 // give the same entries, however many threads the steps use.
 void RefineEntries(cPal8bpp& palette, const cDIB& source, int32_t steps);
