@@ -13,7 +13,9 @@ namespace mDither8bpp::detail {
 namespace {
 
 // The dither's amplitude: this share of the spacing of the entry nearest to
-// the colour, at most kAmplitudeCap.
+// the colour, at most kAmplitudeCap. Measured on photographs (bench/README.md),
+// a stronger dither breaks up more banding (butteraugli) but costs more in
+// PSNR and SSIM than it wins; none leaves the banding whole.
 constexpr double kAmplitudeShare = 0.35;
 constexpr double kAmplitudeCap = 64.0;
 
