@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Every figure of bench/README.md in one run, into one report: the dithering
 # stage on one thread and on every core (run_dither.sh), then whole runs,
-# batches and peak memory against the single-thread limit (against_limit.py);
-# with --peers also the other tools (peers.sh).
+# batches and peak memory against the single-thread limit (against_limit.py),
+# then the quality of both mappings (quality.sh); with --peers also the other
+# tools (peers.sh).
 #
-#   bench/run_all.sh [-n ROUNDS] [-b BUILD_DIR] [-r RESULTS_DIR] [--peers] [CORPUS]
+#   bench/run_all.sh [-n ROUNDS] [-b BUILD_DIR] [-r RESULTS_DIR] [--peers]
+#                    [--no-quality] [CORPUS]
 #
 #   CORPUS        the photo corpus (default: BUILD_DIR/photo-corpus); made with
 #                 ../shared/tools/make_photo_corpus.sh when files are missing
@@ -14,10 +16,12 @@
 #   -r DIR        where the raw results and report.md go
 #                 (default: BUILD_DIR/bench-results)
 #   --peers       also Pillow, ImageMagick, pngquant and cjpeg (peers.sh)
+#   --no-quality  without the quality table (quality.sh, which needs
+#                 butteraugli and imagemagick)
 #
-# About 5 minutes on 2 cores (20 more with --peers). Outputs go to /dev/shm
-# where there is one. Run it on a quiet machine: the report says how much
-# other work there was.
+# About 5 minutes on 2 cores, 15 more for the quality table (20 more with
+# --peers). Outputs go to /dev/shm where there is one. Run it on a quiet
+# machine: the report says how much other work there was.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -26,13 +30,15 @@ BUILD=$REPO/build
 RESULTS=""
 CORPUS=""
 PEERS=0
+QUALITY=1
 while (($#)); do
   case $1 in
     -n) ROUNDS=$2; shift 2 ;;
     -b) BUILD=$2; shift 2 ;;
     -r) RESULTS=$2; shift 2 ;;
     --peers) PEERS=1; shift ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --no-quality) QUALITY=0; shift ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) die "unknown option $1" ;;
     *) CORPUS=$1; shift ;;
   esac
@@ -57,6 +63,10 @@ bash "$BENCH_DIR/run_dither.sh" -n $((ROUNDS + 4)) -b "$BUILD" -r "$RESULTS" "$C
 echo "whole runs against the limit ..." >&2
 python3 "$BENCH_DIR/against_limit.py" --cli "$BUILD/bin/pixolune-cli" --limits "$LIMITS" \
   --corpus "$CORPUS" --scratch "$SCRATCH" --out "$RESULTS" --rounds "$ROUNDS" >/dev/null
+if ((QUALITY)); then
+  echo "quality of both mappings ..." >&2
+  bash "$BENCH_DIR/quality.sh" -n "$ROUNDS" -b "$BUILD" -r "$RESULTS" "$CORPUS" >/dev/null
+fi
 if ((PEERS)); then
   echo "peers ..." >&2
   bash "$BENCH_DIR/peers.sh" -n "$ROUNDS" -b "$BUILD" -r "$RESULTS" "$CORPUS" >/dev/null
@@ -75,6 +85,12 @@ fi
   echo "## Against the single-thread limit"
   echo
   cat "$RESULTS/limit.md"
+  if ((QUALITY)); then
+    echo
+    echo "## Quality of the two mappings"
+    echo
+    cat "$RESULTS/quality.md"
+  fi
   if ((PEERS)); then
     echo
     echo "## Other tools"

@@ -91,7 +91,8 @@ private:
             return true;
         };
         try {
-            return ReduceFile(file.Source, file.Output, settings_.Type, settings_.Quality, check);
+            return ReduceFile(file.Source, file.Output, settings_.Type, settings_.Quality, check,
+                              settings_.Choice);
         } catch (...) {  // ReduceFile reports its own failures; not these
             ReduceResult failed;
             failed.OutputPath = file.Output;

@@ -15,6 +15,7 @@ struct BatchSettings {
     std::string OutputFolder;  // without trailing "/"
     OutputType Type = OutputType::BMP;
     uint8_t Quality = 85;
+    ReduceChoice Choice;
     unsigned Workers = 0;     // files at once; 0: one per core
     bool SkipLarger = false;  // an output larger than its source is skipped
 };

@@ -57,6 +57,19 @@ const Option kOptions[] = {
                               "' (-q takes a whole number from 1 to 100)");
          o.Quality = static_cast<uint8_t>(*quality);
      }},
+    {0, "mapping", "exact|fine",
+     "exact (default): the window's reduction; fine:\n"
+     "                            nearest colours, a finer dither, and a picture of\n"
+     "                            at most 256 colours kept as it is",
+     [](CliOptions& o, const std::string& value) {
+         const std::string name = Lower(value);
+         for (const auto mapping : {mDither8bpp::Mapping::Exact, mDither8bpp::Mapping::Fine})
+             if (name == mDither8bpp::MappingName(mapping)) {
+                 o.Mapping = mapping;
+                 return;
+             }
+         throw UsageError("unknown mapping '" + value + "' (--mapping takes exact or fine)");
+     }},
     {'e', "extension", "EXT", "from folders, take only files named *.EXT",
      [](CliOptions& o, const std::string& value) {
          if (value.empty()) throw UsageError("the extension (-e) must not be empty");
@@ -74,7 +87,7 @@ const Option kOptions[] = {
      [](CliOptions& o, const std::string&) { o.Tree = true; }},
     {0, "skip-larger", nullptr, "do not write an output larger than its source",
      [](CliOptions& o, const std::string&) { o.SkipLarger = true; }},
-    {'v', "verbose", nullptr, "one line per file: size, bytes in and out",
+    {'v', "verbose", nullptr, "one line per file: size, bytes in and out, PSNR",
      [](CliOptions& o, const std::string&) { o.Verbose = true; }},
     {0, "json", nullptr, "one JSON object per file on stdout; the rest on stderr",
      [](CliOptions& o, const std::string&) { o.Json = true; }},

@@ -11,7 +11,8 @@
 struct CliOptions {
     std::string OutputFolder;           // -o, as typed
     OutputType Type = OutputType::BMP;  // -t
-    uint8_t Quality = 85;     // -q, 1..100 (only JPG output uses it); the window's default
+    uint8_t Quality = 85;  // -q, 1..100 (only JPG output uses it); the window's default
+    mDither8bpp::Mapping Mapping = mDither8bpp::Mapping::Exact;  // --mapping; the window's
     std::string Extension;    // -e: folders give the files of this extension; empty: every file
     unsigned Jobs = 0;        // -j; 0: one per core
     bool Tree = false;        // outputs of a folder's files keep their sub-folders

@@ -3,6 +3,8 @@
 #include "JsonText.h"
 #include "MainPaths.h"
 
+#include <cmath>
+
 namespace {
 
 const char* StatusName(ReduceStatus status) {
@@ -14,6 +16,27 @@ const char* StatusName(ReduceStatus status) {
     default:
         return "failed";
     }
+}
+
+// "PSNR 31.52 dB (exact)", "lossless (fine)", or only "(fine)" when the
+// file was not converted.
+std::string Quality(const ReduceResult& result) {
+    const std::string mapping = std::string("(") + mDither8bpp::MappingName(result.Mapping) + ")";
+    const double psnr = result.Error.Psnr();
+    if (std::isnan(psnr)) return mapping;
+    if (std::isinf(psnr)) return "lossless " + mapping;
+    char text[32];
+    std::snprintf(text, sizeof text, "PSNR %.2f dB ", psnr);
+    return text + mapping;
+}
+
+// The PSNR as a JSON number; null when infinite (nothing lost) or unknown.
+std::string JsonPsnr(const RgbError& error) {
+    const double psnr = error.Psnr();
+    if (!std::isfinite(psnr)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", psnr);
+    return text;
 }
 
 std::string Files(std::size_t count) {
@@ -45,10 +68,11 @@ void Reporter::Finished(const std::string& source, const ReduceResult& result) {
         bytesIn_ += result.BytesIn;
         bytesOut_ += result.BytesOut;
         if (style_.Verbose) {
-            std::fprintf(TextOut(), "%s: %d x %d, %s -> %s, %s\n", source.c_str(), result.Width,
+            std::fprintf(TextOut(), "%s: %d x %d, %s -> %s, %s, %s\n", source.c_str(), result.Width,
                          result.Height, ByteCount(result.BytesIn).c_str(),
                          ByteCount(result.BytesOut).c_str(),
-                         ShareSaved(result.BytesIn, result.BytesOut).c_str());
+                         ShareSaved(result.BytesIn, result.BytesOut).c_str(),
+                         Quality(result).c_str());
             std::fflush(TextOut());
         }
         break;
@@ -73,14 +97,15 @@ void Reporter::Finished(const std::string& source, const ReduceResult& result) {
 }
 
 void Reporter::PrintJson(const std::string& source, const ReduceResult& result) {
-    const std::string line = "{\"source\":" + JsonString(source) +
-                             ",\"output\":" + JsonString(result.OutputPath) + ",\"status\":\"" +
-                             StatusName(result.Status) +
-                             "\",\"message\":" + JsonString(result.Message) +
-                             ",\"width\":" + std::to_string(result.Width) +
-                             ",\"height\":" + std::to_string(result.Height) +
-                             ",\"bytes_in\":" + std::to_string(result.BytesIn) +
-                             ",\"bytes_out\":" + std::to_string(result.BytesOut) + "}\n";
+    const std::string line =
+        "{\"source\":" + JsonString(source) + ",\"output\":" + JsonString(result.OutputPath) +
+        ",\"status\":\"" + StatusName(result.Status) +
+        "\",\"message\":" + JsonString(result.Message) +
+        ",\"width\":" + std::to_string(result.Width) +
+        ",\"height\":" + std::to_string(result.Height) +
+        ",\"bytes_in\":" + std::to_string(result.BytesIn) +
+        ",\"bytes_out\":" + std::to_string(result.BytesOut) + ",\"mapping\":\"" +
+        mDither8bpp::MappingName(result.Mapping) + "\",\"psnr\":" + JsonPsnr(result.Error) + "}\n";
     std::fwrite(line.data(), 1, line.size(), out_);
     std::fflush(out_);  // a line at a time, for a script reading along
 }

@@ -110,6 +110,8 @@ int main(int argc, char** argv) {
     settings.OutputFolder = WithoutTrailingSlashes(options.OutputFolder);
     settings.Type = options.Type;
     settings.Quality = options.Quality;
+    // Measured only where it is shown.
+    settings.Choice = {options.Mapping, options.Verbose || options.Json};
     settings.Workers = options.Jobs;
     settings.SkipLarger = options.SkipLarger;
     const std::vector<PlannedFile> files =

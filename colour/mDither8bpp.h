@@ -1,7 +1,7 @@
 #pragma once
 // mDither8bpp: 32-bpp to 8-bpp conversion by ordered dithering with a 4 x 4
 // threshold matrix, over an optimal palette (mode 1) or the fixed 216-colour
-// cube (mode 0).
+// cube (mode 0), each pixel mapped to its entry in one of two ways (Mapping).
 //
 // The tables built by InitDitherTables are shared and read-only afterwards.
 // The per-conversion state (palette mode, inverse colour map, palette buffer)
@@ -10,6 +10,8 @@
 // thread's share of the band pool (BandPool.h); the bytes are the same as on
 // one thread, and the call returns once every pixel is written.
 
+#include "RgbError.h"
+
 #include <cstdint>
 
 class cDIB;
@@ -17,12 +19,41 @@ class cPal8bpp;
 
 namespace mDither8bpp {
 
+// How a pixel finds its palette entry.
+enum class Mapping {
+    // Each channel quantised to 16 levels with the threshold matrix, the
+    // levels looked up in the 16 x 16 x 16 inverse colour map: the
+    // program's own reduction, byte for byte.
+    Exact,
+    // The nearest entry through a 64 x 64 x 64 map, dithered with the same
+    // matrix at an amplitude that follows the spacing of the palette's
+    // entries around the pixel's colour. A picture of at most 256 colours
+    // keeps its own colours instead of the palette, every pixel exactly.
+    Fine,
+};
+
+// "exact" or "fine".
+const char* MappingName(Mapping mapping);
+
+struct DitherChoice {
+    int32_t PaletteMode = 1;  // as SetPaletteMode takes it
+    Mapping PixelMapping = Mapping::Exact;
+    // Sum the result's error against the source (a few per cent of the
+    // conversion's time); otherwise the returned RgbError compares nothing.
+    bool MeasureError = false;
+};
+
 void InitDitherTables();
 void SetPaletteMode(int32_t mode);
 int32_t PaletteMode();  // no caller in the program yet
 
 // Rebuilds target as an 8-bpp image of source's size with the chosen palette
-// and dithered pixels. source must be 32 bpp.
+// and dithered pixels, and returns how far it lies from source. source must
+// be 32 bpp. The bytes depend on source and choice only, whatever the thread
+// and however many threads its bands use.
+RgbError DitherTo8bpp(const cDIB& source, cDIB& target, const DitherChoice& choice);
+
+// The same with the calling thread's palette mode and the exact mapping.
 void DitherTo8bpp(const cDIB& source, cDIB& target);
 
 // InverseColorMap[r + 16g + 256b] = the palette entry nearest to (17r, 17g, 17b).

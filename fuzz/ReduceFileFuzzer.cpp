@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -58,10 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ::pwrite(work.Input, data, size, 0) != static_cast<ssize_t>(size))
         std::abort();
 
-    for (const OutputType type : {OutputType::BMP, OutputType::JPG}) {
+    using mDither8bpp::Mapping;
+    for (const auto& [type, mapping] : {std::pair{OutputType::BMP, Mapping::Exact},
+                                        {OutputType::JPG, Mapping::Exact},
+                                        {OutputType::BMP, Mapping::Fine}}) {
         const std::string output =
             ReducedOutputPath(work.OutputFolder, ReducedBaseName(work.InputPath), type);
-        const ReduceResult result = ReduceFile(work.InputPath, output, type, 85, {}, kFuzzMaxPixels);
+        const ReduceResult result =
+            ReduceFile(work.InputPath, output, type, 85, {}, {mapping, true, kFuzzMaxPixels});
         const bool written = result.Status == ReduceStatus::Written;
         std::size_t files = 0;
         for (const auto& entry : fs::directory_iterator(work.OutputFolder)) {
@@ -70,6 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         Expect(files == (written ? 1u : 0u), "an output that is missing, or left after a failure");
         Expect(written ? result.BytesOut > 0 : !result.Message.empty(), "an empty result");
+        Expect(!written ||
+                   result.Error.Values == 3u * uint64_t(result.Width) * uint64_t(result.Height),
+               "an error measured over other pixels than the picture's");
         if (written) fs::remove(result.OutputPath);
     }
     return 0;

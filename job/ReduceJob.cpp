@@ -47,7 +47,11 @@ std::string LoadSource(const std::string& path, cDIB& image, int64_t maxPixels) 
     return {};
 }
 
-void Convert(const cDIB& source, cDIB& target) { mDither8bpp::DitherTo8bpp(source, target); }
+RgbError Convert(const cDIB& source, cDIB& target, const ReduceChoice& choice) {
+    constexpr int32_t kOptimalPalette = 1;
+    return mDither8bpp::DitherTo8bpp(source, target,
+                                     {kOptimalPalette, choice.Mapping, choice.MeasureError});
+}
 
 std::string WriteReduced(const cDIB& reduced, const std::string& path, OutputType type,
                          uint8_t quality) {
@@ -74,15 +78,15 @@ bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType typ
 
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
                         OutputType type, uint8_t quality, const WriteCheck& check,
-                        int64_t maxPixels) {
+                        const ReduceChoice& choice) {
     ReduceResult result;
     result.OutputPath = outputPath;
+    result.Mapping = choice.Mapping;
     try {
         result.BytesIn = FileSize(sourcePath);
-        mDither8bpp::SetPaletteMode(1);
 
         cDIB source;
-        result.Message = LoadSource(GetShortFilename(sourcePath), source, maxPixels);
+        result.Message = LoadSource(GetShortFilename(sourcePath), source, choice.MaxPixels);
         if (!result.Message.empty()) {
             result.Message += sourcePath;
             return result;
@@ -91,7 +95,7 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
         result.Height = source.Height();
 
         cDIB target;
-        Convert(source, target);
+        result.Error = Convert(source, target, choice);
         source.Destroy();
         if (target.hDIB() == 0) {
             result.Message = kNothingToSave;
@@ -108,9 +112,10 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
         }
         result.Status = ReduceStatus::Written;
         result.BytesOut = FileSize(outputPath);  // as it is on disk
-    } catch (...) {  // nothing was written
+    } catch (...) {                              // nothing was written
         result.Message = ErrorMessage();
         result.BytesOut = 0;
+        result.Error = {};
     }
     return result;
 }

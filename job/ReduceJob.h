@@ -5,6 +5,8 @@
 // its own steps, messages and progress in between.
 
 #include "LoaderErrors.h"
+#include "RgbError.h"
+#include "mDither8bpp.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,14 +30,20 @@ std::string ReducedOutputPath(const std::string& folder, const std::string& base
 // decoded pixels over where it can. Returns "" on success, kLoadFailed when
 // there is no picture to take (an empty path). An unreadable file, or one of
 // more than maxPixels pixels, raises the loader's cError.
-std::string LoadSource(const std::string& path, cDIB& image,
-                       int64_t maxPixels = kMaxPicturePixels);
+std::string LoadSource(const std::string& path, cDIB& image, int64_t maxPixels = kMaxPicturePixels);
 
-// Rebuilds target as the 8-bit reduction of the 32-bpp source: a palette of
-// the calling thread's palette mode (mDither8bpp::SetPaletteMode; 1 is the
-// optimal palette of a shrunk sample) and ordered dithering. Raises when
-// source holds no image.
-void Convert(const cDIB& source, cDIB& target);
+// How a file is reduced, beyond its output type and quality.
+struct ReduceChoice {
+    mDither8bpp::Mapping Mapping = mDither8bpp::Mapping::Exact;  // the window's
+    bool MeasureError = false;  // fill ReduceResult::Error (a few per cent of a conversion)
+    int64_t MaxPixels = kMaxPicturePixels;  // larger pictures are refused before decoding
+};
+
+// Rebuilds target as the 8-bit reduction of the 32-bpp source: the optimal
+// palette of a shrunk sample and ordered dithering, each pixel mapped as the
+// choice says. Returns how far the result lies from source when asked to
+// measure it. Raises when source holds no image.
+RgbError Convert(const cDIB& source, cDIB& target, const ReduceChoice& choice = {});
 
 // Writes the reduced image to path: an 8-bit BMP, or a JPEG encoded in memory
 // from that same image (no intermediate file). Returns "" when written,
@@ -59,6 +67,10 @@ struct ReduceResult {
     int32_t Height = 0;
     uint64_t BytesIn = 0;   // size of the source file
     uint64_t BytesOut = 0;  // size of the written file, or of the one a skip left unwritten
+    mDither8bpp::Mapping Mapping = mDither8bpp::Mapping::Exact;
+    // Of the 8-bit reduction (for JPEG output: before its encoding) against the
+    // loaded image; compares nothing when not measured or not converted.
+    RgbError Error;
 };
 
 // Asked on the converting thread once the output's size is known (in
@@ -67,10 +79,11 @@ struct ReduceResult {
 // error's text.
 using WriteCheck = std::function<bool(const ReduceResult& planned)>;
 
-// Loads sourcePath as 32 bpp, converts it with an optimal palette and writes
-// it to outputPath (asking check first, when given); a picture of more than
-// maxPixels pixels is refused before it is decoded. Never throws: failures
-// come back as Message (kLoadFailed + path, or the error's message).
+// Loads sourcePath as 32 bpp (refused before decoding when larger than the
+// choice's MaxPixels), converts it with an optimal palette as choice says and
+// writes it to outputPath (asking check first, when given). Never
+// throws: failures come back as Message (kLoadFailed + path, or the error's
+// message).
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
                         OutputType type, uint8_t quality, const WriteCheck& check = {},
-                        int64_t maxPixels = kMaxPicturePixels);
+                        const ReduceChoice& choice = {});

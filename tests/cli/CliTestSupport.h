@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -67,9 +68,11 @@ inline std::set<std::string> FileNames(const std::string& folder) {
     return names;
 }
 
-// A w x h picture with smooth colours and some noise, varied by seed.
-inline Bytes Picture(int w, int h, int seed) {
-    std::vector<std::vector<Rgb>> rows(h, std::vector<Rgb>(w));
+using PictureRows = std::vector<std::vector<Rgb>>;
+
+// A w x h picture with smooth colours and some noise, varied by seed, rows top to bottom.
+inline PictureRows NoisyRows(int w, int h, int seed) {
+    PictureRows rows(h, std::vector<Rgb>(w));
     uint32_t x = 2463534242u + uint32_t(seed);
     for (int y = 0; y < h; ++y)
         for (int c = 0; c < w; ++c) {
@@ -77,7 +80,39 @@ inline Bytes Picture(int w, int h, int seed) {
             rows[y][c] = {uint8_t(c * 255 / std::max(1, w - 1)), uint8_t(y * 7 + seed * 40),
                           uint8_t((c + y) % 2 ? x : 128)};
         }
-    return Bmp24(rows);
+    return rows;
+}
+
+// The same as a 24-bit BMP.
+inline Bytes Picture(int w, int h, int seed) { return Bmp24(NoisyRows(w, h, seed)); }
+
+// The picture an 8-bit BMP of pixolune-cli shows, rows top to bottom.
+inline PictureRows ShownRows(const Bytes& bmp) {
+    const auto word = [&](std::size_t at) {
+        return int32_t(bmp[at] | bmp[at + 1] << 8 | bmp[at + 2] << 16 | bmp[at + 3] << 24);
+    };
+    const int32_t offset = word(10), w = word(18), h = word(22), stride = (w + 3) / 4 * 4;
+    PictureRows rows(h, std::vector<Rgb>(w));
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t* entry = &bmp[54 + 4 * bmp[offset + (h - 1 - y) * stride + x]];
+            rows[y][x] = {entry[2], entry[1], entry[0]};
+        }
+    return rows;
+}
+
+// PSNR in dB of b against a over red, green and blue (pictures of one size).
+inline double PsnrOverRgb(const PictureRows& a, const PictureRows& b) {
+    double sum = 0, values = 0;
+    for (std::size_t y = 0; y < a.size(); ++y)
+        for (std::size_t x = 0; x < a[y].size(); ++x)
+            for (const auto& [u, v] : {std::pair{a[y][x].R, b[y][x].R},
+                                       {a[y][x].G, b[y][x].G},
+                                       {a[y][x].B, b[y][x].B}}) {
+                sum += (u - v) * (u - v);
+                values += 1;
+            }
+    return 10 * std::log10(255.0 * 255.0 * values / sum);
 }
 
 // An 8-bit file as pixolune-cli writes it: the whole 256-entry colour table, and image

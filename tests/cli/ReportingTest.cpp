@@ -6,6 +6,10 @@
 #include "JsonText.h"
 #include "Reporter.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
 #include <cstdio>
 #include <regex>
 
@@ -43,6 +47,7 @@ TEST(Reporter, WhatGoesWhere) {
     written.Status = ReduceStatus::Written;
     written.OutputPath = "out/a-reduced.bmp";
     written.Width = 4, written.Height = 2, written.BytesIn = 78, written.BytesOut = 1086;
+    written.Error = {176, 24};
     ReduceResult failed;
     failed.Message = "Overflow";
     failed.OutputPath = "out/b-reduced.bmp";
@@ -51,12 +56,15 @@ TEST(Reporter, WhatGoesWhere) {
     const std::string failure = "Overflow (dir/b.bmp)\n";
     const std::string summary =
         "1 file written, 0 skipped, 1 failed\n78 bytes in -> 1.1 KB out, 1292.3% larger\n";
-    const std::string verbose = "dir/a.bmp: 4 x 2, 78 bytes -> 1.1 KB, 1292.3% larger\n";
+    const std::string verbose =
+        "dir/a.bmp: 4 x 2, 78 bytes -> 1.1 KB, 1292.3% larger, PSNR 39.48 dB (exact)\n";
     const std::string json =
         "{\"source\":\"dir/a.bmp\",\"output\":\"out/a-reduced.bmp\",\"status\":\"written\","
-        "\"message\":\"\",\"width\":4,\"height\":2,\"bytes_in\":78,\"bytes_out\":1086}\n"
+        "\"message\":\"\",\"width\":4,\"height\":2,\"bytes_in\":78,\"bytes_out\":1086,"
+        "\"mapping\":\"exact\",\"psnr\":39.48}\n"
         "{\"source\":\"dir/b.bmp\",\"output\":\"out/b-reduced.bmp\",\"status\":\"failed\","
-        "\"message\":\"Overflow\",\"width\":0,\"height\":0,\"bytes_in\":0,\"bytes_out\":0}\n";
+        "\"message\":\"Overflow\",\"width\":0,\"height\":0,\"bytes_in\":0,\"bytes_out\":0,"
+        "\"mapping\":\"exact\",\"psnr\":null}\n";
     const struct {
         const char* What;
         ReportStyle Style;
@@ -112,6 +120,46 @@ TEST(Reporter, JsonStringsKeepEveryByteOfAName) {
     for (const auto& [text, json] : cases) EXPECT_EQ(JsonString(text), json) << text;
 }
 
+// Each file's mapping and PSNR in --json and --verbose: worked by hand for the two-colour
+// picture (2 of its 8 pixels take the other colour, (6, 4, 6) away: 10 log10(255² x 24 /
+// 176) = 39.48 dB), infinite (null, "lossless") where the fine mapping keeps it as it is,
+// and for a noisy picture the PSNR of the written file against its source.
+TEST_F(Cli, JsonAndVerboseGiveEachFilesMappingAndPsnr) {
+    const PictureRows noisy = NoisyRows(64, 48, 3);
+    const std::string hand = Input("hand.bmp", kHandWorkedSource);
+    const std::string picture = Input("noisy.bmp", Bmp24(noisy));
+    const struct {
+        const char* Mapping;
+        std::string HandPsnr, HandVerbose;  // as printed
+    } cases[] = {
+        {"exact", "39.48", "PSNR 39.48 dB (exact)"},
+        {"fine", "null", "lossless (fine)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Mapping);
+        const std::string json = dir.Folder(std::string("json-") + c.Mapping);
+        const CliRun run = RunCli({"--json", "--mapping", c.Mapping, "-o", json, hand, picture});
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        const std::vector<std::string> lines = Lines(run.Out);
+        ASSERT_EQ(lines.size(), 2u) << run.Out;
+        EXPECT_NE(lines[0].find(",\"mapping\":\"" + std::string(c.Mapping) +
+                                "\",\"psnr\":" + c.HandPsnr + "}"),
+                  std::string::npos)
+            << lines[0];
+        const QJsonObject object = QJsonDocument::fromJson(lines[1].c_str()).object();
+        EXPECT_EQ(object["mapping"].toString().toStdString(), c.Mapping);
+        const double measured =
+            PsnrOverRgb(noisy, ShownRows(ReadFile(json + "/noisy-reduced.bmp")));
+        EXPECT_NEAR(object["psnr"].toDouble(), measured, 0.005);
+
+        const std::string text = dir.Folder(std::string("verbose-") + c.Mapping);
+        const CliRun verbose = RunCli({"-v", "--mapping", c.Mapping, "-o", text, hand});
+        ASSERT_EQ(verbose.Status, 0) << verbose.Err;
+        EXPECT_EQ(Lines(verbose.Out).at(0),
+                  hand + ": 4 x 2, 78 bytes -> 1.1 KB, 1292.3% larger, " + c.HandVerbose);
+    }
+}
+
 // The progress line of a whole run with stderr on a terminal, and none with --quiet.
 TEST_F(Cli, ProgressLineOnATerminalUnlessQuiet) {
     const std::string picture = Input("pic.bmp", Picture(8, 8, 1));
@@ -150,6 +198,7 @@ TEST(Options, PathsFlagsAndRefusals) {
         std::vector<std::string> Arguments;
         std::vector<std::string> Paths;
         bool Tree, SkipLarger, Verbose, Json;
+        mDither8bpp::Mapping Mapping = mDither8bpp::Mapping::Exact;
     } accepted[] = {
         {{"-o", "d", "-"}, {"-"}, false, false, false, false},  // a lone "-" is a file name
         {{"-", "-o", "d", "--", "-v", "--tree"}, {"-", "-v", "--tree"}, false, false, false, false},
@@ -160,6 +209,13 @@ TEST(Options, PathsFlagsAndRefusals) {
          true,
          true},
         {{"--verbose", "p", "--output=d"}, {"p"}, false, false, true, false},
+        {{"--mapping", "fine", "-o", "d", "p", "--mapping=Exact", "--mapping=fine"},
+         {"p"},
+         false,
+         false,
+         false,
+         false,
+         mDither8bpp::Mapping::Fine},
     };
     for (const auto& c : accepted) {
         SCOPED_TRACE(testing::PrintToString(c.Arguments));
@@ -170,11 +226,14 @@ TEST(Options, PathsFlagsAndRefusals) {
         EXPECT_EQ(options.SkipLarger, c.SkipLarger);
         EXPECT_EQ(options.Verbose, c.Verbose);
         EXPECT_EQ(options.Json, c.Json);
+        EXPECT_EQ(options.Mapping, c.Mapping);
     }
     const std::vector<std::vector<std::string>> refused = {{"-o", "d", "--quiet", "--verbose", "p"},
                                                            {"-o", "d", "--tree=yes", "p"},
                                                            {"-o", "d", "-vx", "p"},
                                                            {"-o", "d"},
+                                                           {"-o", "d", "--mapping", "best", "p"},
+                                                           {"-o", "d", "p", "--mapping"},
                                                            {"-"}};
     for (const auto& arguments : refused)
         EXPECT_THROW(ParseArguments(arguments), UsageError) << testing::PrintToString(arguments);

@@ -279,12 +279,22 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     arguments = {"--verbose", "-o", verboseOut};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
     const CliRun verbose = RunCli(arguments);
-    EXPECT_EQ(Lines(verbose.Out),
-              (std::vector<std::string>{hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
-                                        weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
-                                        drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger",
-                                        "3 files written, 0 skipped, 2 failed",
-                                        "24.9 KB in -> 17.2 KB out, 31.1% saved"}));
+    // The PSNR of each written file against its source; the two-colour drawing is kept.
+    const auto psnr = [&](int seed, const std::string& output) {
+        char text[32];
+        std::snprintf(text, sizeof text, ", PSNR %.2f dB (exact)",
+                      PsnrOverRgb(NoisyRows(64, 64, seed), ShownRows(ReadFile(output))));
+        return std::string(text);
+    };
+    EXPECT_EQ(Lines(verbose.Out), (std::vector<std::string>{
+                                      hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved" +
+                                          psnr(1, verboseOut + "/hand-reduced.bmp"),
+                                      weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved" +
+                                          psnr(2, verboseOut + "/we\"ird\\ \xc3\xa9\t-reduced.bmp"),
+                                      drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger, "
+                                                "lossless (exact)",
+                                      "3 files written, 0 skipped, 2 failed",
+                                      "24.9 KB in -> 17.2 KB out, 31.1% saved"}));
 }
 
 // The number of the batch file bN.bmp that process pid has open, or -1 (its

@@ -1,0 +1,13 @@
+#pragma once
+// Which vector instructions the processor has, asked once: the pixel loops
+// that have an AVX2 form pick it where it runs, and give the same bytes as
+// their plain form.
+
+namespace mDither8bpp::detail {
+
+inline bool HasAvx2() {
+    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return has;
+}
+
+}  // namespace mDither8bpp::detail

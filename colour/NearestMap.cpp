@@ -1,0 +1,122 @@
+// The map is built block by block: for a block of 4 x 4 x 4 cells only the
+// entries that can be nearest to some point of it are compared, which leaves
+// a handful out of 256 and keeps the whole map to a millisecond or two.
+
+#include "NearestMap.h"
+
+#include "BandPool.h"
+#include "cError.h"
+#include "cPal8bpp.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace mDither8bpp::detail {
+namespace {
+
+constexpr int32_t kBlockCells = 4;  // a side of a block, in cells
+constexpr int32_t kSide = 1 << cNearestMap::kBits;
+constexpr int32_t kBlocks = kSide / kBlockCells;  // a side of the map, in blocks
+constexpr int32_t kCellsPerBlock = kBlockCells * kBlockCells * kBlockCells;
+
+// The palette's first Entries colours, a channel an array, at twice their
+// value: the centres of the cells lie on half units, and doubled, every
+// distance stays a whole number.
+struct Entries2 {
+    int32_t Count = 0;
+    std::array<int32_t, 256> R{}, G{}, B{};
+};
+
+Entries2 DoubledEntries(const cPal8bpp& palette) {
+    Entries2 e;
+    e.Count = palette.Entries();
+    if (e.Count < 1) throw cError::Overflow();  // no entry to be nearest
+    e.Count = std::min<int32_t>(e.Count, 256);
+    const uint8_t* table = palette.lpPalette();
+    for (int32_t i = 0; i < e.Count; ++i) {
+        e.B[i] = 2 * table[4 * i];
+        e.G[i] = 2 * table[4 * i + 1];
+        e.R[i] = 2 * table[4 * i + 2];
+    }
+    return e;
+}
+
+// Twice the centre of cell k of a channel: its values are k << shift ..
+// (k + 1) << shift minus 1.
+constexpr int32_t Centre2(int32_t k) {
+    constexpr int32_t shift = cNearestMap::kShift;
+    return (k << (shift + 1)) + (1 << shift) - 1;
+}
+
+int32_t Square(int32_t v) { return v * v; }
+
+// Squared distance from v to the interval [low, high], and to its far end.
+int32_t Near(int32_t v, int32_t low, int32_t high) {
+    return Square(v < low ? low - v : v > high ? v - high : 0);
+}
+int32_t Far(int32_t v, int32_t low, int32_t high) {
+    return Square(std::max(std::abs(v - low), std::abs(v - high)));
+}
+
+// The cells of block (br, bg, bb): every entry at most as far from the whole
+// block as the entry whose farthest point of the block is nearest can be the
+// nearest entry of a cell; the others cannot. Ties go to the lower entry, as
+// in the palette's own nearest-entry search.
+__attribute__((target_clones("avx2", "default"))) void FillBlock(const Entries2& e, int32_t br,
+                                                                 int32_t bg, int32_t bb,
+                                                                 uint8_t* nearest) {
+    const int32_t k0r = br * kBlockCells, k0g = bg * kBlockCells, k0b = bb * kBlockCells;
+    const int32_t lowR = Centre2(k0r), highR = Centre2(k0r + kBlockCells - 1);
+    const int32_t lowG = Centre2(k0g), highG = Centre2(k0g + kBlockCells - 1);
+    const int32_t lowB = Centre2(k0b), highB = Centre2(k0b + kBlockCells - 1);
+
+    std::array<int32_t, 256> near, far;
+    for (int32_t i = 0; i < e.Count; ++i) {
+        near[i] = Near(e.R[i], lowR, highR) + Near(e.G[i], lowG, highG) + Near(e.B[i], lowB, highB);
+        far[i] = Far(e.R[i], lowR, highR) + Far(e.G[i], lowG, highG) + Far(e.B[i], lowB, highB);
+    }
+    int32_t bound = INT32_MAX;
+    for (int32_t i = 0; i < e.Count; ++i) bound = std::min(bound, far[i]);
+
+    std::array<int32_t, kCellsPerBlock> cr, cg, cb, best, index;
+    for (int32_t c = 0; c < kCellsPerBlock; ++c) {
+        cr[c] = Centre2(k0r + c % kBlockCells);
+        cg[c] = Centre2(k0g + c / kBlockCells % kBlockCells);
+        cb[c] = Centre2(k0b + c / (kBlockCells * kBlockCells));
+        best[c] = INT32_MAX;
+        index[c] = 0;
+    }
+    for (int32_t i = 0; i < e.Count; ++i) {
+        if (near[i] > bound) continue;
+        const int32_t r = e.R[i], g = e.G[i], b = e.B[i];
+        for (int32_t c = 0; c < kCellsPerBlock; ++c) {
+            const int32_t d = Square(cr[c] - r) + Square(cg[c] - g) + Square(cb[c] - b);
+            const bool closer = d < best[c];
+            best[c] = closer ? d : best[c];
+            index[c] = closer ? i : index[c];
+        }
+    }
+    for (int32_t c = 0; c < kCellsPerBlock; ++c) {
+        const int32_t kr = k0r + c % kBlockCells, kg = k0g + c / kBlockCells % kBlockCells,
+                      kb = k0b + c / (kBlockCells * kBlockCells);
+        nearest[kr | kg << cNearestMap::kBits | kb << (2 * cNearestMap::kBits)] =
+            static_cast<uint8_t>(index[c]);
+    }
+}
+
+}  // namespace
+
+cNearestMap::cNearestMap(const cPal8bpp& palette)
+    : cells_(new uint8_t[(size_t{1} << (3 * kBits)) + 3]()) {
+    const Entries2 entries = DoubledEntries(palette);
+    uint8_t* cells = cells_.get();
+    // A plane of blocks is about a millisecond's work for a full palette.
+    parallel::ForEachBand(kBlocks, int64_t{1} << 17, [&](int32_t first, int32_t count) {
+        for (int32_t bb = first; bb < first + count; ++bb)
+            for (int32_t bg = 0; bg < kBlocks; ++bg)
+                for (int32_t br = 0; br < kBlocks; ++br) FillBlock(entries, br, bg, bb, cells);
+    });
+}
+
+}  // namespace mDither8bpp::detail

@@ -1,0 +1,82 @@
+#include "PaletteRefine.h"
+
+#include "BandPool.h"
+#include "NearestMap.h"
+#include "cDIB.h"
+#include "cPal8bpp.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <mutex>
+
+namespace mDither8bpp::detail {
+namespace {
+
+constexpr int64_t kGridPixels = int64_t{1} << 18;
+
+// Per entry: the sums of the grid pixels nearest to it, and their count.
+struct Sums {
+    std::array<uint64_t, 256> R{}, G{}, B{}, N{};
+};
+
+int32_t GridStep(const cDIB& source) {
+    const double pixels = double(source.Width()) * double(source.Height());
+    return std::max(1, static_cast<int32_t>(std::ceil(std::sqrt(pixels / double(kGridPixels)))));
+}
+
+Sums GridSums(const cNearestMap& nearest, const cDIB& source, int32_t step) {
+    const int32_t width = source.Width();
+    const int32_t rows = (source.Height() + step - 1) / step;
+    Sums total;
+    std::mutex merging;
+    parallel::ForEachBand(rows, (width + step - 1) / step, [&](int32_t first, int32_t count) {
+        // Neighbours often share an entry: two sets of sums, taken in turn,
+        // keep each addition from waiting for the one before.
+        Sums band[2];
+        for (int32_t row = first; row < first + count; ++row) {
+            const uint8_t* s = source.lpBits() + 4 * size_t(row) * size_t(step) * size_t(width);
+            for (int32_t x = 0, turn = 0; x < width; x += step, s += 4 * step, turn ^= 1) {
+                const uint8_t entry = nearest.Nearest(s[2], s[1], s[0]);
+                Sums& sums = band[turn];
+                sums.R[entry] += s[2];
+                sums.G[entry] += s[1];
+                sums.B[entry] += s[0];
+                ++sums.N[entry];
+            }
+        }
+        // Whole numbers: the total is the same in any order of bands.
+        const std::lock_guard lock(merging);
+        for (const Sums& sums : band)
+            for (int32_t i = 0; i < 256; ++i) {
+                total.R[i] += sums.R[i];
+                total.G[i] += sums.G[i];
+                total.B[i] += sums.B[i];
+                total.N[i] += sums.N[i];
+            }
+    });
+    return total;
+}
+
+uint8_t Mean(uint64_t sum, uint64_t count) {
+    return static_cast<uint8_t>((sum + count / 2) / count);
+}
+
+}  // namespace
+
+void RefineEntries(cPal8bpp& palette, const cDIB& source, int32_t steps) {
+    const int32_t step = GridStep(source);
+    for (int32_t s = 0; s < steps; ++s) {
+        const Sums sums = GridSums(cNearestMap(palette), source, step);
+        for (int32_t i = 0; i < palette.Entries() && i < 256; ++i) {
+            if (sums.N[i] == 0) continue;
+            const auto entry = static_cast<uint8_t>(i);
+            palette.rgbR(entry, Mean(sums.R[i], sums.N[i]));
+            palette.rgbG(entry, Mean(sums.G[i], sums.N[i]));
+            palette.rgbB(entry, Mean(sums.B[i], sums.N[i]));
+        }
+        palette.BuildLogicalPalette();
+    }
+}
+
+}  // namespace mDither8bpp::detail
