@@ -132,13 +132,12 @@ public:
     void Text1_Change();
     void PushButton4_Click();
 
-    // The reduction run and its three steps; each step returns "" or a message.
+    // The reduction run and the window's part of its three stages (the road
+    // of ReduceJob.h); each returns "" or a message.
     void PushButton2_Click();
-    std::string loadBMPImage(const std::string& pImageFilename);
-    std::string reduceImageSize();
-    std::string saveBMPImage(const std::string& pImageNewFilename);
-    // The reduced image as a BMP, or as a JPEG of the quality the slider shows.
-    std::string saveReducedImage(const std::string& path, OutputType type);
+    std::string loadBMPImage(const StageWork& load);
+    std::string reduceImageSize(const StageWork& convert);
+    std::string saveBMPImage(const StageWork& write);
 
     // Pointer handlers: buttons show the custom pointer, the rest the default.
     void Form_MouseMove();

@@ -106,24 +106,37 @@ void Form1::ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i) {
     if (taken) return;
 
     guard.Step(140, [] { mDither8bpp::SetPaletteMode(1); });
-    std::string message;
-    if (!guard.Step(142, [&] { message = loadBMPImage(GetShortFilename(source)); })) return;
-    if (!message.empty()) {  // step 144
-        guard.Step(146, [&] { ShowMessage(dialogs_, message + source); });
-        return;
-    }
-    if (!guard.Step(148, [&] { message = reduceImageSize(); })) return;
-    if (!message.empty()) {  // step 150
-        guard.Step(152, [&] {
-            ShowMessage(dialogs_, kReduceFailed + source + "\r\n" + message + source);
-        });
-        return;
-    }
-
-    if (!type) return;  // neither BMP nor JPG chosen: nothing is written
-    // "Nothing to save." is not shown.
-    guard.Step(*type == OutputType::BMP ? 158 : 170, [&] {
-        if (saveReducedImage(outputPath, *type).empty()) outputs.Written(outputPath, source);
+    FileRoad road;
+    road.Source = source;
+    road.Output = outputPath;
+    road.Type = type.value_or(OutputType::BMP);
+    road.Quality = RoundToByte(Slider2->value());
+    road.Picture = ucCanvasSrc->DIB.get();
+    road.Reduced = ucCanvasTrg->DIB.get();
+    RunFileRoad(road, [&](RoadStage stage, const StageWork& work) {
+        std::string message;
+        switch (stage) {
+        case RoadStage::Load:
+            if (!guard.Step(142, [&] { message = loadBMPImage(work); })) return false;
+            if (!message.empty()) guard.Step(146, [&] { ShowMessage(dialogs_, message); });
+            break;
+        case RoadStage::Convert:
+            if (!guard.Step(148, [&] { message = reduceImageSize(work); })) return false;
+            if (!message.empty()) {  // step 150
+                guard.Step(152, [&] {
+                    ShowMessage(dialogs_, kReduceFailed + source + "\r\n" + message + source);
+                });
+            }
+            break;
+        case RoadStage::Write:
+            if (!type) return false;  // neither BMP nor JPG chosen: nothing is written
+            // "Nothing to save." is not shown.
+            guard.Step(*type == OutputType::BMP ? 158 : 170, [&] {
+                if (saveBMPImage(work).empty()) outputs.Written(outputPath, source);
+            });
+            break;
+        }
+        return message.empty();
     });
 }
 
@@ -141,27 +154,29 @@ std::string Form1::OutputPathFor(OutputType type, const std::string& baseName) c
     return type == OutputType::JPG ? CollapseBackslashes(path) : path;
 }
 
-std::string Form1::loadBMPImage(const std::string& pImageFilename) {
-    // An unreadable file raises; an empty name gives no picture.
-    if (!ucCanvasSrc->DIB) return kLoadFailed;
-    const std::string message = LoadSource(pImageFilename, *ucCanvasSrc->DIB);
+// The road's load, with the canvases laid out for the new picture; the
+// previous result goes.
+std::string Form1::loadBMPImage(const StageWork& load) {
+    const std::string message = load();
     if (!message.empty()) return message;
     ucCanvasSrc->Resize();
     ucCanvasSrc->Repaint();
-    if (ucCanvasTrg->DIB) ucCanvasTrg->DIB->Destroy();  // the previous result goes
+    if (ucCanvasTrg->DIB) ucCanvasTrg->DIB->Destroy();
     ucCanvasTrg->Resize();
     ucCanvasTrg->Repaint();
     return {};
 }
 
-std::string Form1::reduceImageSize() {
-    if (!ucCanvasSrc->HasImage() || !ucCanvasTrg->DIB) return kNothingToDither;
+// The road's conversion under the hourglass; both canvases then show the
+// same part of the picture.
+std::string Form1::reduceImageSize(const StageWork& convert) {
+    if (!ucCanvasSrc->HasImage()) return kNothingToDither;
     {
         const cHourglass hourglass(*this);
-        Convert(*ucCanvasSrc->DIB, *ucCanvasTrg->DIB);
+        const std::string message = convert();
+        if (!message.empty()) return message;
         ucCanvasTrg->Resize();
     }
-    // Both canvases show the same part of the picture.
     int32_t x = 0, y = 0;
     ucCanvasSrc->GetScrollPos(x, y);
     ucCanvasTrg->SetScrollPos(x, y);
@@ -169,11 +184,6 @@ std::string Form1::reduceImageSize() {
     return {};
 }
 
-std::string Form1::saveBMPImage(const std::string& pImageNewFilename) {
-    return saveReducedImage(pImageNewFilename, OutputType::BMP);
-}
-
-std::string Form1::saveReducedImage(const std::string& path, OutputType type) {
-    if (!ucCanvasTrg->DIB) return kNothingToSave;
-    return WriteReduced(*ucCanvasTrg->DIB, path, type, RoundToByte(Slider2->value()));
-}
+// The road's writing: the reduced image as a BMP, or as a JPEG of the
+// quality the slider shows.
+std::string Form1::saveBMPImage(const StageWork& write) { return write(); }

@@ -1,5 +1,5 @@
 // One file's road: load, convert with an optimal palette, write. Shared by
-// pixolune-cli (ReduceFile) and the window (each piece on its own).
+// pixolune-cli (ReduceFile) and the window (Form1Run.cpp).
 
 #include "ReduceJob.h"
 
@@ -76,46 +76,73 @@ bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType typ
     return true;
 }
 
+bool RunFileRoad(FileRoad& road, const StageRunner& run) {
+    const bool loaded = run(RoadStage::Load, [&]() -> std::string {
+        if (!road.Picture) return kLoadFailed + road.Source;
+        const std::string message =
+            LoadSource(GetShortFilename(road.Source), *road.Picture, road.Choice.MaxPixels);
+        return message.empty() ? message : message + road.Source;
+    });
+    if (!loaded) return false;
+    const bool converted = run(RoadStage::Convert, [&]() -> std::string {
+        if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;
+        road.Error = Convert(*road.Picture, *road.Reduced, road.Choice);
+        return {};
+    });
+    if (!converted) return false;
+    return run(RoadStage::Write, [&]() -> std::string {
+        if (!road.Reduced || road.Reduced->hDIB() == 0) return kNothingToSave;
+        road.Skipped =
+            !WriteReducedIf(*road.Reduced, road.Output, road.Type, road.Quality, road.MayWrite);
+        return {};
+    });
+}
+
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
                         OutputType type, uint8_t quality, const WriteCheck& check,
                         const ReduceChoice& choice) {
     ReduceResult result;
     result.OutputPath = outputPath;
     result.Mapping = choice.Mapping;
-    try {
-        result.BytesIn = FileSize(sourcePath);
+    result.BytesIn = FileSize(sourcePath);
 
-        cDIB source;
-        result.Message = LoadSource(GetShortFilename(sourcePath), source, choice.MaxPixels);
-        if (!result.Message.empty()) {
-            result.Message += sourcePath;
-            return result;
+    cDIB picture, reduced;
+    FileRoad road;
+    road.Source = sourcePath;
+    road.Output = outputPath;
+    road.Type = type;
+    road.Quality = quality;
+    road.Choice = choice;
+    road.Picture = &picture;
+    road.Reduced = &reduced;
+    road.MayWrite = [&](uint64_t fileBytes) {
+        result.BytesOut = fileBytes;
+        return !check || check(result);
+    };
+    const bool wrote = RunFileRoad(road, [&](RoadStage stage, const StageWork& work) {
+        try {
+            result.Message = work();
+        } catch (...) {  // nothing was written
+            result.Message = ErrorMessage();
         }
-        result.Width = source.Width();
-        result.Height = source.Height();
-
-        cDIB target;
-        result.Error = Convert(source, target, choice);
-        source.Destroy();
-        if (target.hDIB() == 0) {
-            result.Message = kNothingToSave;
-            return result;
+        if (!result.Message.empty()) return false;
+        if (stage == RoadStage::Load) {
+            result.Width = picture.Width();
+            result.Height = picture.Height();
+        } else if (stage == RoadStage::Convert) {
+            result.Error = road.Error;
+            picture.Destroy();  // not needed for the writing
         }
-
-        const auto mayWrite = [&](uint64_t fileBytes) {
-            result.BytesOut = fileBytes;
-            return !check || check(result);
-        };
-        if (!WriteReducedIf(target, outputPath, type, quality, mayWrite)) {
-            result.Status = ReduceStatus::Skipped;
-            return result;
-        }
-        result.Status = ReduceStatus::Written;
-        result.BytesOut = FileSize(outputPath);  // as it is on disk
-    } catch (...) {                              // nothing was written
-        result.Message = ErrorMessage();
+        return true;
+    });
+    if (!wrote) {
         result.BytesOut = 0;
         result.Error = {};
+    } else if (road.Skipped) {
+        result.Status = ReduceStatus::Skipped;
+    } else {
+        result.Status = ReduceStatus::Written;
+        result.BytesOut = FileSize(outputPath);  // as it is on disk
     }
     return result;
 }

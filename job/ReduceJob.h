@@ -1,8 +1,10 @@
 #pragma once
 // One file's road through the program: load, sample, palette, dither, write.
-// pixolune-cli runs ReduceFile as it is; the window runs the same pieces one
-// by one on its canvases (loadBMPImage, reduceImageSize, saveBMPImage) with
-// its own steps, messages and progress in between.
+// RunFileRoad is the one order of it; each front end runs it with its own way
+// through a stage: pixolune-cli's ReduceFile catches failures into the file's
+// result, the window numbers each stage as a step of its run and shows its
+// canvases and messages in between (loadBMPImage, reduceImageSize,
+// saveBMPImage).
 
 #include "LoaderErrors.h"
 #include "RgbError.h"
@@ -79,11 +81,47 @@ struct ReduceResult {
 // error's text.
 using WriteCheck = std::function<bool(const ReduceResult& planned)>;
 
+// The stages of one file's road, in their order.
+enum class RoadStage { Load, Convert, Write };
+
+// A stage's work: "" when done, else the program's message text for a
+// failure it reports itself; other failures raise.
+using StageWork = std::function<std::string()>;
+
+// A front end's way through a stage: runs work (or not) and says whether the
+// road goes on.
+using StageRunner = std::function<bool(RoadStage stage, const StageWork& work)>;
+
+// One file on its road: what goes in, where it goes, and the two images it
+// works on (the window's canvases, or pixolune-cli's own).
+struct FileRoad {
+    std::string Source;  // as given
+    std::string Output;
+    OutputType Type = OutputType::BMP;
+    uint8_t Quality = 85;
+    ReduceChoice Choice;
+    cDIB* Picture = nullptr;  // the loaded picture, 32 bpp
+    cDIB* Reduced = nullptr;  // its 8-bit reduction
+    // Asked with the output's size before anything is written: false writes
+    // nothing and the road ends with Skipped set.
+    std::function<bool(uint64_t fileBytes)> MayWrite;
+
+    RgbError Error;  // of the reduction, once converted (when the choice measures it)
+    bool Skipped = false;
+};
+
+// The road: the picture loaded from Source through its short path
+// (kLoadFailed + Source when there is none), converted with the optimal
+// palette of a shrunk sample (kNothingToDither without a picture), written to
+// Output (kNothingToSave without a reduction). Each stage goes through run;
+// once run says stop, no later stage runs. Returns whether the last one ran.
+bool RunFileRoad(FileRoad& road, const StageRunner& run);
+
 // Loads sourcePath as 32 bpp (refused before decoding when larger than the
 // choice's MaxPixels), converts it with an optimal palette as choice says and
-// writes it to outputPath (asking check first, when given). Never
-// throws: failures come back as Message (kLoadFailed + path, or the error's
-// message).
+// writes it to outputPath (asking check first, when given): RunFileRoad on
+// images of its own, the picture freed once converted. Never throws: failures
+// come back as Message (kLoadFailed + path, or the error's message).
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
                         OutputType type, uint8_t quality, const WriteCheck& check = {},
                         const ReduceChoice& choice = {});
