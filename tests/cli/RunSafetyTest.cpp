@@ -92,6 +92,15 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
           {"x-reduced.bmp", kHandWorkedResult}},
          {},
          "3 files written, 0 skipped, 0 failed"},
+        {"the same names given as files: --tree would not keep them apart",
+         {"-o", "OUT", dcim + "/100/IMG_0001.bmp", dcim + "/101/IMG_0001.bmp"},
+         1,
+         {{"IMG_0001-reduced.bmp", kHandWorkedResult}},
+         {"Not converted: " + dcim +
+          "/101/IMG_0001.bmp would write OUT/IMG_0001-reduced.bmp, "
+          "the output of " +
+          dcim + "/100/IMG_0001.bmp (rename one of them)\n"},
+         "1 file written, 0 skipped, 1 failed"},
         {"one file by four spellings and links is converted once",
          {"-o", "OUT", "x.bmp", "./x.bmp", x, "link.bmp", "hard.bmp"},
          0,
@@ -209,10 +218,11 @@ TEST_F(Cli, SkipLargerLeavesTheEarlierOutputAlone) {
     }
 }
 
-// One batch of every outcome: written (also a name that JSON must escape), skipped,
-// failed, refused, and a file given twice. --json: one object per file on stdout and
-// nothing else there; the summary on stderr counts each output once, as on disk.
-// --verbose: one line per written file.
+// One batch of every outcome: written (also a name that JSON must escape, and an output
+// of exactly its source's size, which --skip-larger keeps), skipped, failed (also a file
+// whose output cannot be written: no output bytes), refused, and a file given twice.
+// --json: one object per file on stdout and nothing else there; the summary on stderr
+// counts each output once, as on disk. --verbose: one line per written file.
 TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     // 64 x 64 at 24 bpp: 12342 bytes, reduced to 5174.
     const std::string hand = Input("hand.bmp", Picture(64, 64, 1));
@@ -220,7 +230,14 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     const std::string drawing = std::string(PIXOLUNE_SAMPLES) + "/drawing-1bit.bmp";
     const std::string missing = in + "/missing.bmp";
     const std::string again = Input("sub/hand.bmp", Picture(8, 8, 3));
-    const std::vector<std::string> inputs = {hand, weird, drawing, missing, again, hand};
+    // 4 x 128 at 24 bpp: 54 + 128 x 12 bytes; at 8 bpp: 54 + 1024 + 128 x 4, the same.
+    const std::string even = Input("even.bmp", Picture(4, 128, 4));
+    const std::string blocked = Input("blocked.bmp", Picture(64, 64, 5));
+    const std::vector<std::string> inputs = {hand,    weird,   drawing, even,
+                                             blocked, missing, again,   hand};
+    const std::string verboseOut = dir.Folder("verbose");
+    for (const std::string& folder : {out, verboseOut})  // where the output would go
+        fs::create_directory(folder + "/blocked-reduced.bmp");
 
     struct Expected {
         std::string Source, Output, Status;
@@ -231,6 +248,8 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
         {hand, out + "/hand-reduced.bmp", "written", 64, 64, true},
         {weird, out + "/we\"ird\\ \xc3\xa9\t-reduced.bmp", "written", 64, 64, true},
         {drawing, out + "/drawing-1bit-reduced.bmp", "skipped", 96, 64, true},
+        {even, out + "/even-reduced.bmp", "written", 4, 128, true},
+        {blocked, out + "/blocked-reduced.bmp", "failed", 64, 64, false},
         {missing, out + "/missing-reduced.bmp", "failed", 0, 0, false},
         {again, out + "/hand-reduced.bmp", "failed", 0, 0, false},
     };
@@ -257,7 +276,10 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
         EXPECT_EQ(object["height"].toInt(), e.Height);
         const auto in = uint64_t(object["bytes_in"].toInteger());
         const auto written = uint64_t(object["bytes_out"].toInteger());
-        if (e.Status == "failed") continue;
+        if (e.Status == "failed") {
+            EXPECT_EQ(written, 0u);
+            continue;
+        }
         EXPECT_EQ(in, SizeOf(e.Source));
         if (e.Status == "skipped") {
             EXPECT_EQ(written, 7222u);  // what the output would have been
@@ -268,14 +290,14 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
         bytesIn += in;
         bytesOut += written;
     }
-    EXPECT_EQ(bytesOut, 2 * 5174u);
+    EXPECT_EQ(bytesOut, 2 * 5174u + 1590u);
+    EXPECT_EQ(SizeOf(even), 1590u);
     const std::vector<std::string> err = Lines(run.Err);
     ASSERT_GE(err.size(), 2u) << run.Err;
-    EXPECT_EQ(err[err.size() - 2], "2 files written, 1 skipped, 2 failed");
+    EXPECT_EQ(err[err.size() - 2], "3 files written, 1 skipped, 3 failed");
     EXPECT_EQ(err.back(), ByteCount(bytesIn) + " in -> " + ByteCount(bytesOut) + " out, " +
                               ShareSaved(bytesIn, bytesOut));
 
-    const std::string verboseOut = dir.Folder("verbose");
     arguments = {"--verbose", "-o", verboseOut};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
     const CliRun verbose = RunCli(arguments);
@@ -283,8 +305,9 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
               (std::vector<std::string>{hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
                                         weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved",
                                         drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger",
-                                        "3 files written, 0 skipped, 2 failed",
-                                        "24.9 KB in -> 17.2 KB out, 31.1% saved"}));
+                                        even + ": 4 x 128, 1.6 KB -> 1.6 KB, 0.0% saved",
+                                        "4 files written, 0 skipped, 3 failed",
+                                        "26.5 KB in -> 18.7 KB out, 29.3% saved"}));
 }
 
 // The number of the batch file bN.bmp that process pid has open, or -1 (its
