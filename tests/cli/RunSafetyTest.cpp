@@ -92,6 +92,15 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
           {"x-reduced.bmp", kHandWorkedResult}},
          {},
          "3 files written, 0 skipped, 0 failed"},
+        {"the same names given as files: --tree would not keep them apart",
+         {"-o", "OUT", dcim + "/100/IMG_0001.bmp", dcim + "/101/IMG_0001.bmp"},
+         1,
+         {{"IMG_0001-reduced.bmp", kHandWorkedResult}},
+         {"Not converted: " + dcim +
+          "/101/IMG_0001.bmp would write OUT/IMG_0001-reduced.bmp, "
+          "the output of " +
+          dcim + "/100/IMG_0001.bmp (rename one of them)\n"},
+         "1 file written, 0 skipped, 1 failed"},
         {"one file by four spellings and links is converted once",
          {"-o", "OUT", "x.bmp", "./x.bmp", x, "link.bmp", "hard.bmp"},
          0,
@@ -209,10 +218,11 @@ TEST_F(Cli, SkipLargerLeavesTheEarlierOutputAlone) {
     }
 }
 
-// One batch of every outcome: written (also a name that JSON must escape), skipped,
-// failed, refused, and a file given twice. --json: one object per file on stdout and
-// nothing else there; the summary on stderr counts each output once, as on disk.
-// --verbose: one line per written file.
+// One batch of every outcome: written (also a name that JSON must escape, and an output
+// of exactly its source's size, which --skip-larger keeps), skipped, failed (also a file
+// whose output cannot be written: no output bytes), refused, and a file given twice.
+// --json: one object per file on stdout and nothing else there; the summary on stderr
+// counts each output once, as on disk. --verbose: one line per written file.
 TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     // 64 x 64 at 24 bpp: 12342 bytes, reduced to 5174.
     const std::string hand = Input("hand.bmp", Picture(64, 64, 1));
@@ -220,7 +230,14 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     const std::string drawing = std::string(PIXOLUNE_SAMPLES) + "/drawing-1bit.bmp";
     const std::string missing = in + "/missing.bmp";
     const std::string again = Input("sub/hand.bmp", Picture(8, 8, 3));
-    const std::vector<std::string> inputs = {hand, weird, drawing, missing, again, hand};
+    // 4 x 128 at 24 bpp: 54 + 128 x 12 bytes; at 8 bpp: 54 + 1024 + 128 x 4, the same.
+    const std::string even = Input("even.bmp", Picture(4, 128, 4));
+    const std::string blocked = Input("blocked.bmp", Picture(64, 64, 5));
+    const std::vector<std::string> inputs = {hand,    weird,   drawing, even,
+                                             blocked, missing, again,   hand};
+    const std::string verboseOut = dir.Folder("verbose");
+    for (const std::string& folder : {out, verboseOut})  // where the output would go
+        fs::create_directory(folder + "/blocked-reduced.bmp");
 
     struct Expected {
         std::string Source, Output, Status;
@@ -231,6 +248,8 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
         {hand, out + "/hand-reduced.bmp", "written", 64, 64, true},
         {weird, out + "/we\"ird\\ \xc3\xa9\t-reduced.bmp", "written", 64, 64, true},
         {drawing, out + "/drawing-1bit-reduced.bmp", "skipped", 96, 64, true},
+        {even, out + "/even-reduced.bmp", "written", 4, 128, true},
+        {blocked, out + "/blocked-reduced.bmp", "failed", 64, 64, false},
         {missing, out + "/missing-reduced.bmp", "failed", 0, 0, false},
         {again, out + "/hand-reduced.bmp", "failed", 0, 0, false},
     };
@@ -257,7 +276,10 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
         EXPECT_EQ(object["height"].toInt(), e.Height);
         const auto in = uint64_t(object["bytes_in"].toInteger());
         const auto written = uint64_t(object["bytes_out"].toInteger());
-        if (e.Status == "failed") continue;
+        if (e.Status == "failed") {
+            EXPECT_EQ(written, 0u);
+            continue;
+        }
         EXPECT_EQ(in, SizeOf(e.Source));
         if (e.Status == "skipped") {
             EXPECT_EQ(written, 7222u);  // what the output would have been
@@ -268,33 +290,36 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
         bytesIn += in;
         bytesOut += written;
     }
-    EXPECT_EQ(bytesOut, 2 * 5174u);
+    EXPECT_EQ(bytesOut, 2 * 5174u + 1590u);
+    EXPECT_EQ(SizeOf(even), 1590u);
     const std::vector<std::string> err = Lines(run.Err);
     ASSERT_GE(err.size(), 2u) << run.Err;
-    EXPECT_EQ(err[err.size() - 2], "2 files written, 1 skipped, 2 failed");
+    EXPECT_EQ(err[err.size() - 2], "3 files written, 1 skipped, 3 failed");
     EXPECT_EQ(err.back(), ByteCount(bytesIn) + " in -> " + ByteCount(bytesOut) + " out, " +
                               ShareSaved(bytesIn, bytesOut));
 
-    const std::string verboseOut = dir.Folder("verbose");
     arguments = {"--verbose", "-o", verboseOut};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
     const CliRun verbose = RunCli(arguments);
     // The PSNR of each written file against its source; the two-colour drawing is kept.
-    const auto psnr = [&](int seed, const std::string& output) {
+    const auto psnr = [&](int w, int h, int seed, const std::string& output) {
         char text[32];
         std::snprintf(text, sizeof text, ", PSNR %.2f dB (exact)",
-                      PsnrOverRgb(NoisyRows(64, 64, seed), ShownRows(ReadFile(output))));
+                      PsnrOverRgb(NoisyRows(w, h, seed), ShownRows(ReadFile(output))));
         return std::string(text);
     };
-    EXPECT_EQ(Lines(verbose.Out), (std::vector<std::string>{
-                                      hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved" +
-                                          psnr(1, verboseOut + "/hand-reduced.bmp"),
-                                      weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved" +
-                                          psnr(2, verboseOut + "/we\"ird\\ \xc3\xa9\t-reduced.bmp"),
-                                      drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger, "
-                                                "lossless (exact)",
-                                      "3 files written, 0 skipped, 2 failed",
-                                      "24.9 KB in -> 17.2 KB out, 31.1% saved"}));
+    EXPECT_EQ(
+        Lines(verbose.Out),
+        (std::vector<std::string>{
+            hand + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved" +
+                psnr(64, 64, 1, verboseOut + "/hand-reduced.bmp"),
+            weird + ": 64 x 64, 12.1 KB -> 5.1 KB, 58.1% saved" +
+                psnr(64, 64, 2, verboseOut + "/we\"ird\\ \xc3\xa9\t-reduced.bmp"),
+            drawing + ": 96 x 64, 830 bytes -> 7.1 KB, 770.1% larger, "
+                      "lossless (exact)",
+            even + ": 4 x 128, 1.6 KB -> 1.6 KB, 0.0% saved" +
+                psnr(4, 128, 4, verboseOut + "/even-reduced.bmp"),
+            "4 files written, 0 skipped, 3 failed", "26.5 KB in -> 18.7 KB out, 29.3% saved"}));
 }
 
 // The number of the batch file bN.bmp that process pid has open, or -1 (its
@@ -322,7 +347,9 @@ bool Pending(pid_t pid, int signal) {
 // Ctrl+C, are abandoned at once), and no temporary or partial file is ever left. The
 // signals are sent once a file is seen being read, the program held still meanwhile
 // (SIGSTOP): whatever the machine's load, the files before it and, but after a second
-// Ctrl+C, that file are the ones written.
+// Ctrl+C, that file are the ones written. For a second Ctrl+C its stdout is a full pipe
+// no one reads, so it cannot finish on its own: it must end without printing. A signal
+// ignored when the program starts (as nohup starts it) stays ignored: the run goes on.
 TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
     constexpr int kWidth = 2000, kHeight = 1500, kFiles = 10;
     BmpLayout layout{kWidth, kHeight};
@@ -339,7 +366,8 @@ TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
     const struct {
         std::vector<int> Signals;
         int Status;
-    } cases[] = {{{SIGINT}, 130}, {{SIGTERM}, 143}, {{SIGINT, SIGINT}, 130}};
+        int Ignored = 0;  // a signal ignored when the program starts
+    } cases[] = {{{SIGINT}, 130}, {{SIGTERM}, 143}, {{SIGINT, SIGINT}, 130}, {{SIGHUP}, 0, SIGHUP}};
     int round = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.Signals));
@@ -352,6 +380,18 @@ TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
 
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);
+        const bool again = c.Signals.size() > 1;
+        if (again) {  // filled up, then blocking again for the program
+            ASSERT_EQ(::fcntl(pipeFds[1], F_SETFL, O_NONBLOCK), 0);
+            const std::string filler(4096, 'x');
+            while (::write(pipeFds[1], filler.data(), filler.size()) > 0) {
+            }
+            ASSERT_EQ(::fcntl(pipeFds[1], F_SETFL, 0), 0);
+        }
+        struct sigaction ignore {
+        }, previous{};
+        ignore.sa_handler = SIG_IGN;
+        if (c.Ignored) ::sigaction(c.Ignored, &ignore, &previous);  // kept across exec
         const std::string errPath = dir.Path("err" + std::to_string(round));
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -361,6 +401,7 @@ TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
         pid_t pid = 0;
         ASSERT_EQ(posix_spawn(&pid, PIXOLUNE_CLI, &actions, nullptr, argv.data(), environ), 0);
+        if (c.Ignored) ::sigaction(c.Ignored, &previous, nullptr);
         posix_spawn_file_actions_destroy(&actions);
         ::close(pipeFds[1]);
 
@@ -374,7 +415,7 @@ TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
         const int seen = std::max(reading, OpenBatchFile(pid));
         ::kill(pid, c.Signals[0]);
         ::kill(pid, SIGCONT);
-        if (c.Signals.size() > 1) {  // once the first is taken: a second one of a kind is no repeat
+        if (again) {  // once the first is taken: a second one of a kind is no repeat
             for (int tries = 0; Pending(pid, c.Signals[0]); ++tries) {
                 ASSERT_LT(tries, 1200000) << "the signal is never taken";
                 ::usleep(100);
@@ -382,9 +423,18 @@ TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
             ::kill(pid, c.Signals[1]);
         }
 
-        // Reads what the program prints until it closes stdout; a guard against a hang.
+        // Reads what the program prints until it closes stdout, or (its stdout full) waits
+        // for its end; a guard against a hang.
         std::string json;
-        for (;;) {
+        int status = 0;
+        for (int tries = 0; again && ::waitpid(pid, &status, WNOHANG) == 0; ++tries) {
+            if (tries == 120000) {
+                ::kill(pid, SIGKILL);
+                ADD_FAILURE() << "not ended at once";
+            }
+            ::usleep(1000);
+        }
+        while (!again) {
             pollfd fd{pipeFds[0], POLLIN, 0};
             if (::poll(&fd, 1, 120000) != 1) {
                 ::kill(pid, SIGKILL);
@@ -397,29 +447,33 @@ TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
             json.append(buffer, std::size_t(got));
         }
         ::close(pipeFds[0]);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        if (!again) {
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        }
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), c.Status) << ReadText(errPath);
 
         const std::set<std::string> names = FileNames(folder);
         ASSERT_LT(seen, kFiles - 1) << "the batch ended before it could be stopped";
         std::set<std::string> expected;
-        for (int i = 0; i <= seen; ++i) expected.insert("b" + std::to_string(i) + "-reduced.bmp");
-        if (c.Signals.size() == 1) {
+        for (int i = 0; i <= (c.Ignored ? kFiles - 1 : seen); ++i)
+            expected.insert("b" + std::to_string(i) + "-reduced.bmp");
+        const std::string err = ReadText(errPath);
+        if (!again) {
             EXPECT_EQ(names, expected);
         } else {  // the file in work abandoned, unless it was done before the second signal
-            expected.erase("b" + std::to_string(seen) + "-reduced.bmp");
-            EXPECT_TRUE(names == expected || names.size() == expected.size() + 1)
-                << testing::PrintToString(names);
+            std::set<std::string> abandoned = expected;
+            abandoned.erase("b" + std::to_string(seen) + "-reduced.bmp");
+            EXPECT_TRUE(names == expected || names == abandoned) << testing::PrintToString(names);
+            EXPECT_EQ(err, "Interrupted again: stopped at once.\n");
         }
         for (const std::string& name : names) {
             EXPECT_NE(name[0], '.') << "a temporary file is left: " << name;
             EXPECT_EQ(SizeOf(folder + "/" + name), outputSize) << name;
         }
-        if (c.Signals.size() == 1) {  // the file being converted finished and was reported
+        if (!again) {  // the file being converted finished and was reported
             EXPECT_EQ(Lines(json).size(), names.size()) << json;
-            EXPECT_NE(ReadText(errPath).find("Interrupted: "), std::string::npos);
+            EXPECT_EQ(err.find("Interrupted: ") != std::string::npos, !c.Ignored) << err;
         }
     }
 }

@@ -1,8 +1,14 @@
 // pixolune-cli end to end: the built program on generated images, outputs compared byte
 // for byte with results worked out by hand or with each other.
 
+#include "BandPool.h"
+#include "BatchRun.h"
 #include "CliTestSupport.h"
+#include "PictureLoader.h"
 #include "StoredForms.h"
+#include "mDither8bpp.h"
+
+#include <mutex>
 
 #include <cmath>
 
@@ -284,6 +290,40 @@ TEST_F(Cli, FineMappingIsTheSameAtAnyJobsFromAnyFormAndKeepsFewColours) {
     EXPECT_EQ(ShownRows(ReadFile(bmpOut + "/few-reduced.bmp")), few);
     EXPECT_GT(PsnrOverRgb(photo, ShownRows(ReadFile(bmpOut + "/photo-reduced.bmp"))),
               PsnrOverRgb(photo, ShownRows(ReadFile(exactOut + "/photo-reduced.bmp"))));
+}
+
+// The thread shares that the loads of a batch ran with.
+std::mutex gSharesMutex;
+std::set<unsigned> gShares;
+
+void RecordShare(LoadStage stage, const std::string&) {
+    if (stage != LoadStage::HeadRead) return;
+    const std::lock_guard lock(gSharesMutex);
+    gShares.insert(parallel::ThreadShare());
+}
+
+// With -j N, each of the N files at once gets cores / N threads (at least one) for its
+// bands, not every core; fewer files than N are fewer at once.
+TEST_F(Cli, EachOfTheFilesAtOnceGetsItsShareOfTheCores) {
+    mDither8bpp::InitDitherTables();
+    std::vector<PlannedFile> files;
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "s" + std::to_string(i);
+        PlannedFile& file = files.emplace_back();
+        file.Source = Input(name + ".bmp", Picture(6, 4, i));
+        file.Output = out + "/" + name + "-reduced.bmp";
+    }
+    SetLoadHookForTesting(RecordShare);
+    for (const unsigned jobs : {1u, 2u, 4u}) {
+        gShares.clear();
+        BatchSettings settings;
+        settings.OutputFolder = out;
+        settings.Workers = jobs;
+        EXPECT_EQ(RunBatch(files, settings, {}, std::atomic<bool>(false)), files.size());
+        const unsigned atOnce = std::min<unsigned>(jobs, unsigned(files.size()));
+        EXPECT_EQ(gShares, std::set<unsigned>{std::max(1u, parallel::Cores() / atOnce)}) << jobs;
+    }
+    SetLoadHookForTesting(nullptr);
 }
 
 // Width and height from a JPEG's start-of-frame marker; {0, 0} when there is none.

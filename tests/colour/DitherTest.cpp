@@ -401,7 +401,8 @@ TEST_F(Dither, FineMappingKeepsPicturesOfFewColours) {
 // runs in), on any number of threads, at widths on and off the 8 pixels a step.
 TEST_F(Dither, FineMappingMatchesItsFormulaOnAnyNumberOfThreads) {
     std::mt19937 random(31337);
-    for (const auto& [w, h] : {std::pair{1, 1}, {7, 3}, {8, 9}, {9, 40}, {17, 17}, {1001, 67}}) {
+    for (const auto& size : {std::pair{1, 1}, {7, 3}, {8, 9}, {9, 40}, {17, 17}, {1001, 67}}) {
+        const int w = size.first, h = size.second;  // named: lambdas cannot capture bindings
         cDIB source;
         MakeImage(source, w, h, [&](int32_t x, int32_t y) {
             // Smooth with noise: a full palette, and neighbours that dither.

@@ -537,6 +537,8 @@ TEST_F(Loader, MalformedBmpHeadersGiveQtsResultOrACleanError) {
     const std::vector<std::tuple<const char*, Bytes, int>> cases = {
         {"24-bit pixel data one byte short", cut(good24, good24.size() - 1), 481},
         {"32-bit pixel data one row short", cut(good32, good32.size() - 20), 481},
+        {"8-bit rows of one pixel, cut inside the last row's padding",
+         cut(Bmp(1, 3, 8, {K, W}, {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}), 54 + 8 + 11), 481},
         {"header cut inside the V5 header", cut(fields({kR, kG, kB, kA}, 3), 80), kAsQt},
         {"offset past the end", patched(good24, 10, uint32_t(good24.size() + 100)), 481},
         {"offset inside the headers", patched(good24, 10, 20), 481},
@@ -667,11 +669,13 @@ TEST_F(Loader, TruncatedFilesFailAfterAPictureOfTheSameSize) {
     }
 }
 
-// Files larger than the walks' 64 KB read buffer, with a skip that crosses its edge (the
-// GIF's data blocks; a JPEG whose first segment, a thumbnail with its own end marker and
-// padding, is as long as a segment may be): whole they load as Qt loads them, cut inside
-// the picture's data they fail.
-TEST_F(Loader, FilesLargerThanTheReadBufferAreWalkedToTheirEnd) {
+// The walks follow each file's structure to the end of its picture, whatever it holds on
+// the way: a large GIF's data blocks; a JPEG thumbnail with its own end marker in an APP1
+// segment, before APP0 (as long as a segment may be) or after it; XBM bytes up to the
+// last; run-length codes with a literal run of odd length (padded) and a delta that moves
+// rows up. Whole they load as Qt loads them; cut inside the picture's data, the walk
+// refuses them before any decoder sees them.
+TEST_F(Loader, WalksFollowEachFileToTheEndOfItsPicture) {
     const int w = 400, h = 400;
     Pixels rows(h, std::vector<Rgb>(w));
     Bytes indices;
@@ -693,17 +697,43 @@ TEST_F(Loader, FilesLargerThanTheReadBufferAreWalkedToTheirEnd) {
     Bytes jpeg = picture;
     jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
 
-    const std::vector<std::tuple<std::string, Bytes, std::size_t>> files = {
-        {"large.gif", gif, gif.size() * 3 / 5},
-        {"large.jpg", jpeg, jpeg.size() - picture.size() * 2 / 5},
+    const Bytes small = EncodeJpeg(Grid(67, 45));
+    Bytes exif{0xFF, 0xE1, uint8_t((thumbnail.size() + 2) >> 8), uint8_t(thumbnail.size() + 2)};
+    exif.insert(exif.end(), thumbnail.begin(), thumbnail.end());
+    Bytes afterApp0 = small;
+    EXPECT_EQ(Bytes(small.begin() + 2, small.begin() + 4), (Bytes{0xFF, 0xE0}));
+    afterApp0.insert(afterApp0.begin() + 4 + (small[4] << 8 | small[5]), exif.begin(), exif.end());
+
+    const std::string xbm =
+        "#define x_width 10\n#define x_height 2\n"
+        "static char x_bits[] = {\n0x01, 0x82, 0xff, 0x3c };\n";
+    // 5 pixels: a literal run of 3 (and its pad byte), a run of 2, end of line; a run of 5,
+    // end of bitmap.
+    const Bytes oddLiteral{0, 3, 1, 2, 1, 0, 2, 1, 0, 0, 5, 2, 0, 1};
+    // 4 pixels: a run of 1, a delta 1 right and 2 rows up, a run of 2 that ends the last row;
+    // the pixels passed over are entry 0 (which Qt's own reader leaves as it finds them).
+    const Bytes deltaUp{1, 1, 0, 2, 1, 2, 2, 1};
+    const Pixels deltaUpPixels{{K, K, B, B}, {K, K, K, K}, {B, K, K, K}};
+
+    // name, file, a length that cuts it, its pixels (none: as Qt reads them)
+    const std::vector<std::tuple<std::string, Bytes, std::size_t, std::optional<Pixels>>> files = {
+        {"large.gif", gif, gif.size() * 3 / 5, {}},
+        {"large.jpg", jpeg, jpeg.size() - picture.size() * 2 / 5, {}},
+        {"thumbnail after APP0.jpg", afterApp0, afterApp0.size() - 40, {}},
+        {"last byte cut.xbm", Bytes(xbm.begin(), xbm.end()), xbm.rfind("0x") + 3, {}},
+        {"odd literal run.bmp", Bmp(5, 2, 8, {K, R, G}, oddLiteral, 1), 54 + 12 + 11, {}},
+        {"delta up.bmp", Bmp(4, 3, 8, {K, B}, deltaUp, 1), 54 + 8 + 6, deltaUpPixels},
     };
-    for (const auto& [name, file, cut] : files) {
+    for (const auto& [name, file, cut, pixels] : files) {
         SCOPED_TRACE(name);
-        ASSERT_GT(cut, 65536u);
         const std::string whole = Write(name, file);
         EXPECT_EQ(LoadError(whole), 0);
-        EXPECT_EQ(AllPixels(LoadPicture(whole)), QtPixels(whole));
-        EXPECT_EQ(LoadError(Write("cut-" + name, Bytes(file.begin(), file.begin() + cut))), 481);
+        EXPECT_EQ(AllPixels(LoadPicture(whole)), pixels ? *pixels : QtPixels(whole));
+        const std::string part = Write("cut " + name, Bytes(file.begin(), file.begin() + cut));
+        std::string description;
+        EXPECT_EQ(LoadError(part, &description), 481);
+        EXPECT_EQ(description,
+                  "Invalid picture: " + part + " (the file ends before its pixel data does)");
     }
 }
 

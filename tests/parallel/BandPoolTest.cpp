@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -87,6 +88,80 @@ TEST(BandPool, AnExceptionInABandReachesTheCaller) {
         EXPECT_GE(started.load(), 1);
         // The pool is still there for the next run.
         EXPECT_EQ(Cover(64, 1).TimesSeen, std::vector<int>(64, 1)) << threads;
+    }
+}
+
+// Every thread of the pool held in a band of another caller's run until released: a
+// run started meanwhile gets no helper, and its caller does its bands alone, in order.
+class HeldPool {
+public:
+    // More threads than any other test here asks for: the pool has no idle one left.
+    static constexpr unsigned kThreads = 8;
+
+    HeldPool()
+        : runner_([this] {
+              const ScopedThreadShare share(kThreads, 1);
+              ForEachBand(4 * kThreads, 1, [this](int32_t, int32_t) {
+                  std::unique_lock lock(mutex_);
+                  ++entered_;
+                  changed_.notify_all();
+                  changed_.wait(lock, [this] { return released_; });
+              });
+          }) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return entered_ == kThreads; });
+    }
+    ~HeldPool() {
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    unsigned entered_ = 0;
+    bool released_ = false;
+    std::jthread runner_;  // last: joined before the rest goes
+};
+
+// Once a band has thrown no band starts any more, and the exception reaches the caller,
+// also one thrown on a pool thread.
+TEST(BandPool, AFailedBandStopsTheRunAndItsErrorReachesTheCaller) {
+    {
+        const HeldPool held;
+        const ScopedThreadShare share(4, 1);  // 16 bands
+        int started = 0;
+        EXPECT_THROW(ForEachBand(64, 1,
+                                 [&](int32_t, int32_t) {
+                                     ++started;
+                                     throw std::runtime_error("first band");
+                                 }),
+                     std::runtime_error);
+        EXPECT_EQ(started, 1);
+    }
+    // The caller's bands wait until a pool thread has one, which throws.
+    const ScopedThreadShare share(2, 1);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::mutex mutex;
+    std::condition_variable helped;
+    bool helperStarted = false;
+    try {
+        ForEachBand(64, 1, [&](int32_t, int32_t) {
+            std::unique_lock lock(mutex);
+            if (std::this_thread::get_id() == caller) {
+                helped.wait(lock, [&] { return helperStarted; });
+                return;
+            }
+            helperStarted = true;
+            helped.notify_all();
+            throw std::runtime_error("pool thread");
+        });
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "pool thread");
     }
 }
 
