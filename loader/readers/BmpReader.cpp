@@ -3,9 +3,9 @@
 #include "BandPool.h"
 #include "PixelMemory.h"
 #include "PixelRows.h"
-#include "RowOrder.h"
 #include "cDIB.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <limits>
@@ -29,6 +29,14 @@ struct cBandOutcome {
         Error = error;
     }
 };
+
+// Turns count rows of a band over, in place.
+void FlipBandRows(uint8_t* rows, std::size_t stride, int32_t count) {
+    for (int32_t top = 0, bottom = count - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(rows + static_cast<std::size_t>(top) * stride,
+                         rows + static_cast<std::size_t>(top + 1) * stride,
+                         rows + static_cast<std::size_t>(bottom) * stride);
+}
 
 }  // namespace
 
@@ -61,43 +69,58 @@ bool IsNativeBmp(const BmpHeader& header) {
     return header.PixelOffset >= headers;
 }
 
+BmpReadStatus ReadBmpRows(const ReadFileAt& read, const BmpHeader& header, int32_t first,
+                          int32_t count, uint8_t* pixels, int& error) {
+    const auto width = static_cast<int32_t>(header.Width);
+    const auto rows = static_cast<int32_t>(header.Rows());
+    const std::size_t stride = 4 * static_cast<std::size_t>(width);
+    const std::size_t fileStride = header.BitCount == 24 ? Stride24(width) : stride;
+    // The file's rows of these memory rows: the same ones bottom-up, the
+    // mirrored run top-down.
+    const int32_t fileFirst = header.Height < 0 ? rows - first - count : first;
+    const std::size_t bytes = fileStride * static_cast<std::size_t>(count);
+    const std::ptrdiff_t got =
+        read(pixels, bytes, header.PixelOffset + fileStride * static_cast<uint64_t>(fileFirst));
+    if (got < 0) {
+        error = errno;
+        return BmpReadStatus::ReadError;
+    }
+    if (static_cast<std::size_t>(got) < bytes) return BmpReadStatus::Truncated;  // the file shrank
+    // A file row is never longer than an image row, so rows widen in place.
+    if (header.BitCount == 24) ExpandRows24To32(pixels, width, 0, count);
+    // Each pixel on its own: before or after turning the rows over alike.
+    if (header.BitCount == 32 && header.AlphaMask() == kAlphaMask)
+        CompositeRowsOverWhite(pixels, stride, width, 0, count);
+    if (header.Height < 0) FlipBandRows(pixels, stride, count);
+    return BmpReadStatus::Read;
+}
+
 BmpReadStatus ReadNativeBmp(const ReadFileAt& read, uint64_t fileSize, const BmpHeader& header,
                             cPicture& picture) {
     if (!BmpDataFits(header, fileSize)) return BmpReadStatus::Truncated;
     const auto width = static_cast<int32_t>(header.Width);
     const auto rows = static_cast<int32_t>(header.Rows());
     const std::size_t stride = 4 * static_cast<std::size_t>(width);
-    const std::size_t fileStride = header.BitCount == 24 ? Stride24(width) : stride;
 
     std::shared_ptr<void> memory = AllocateZeroed(stride * static_cast<std::size_t>(rows));
     if (!memory) return BmpReadStatus::NoMemory;
     auto* bits = static_cast<uint8_t*>(memory.get());
 
     // Bands of rows on the calling thread's share of the band pool: each band
-    // reads its file rows to where its own 32-bit rows begin (a file row is
-    // never longer than an image row) and widens them there, so the bands
-    // never touch each other's memory, and the kernel's copy, the faulting in
-    // of fresh pages and the widening run on every core.
-    const bool widen = header.BitCount == 24;
-    const bool composite = header.BitCount == 32 && header.AlphaMask() == kAlphaMask;
+    // reads its file rows to where its own 32-bit rows begin and widens them
+    // there, so the bands never touch each other's memory, and the kernel's
+    // copy, the faulting in of fresh pages and the widening run on every core.
     cBandOutcome outcome;
     parallel::ForEachBand(rows, width, [&](int32_t first, int32_t count) {
-        uint8_t* to = bits + static_cast<std::size_t>(first) * stride;
-        const std::size_t bytes = fileStride * static_cast<std::size_t>(count);
-        const std::ptrdiff_t got =
-            read(to, bytes, header.PixelOffset + fileStride * static_cast<uint64_t>(first));
-        if (got < 0) return outcome.Fail(BmpReadStatus::ReadError, errno);
-        if (static_cast<std::size_t>(got) < bytes)  // the file shrank
-            return outcome.Fail(BmpReadStatus::Truncated, 0);
-        if (widen) ExpandRows24To32(bits, width, first, count);
-        // Each pixel on its own: before or after turning the rows over alike.
-        if (composite) CompositeRowsOverWhite(bits, stride, width, first, count);
+        int error = 0;
+        const BmpReadStatus status = ReadBmpRows(
+            read, header, first, count, bits + static_cast<std::size_t>(first) * stride, error);
+        if (status != BmpReadStatus::Read) outcome.Fail(status, error);
     });
     if (outcome.Status != BmpReadStatus::Read) {
         errno = outcome.Error;
         return outcome.Status;
     }
-    if (header.Height < 0) FlipRows(bits, stride, width, rows);  // top-down rows
 
     picture = cPicture{};
     picture.Type = PictureType::Bitmap;

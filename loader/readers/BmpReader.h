@@ -32,6 +32,15 @@ enum class BmpReadStatus {
 // threads at once.
 using ReadFileAt = std::function<std::ptrdiff_t(void* to, std::size_t size, uint64_t offset)>;
 
+// Reads count rows of pixels, memory rows first to first + count - 1 (row 0 the
+// bottom of the picture), of a file whose header passes IsNativeBmp and whose
+// pixel data the file holds, into pixels (4 x width bytes a row, as cDIB
+// keeps them: Blue, Green, Red and a fourth byte that is not part of the
+// colour, alpha composited over white). errno's value is left in error when
+// reading fails.
+BmpReadStatus ReadBmpRows(const ReadFileAt& read, const BmpHeader& header, int32_t first,
+                          int32_t count, uint8_t* pixels, int& error);
+
 // Reads the pixels of a file of fileSize bytes whose header passes
 // IsNativeBmp into a 32-bpp bottom-up picture: Blue, Green, Red, and a
 // fourth byte that is not part of the colour; alpha is composited over white
