@@ -16,11 +16,13 @@
 
 #include "PictureLoader.h"
 
+#include "BmpChecks.h"
 #include "BmpHeader.h"
 #include "BmpReader.h"
 #include "FileBytes.h"
 #include "FileExtent.h"
 #include "LoaderErrors.h"
+#include "OpenFile.h"
 #include "PixelMemory.h"
 #include "QtDecoder.h"
 
@@ -44,72 +46,6 @@ void Reached(LoadStage stage, const std::string& path) {
     if (const LoadHook hook = loadHook.load(std::memory_order_relaxed)) hook(stage, path);
 }
 
-// Only regular files are read: a folder, a named pipe (whose open would block
-// until a writer comes), a socket or a device is refused by its mode alone.
-void RequireRegularFile(mode_t mode, const std::string& path) {
-    if (S_ISREG(mode)) return;
-    const char* kind = S_ISDIR(mode)    ? "a folder"
-                       : S_ISFIFO(mode) ? "a named pipe"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : S_ISCHR(mode)  ? "a character device"
-                       : S_ISBLK(mode)  ? "a block device"
-                                        : "not a regular file";
-    RaiseNotAFile(path, kind);
-}
-
-// An open file, closed when it goes, with its state when it was opened.
-struct cOpenFile {
-    int Fd = -1;
-    struct stat Opened {};
-    uint64_t Size() const { return static_cast<uint64_t>(Opened.st_size); }
-
-    cOpenFile() = default;
-    cOpenFile(const cOpenFile&) = delete;
-    cOpenFile& operator=(const cOpenFile&) = delete;
-    ~cOpenFile() {
-        if (Fd >= 0) ::close(Fd);
-    }
-};
-
-// Opens the file for reading after making sure it is a regular file, and
-// checks again on the open descriptor in case the path changed in between
-// (O_NONBLOCK keeps even that case from blocking).
-void OpenRegularFile(const std::string& path, cOpenFile& file) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) RaiseOpenError(errno, path);
-    RequireRegularFile(st.st_mode, path);
-
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) RaiseOpenError(errno, path);
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        RaiseOpenError(error, path);
-    }
-    if (!S_ISREG(st.st_mode)) {  // replaced by something else since the stat
-        ::close(fd);
-        RequireRegularFile(st.st_mode, path);
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    file.Fd = fd;
-    file.Opened = st;
-}
-
-bool SameTime(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-// Refuses a file that was written to since it was opened: what was read of
-// it may be part old, part new, or cut short.
-void RequireUnchanged(const cOpenFile& file, const std::string& path) {
-    struct stat now {};
-    if (::fstat(file.Fd, &now) != 0) RaiseDeviceError(errno, path);
-    if (now.st_size != file.Opened.st_size || !SameTime(now.st_mtim, file.Opened.st_mtim) ||
-        !SameTime(now.st_ctim, file.Opened.st_ctim))
-        RaiseInvalid(path, "the file changed while it was read");
-}
-
 // A whole file's contents, read once.
 struct cFileContents {
     std::unique_ptr<uint8_t[]> Bytes;
@@ -131,30 +67,12 @@ cFileContents ReadWhole(const cOpenFile& file, const std::string& path) {
     return contents;
 }
 
-// ---- BMP headers
-
-// A file that starts as a BMP file goes to a BMP decoder whatever else it
-// holds; so its header must be one whose pixel data can be measured against
-// the file, or the decoder would make up the pixels the file lacks.
-void RequireMeasurableBmp(std::span<const uint8_t> head, const std::optional<BmpHeader>& bmp,
-                          const std::string& path) {
-    if (head.size() < 2 || head[0] != 'B' || head[1] != 'M') return;
-    if (!bmp) RaiseInvalid(path, "a BMP header of a form this program does not read");
-    if (bmp->Width <= 0 || bmp->Height == 0)
-        RaiseInvalid(path, "a BMP header of " + std::to_string(bmp->Width) + " x " +
-                               std::to_string(bmp->Height) + " pixels");
-    if (BmpUncompressedBytes(*bmp) == 0 && !bmp->IsRle())
-        RaiseInvalid(path, "a BMP header of a form this program does not read");
-    if (bmp->PixelOffset < 14 + bmp->InfoSize)
-        RaiseInvalid(path, "its pixel data would start inside its headers");
-}
-
-// Refuses a BMP file whose header claims more pixels than may be loaded, or
-// whose uncompressed pixel data the file does not hold.
-void RequireBmpFits(const BmpHeader& header, uint64_t fileSize, int64_t maxPixels,
+cPicture ReadNative(const ReadFileAt& read, uint64_t size, const BmpHeader& header,
                     const std::string& path) {
-    RequireLoadableSize(header.Width, header.Rows(), maxPixels, path);
-    if (!header.IsRle() && !BmpDataFits(header, fileSize)) RaiseTruncated(path);
+    cPicture picture;
+    const BmpReadStatus status = ReadNativeBmp(read, size, header, picture);
+    RequireRead(status, errno, path);
+    return picture;
 }
 
 // ---- channels narrower than 8 bits in 16-bit and bit-field BMP files
@@ -181,26 +99,6 @@ ChannelBits BmpChannelBits(const BmpHeader& header) {
         channels.Bits[3] = MaskBits(header.AlphaMask());
     }
     return channels;
-}
-
-cPicture ReadNative(const ReadFileAt& read, uint64_t size, const BmpHeader& header,
-                    const std::string& path) {
-    cPicture picture;
-    switch (ReadNativeBmp(read, size, header, picture)) {
-    case BmpReadStatus::Read:
-        return picture;
-    case BmpReadStatus::Truncated:
-        RaiseTruncated(path);
-    case BmpReadStatus::NoMemory:
-        RaiseNoMemory(path);
-    case BmpReadStatus::ReadError:
-        break;
-    }
-    RaiseDeviceError(errno, path);
-}
-
-std::optional<BmpHeader> BmpHeaderOf(std::span<const uint8_t> head) {
-    return ParseBmpHeader(head.first(std::min(head.size(), kBmpHeadBytes)));
 }
 
 // The whole file in memory, checked and decoded.

@@ -6,7 +6,6 @@
 
 #include "LoaderErrors.h"
 
-
 #include <climits>
 #include <string>
 #include <vector>
