@@ -16,6 +16,7 @@
 #include "MainPaths.h"
 #include "MainUtilities.h"
 #include "Messages.h"
+#include "PictureLoader.h"
 #include "ReduceJob.h"
 #include "RunOutputs.h"
 #include "mDither8bpp.h"
@@ -108,19 +109,22 @@ void Form1::ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i) {
     guard.Step(140, [] { mDither8bpp::SetPaletteMode(1); });
     FileRoad road;
     road.Source = source;
-    road.Output = outputPath;
-    road.Type = type.value_or(OutputType::BMP);
-    road.Quality = RoundToByte(Slider2->value());
+    road.Load = [&] { return LoadPicture(GetShortFilename(source)); };
     road.Picture = ucCanvasSrc->DIB.get();
     road.Reduced = ucCanvasTrg->DIB.get();
-    RunFileRoad(road, [&](RoadStage stage, const StageWork& work) {
+    const uint8_t quality = RoundToByte(Slider2->value());
+    road.Write = [&](const cDIB& reduced) {
+        WriteReducedIf(reduced, outputPath, *type, quality, {});
+        return true;
+    };
+    RunFileRoad(road, [&](ReduceStep stage, const StageWork& work) {
         std::string message;
         switch (stage) {
-        case RoadStage::Load:
+        case ReduceStep::Load:
             if (!guard.Step(142, [&] { message = loadBMPImage(work); })) return false;
             if (!message.empty()) guard.Step(146, [&] { ShowMessage(dialogs_, message); });
             break;
-        case RoadStage::Convert:
+        case ReduceStep::Convert:
             if (!guard.Step(148, [&] { message = reduceImageSize(work); })) return false;
             if (!message.empty()) {  // step 150
                 guard.Step(152, [&] {
@@ -128,7 +132,7 @@ void Form1::ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i) {
                 });
             }
             break;
-        case RoadStage::Write:
+        case ReduceStep::Write:
             if (!type) return false;  // neither BMP nor JPG chosen: nothing is written
             // "Nothing to save." is not shown.
             guard.Step(*type == OutputType::BMP ? 158 : 170, [&] {

@@ -1,43 +1,55 @@
 #include "BatchRun.h"
 
 #include "BandPool.h"
-#include "ErrorMessage.h"
+#include "ReduceJob.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <system_error>
 #include <thread>
 
-#include <sys/stat.h>
-
 namespace {
 
-// Makes each missing folder of subFolder below folder, with the rights the
-// user's umask leaves of 0777, as for any folder the user's programs make.
-void MakeSubFolders(const std::string& folder, const std::string& subFolder) {
-    std::string path = folder;
-    for (std::string::size_type start = 0; start < subFolder.size();) {
-        std::string::size_type end = subFolder.find('/', start);
-        if (end == std::string::npos) end = subFolder.size();
-        path.push_back('/');
-        path.append(subFolder, start, end - start);
-        start = end + 1;
-        if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-            throw std::runtime_error("Cannot make the folder " + path + ": " +
-                                     std::strerror(errno));
+// The files worked on by one thread, in list order: a file alone, or every
+// claimant of one output.
+using Chain = std::vector<std::size_t>;
+
+std::vector<Chain> ChainsOf(const std::vector<PlannedFile>& files) {
+    std::vector<Chain> chains;
+    std::vector<std::size_t> chainOf(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::size_t first = files[i].Claim;
+        if (first == i) {
+            chainOf[i] = chains.size();
+            chains.push_back({i});
+        } else {
+            chains[chainOf[first]].push_back(i);
+        }
     }
+    return chains;
+}
+
+FileOutcome NotStarted(const PlannedFile& file) {
+    FileOutcome outcome;
+    outcome.Output = file.Output;
+    outcome.BytesIn = SourceFileSize(file.Source);
+    return outcome;
 }
 
 class Batch {
 public:
     Batch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
-          const std::atomic<bool>& stop)
-        : files_(files), settings_(settings), stop_(stop), results_(files.size()) {}
+          const FileWork& work, const std::atomic<bool>& stop)
+        : files_(files),
+          chains_(ChainsOf(files)),
+          settings_(settings),
+          work_(work),
+          stop_(stop),
+          outcomes_(files.size()) {}
+
+    std::size_t Chains() const { return chains_.size(); }
 
     // Counts a worker in before it starts, so that Take never sees the count
     // at zero while a worker is still to come.
@@ -53,72 +65,70 @@ public:
         changed_.notify_all();
     }
 
-    // Takes files in list order, so the files started always form the start
-    // of the list.
+    // Takes chains in the order of their first files.
     void Work() {
         for (;;) {
             if (stop_.load()) break;
-            const std::size_t index = next_.fetch_add(1);
-            if (index >= files_.size()) break;
-            ReduceResult result = Convert(files_[index]);
-            {
-                std::lock_guard lock(mutex_);
-                results_[index] = std::move(result);
-            }
-            changed_.notify_all();
+            const std::size_t chain = next_.fetch_add(1);
+            if (chain >= chains_.size()) break;
+            WorkOn(chains_[chain]);
         }
         Leaving();
     }
 
-    // The file's result, or nothing when no worker will ever convert it.
-    std::optional<ReduceResult> Take(std::size_t index) {
+    // The file's outcome; NotStarted once no worker will ever come to it.
+    FileOutcome Take(std::size_t index) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return results_[index].has_value() || running_ == 0; });
-        return std::move(results_[index]);
+        changed_.wait(lock, [&] { return outcomes_[index].has_value() || running_ == 0; });
+        if (!outcomes_[index]) return NotStarted(files_[index]);
+        return std::move(*outcomes_[index]);
     }
 
 private:
-    ReduceResult Convert(const PlannedFile& file) const {
-        if (!file.Refusal.empty()) {
-            ReduceResult refused;
-            refused.OutputPath = file.Output;
-            refused.Message = file.Refusal;
-            return refused;
-        }
-        const auto check = [&](const ReduceResult& planned) {
-            if (settings_.SkipLarger && planned.BytesOut > planned.BytesIn) return false;
-            MakeSubFolders(settings_.OutputFolder, file.SubFolder);
-            return true;
-        };
-        try {
-            return ReduceFile(file.Source, file.Output, settings_.Type, settings_.Quality, check,
-                              settings_.Choice);
-        } catch (...) {  // ReduceFile reports its own failures; not these
-            ReduceResult failed;
-            failed.OutputPath = file.Output;
-            failed.Message = ErrorMessage();
-            return failed;
+    void WorkOn(const Chain& chain) {
+        const PlannedFile* holder = nullptr;
+        for (const std::size_t index : chain) {
+            const PlannedFile& file = files_[index];
+            FileOutcome outcome;
+            if (holder) {
+                outcome.Status = FileStatus::Failed;
+                outcome.Output = file.Output;
+                outcome.Reason = TakenRefusal(file, *holder, settings_.Tree);
+                outcome.BytesIn = SourceFileSize(file.Source);
+            } else {
+                if (stop_.load()) return;  // the rest of the chain is not started
+                outcome = work_(file);
+                if (outcome.HoldsOutput) holder = &file;
+            }
+            {
+                std::lock_guard lock(mutex_);
+                outcomes_[index] = std::move(outcome);
+            }
+            changed_.notify_all();
         }
     }
 
     const std::vector<PlannedFile>& files_;
+    const std::vector<Chain> chains_;
     const BatchSettings& settings_;
+    const FileWork& work_;
     const std::atomic<bool>& stop_;
     std::atomic<std::size_t> next_{0};
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t running_ = 0;
-    std::vector<std::optional<ReduceResult>> results_;
+    std::vector<std::optional<FileOutcome>> outcomes_;
 };
 
 }  // namespace
 
-std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
-                     const BatchCallbacks& callbacks, const std::atomic<bool>& stop) {
+void RunBatch(const std::vector<PlannedFile>& files, const BatchSettings& settings,
+              const FileWork& work, const BatchCallbacks& callbacks,
+              const std::atomic<bool>& stop) {
+    Batch batch(files, settings, work, stop);
     const unsigned wanted = settings.Workers == 0 ? parallel::Cores() : settings.Workers;
     const std::size_t workerCount =
-        std::max<std::size_t>(1, std::min<std::size_t>(wanted, files.size()));
-    Batch batch(files, settings, stop);
+        std::max<std::size_t>(1, std::min<std::size_t>(wanted, batch.Chains()));
     std::vector<std::jthread> workers;
     workers.reserve(workerCount);
     // Files at once times threads a file stays within the cores.
@@ -141,12 +151,9 @@ std::size_t RunBatch(const std::vector<PlannedFile>& files, const BatchSettings&
         batch.Work();
     }
 
-    std::size_t reported = 0;
-    for (; reported < files.size(); ++reported) {
-        if (callbacks.Waiting) callbacks.Waiting(reported);
-        const std::optional<ReduceResult> result = batch.Take(reported);
-        if (!result) break;  // stopped before this file
-        if (callbacks.Finished) callbacks.Finished(reported, *result);
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        if (callbacks.Waiting) callbacks.Waiting(index);
+        const FileOutcome outcome = batch.Take(index);
+        if (callbacks.Finished) callbacks.Finished(index, outcome);
     }
-    return reported;
 }

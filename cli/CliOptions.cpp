@@ -1,7 +1,5 @@
 #include "CliOptions.h"
 
-#include "Messages.h"
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -22,6 +20,31 @@ std::optional<long> ParseNumber(const std::string& text, long low, long high) {
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
         return std::nullopt;
+    return value;
+}
+
+// A share in per cent, "20", "12.5" or "20%", in thousandths of a per cent
+// (at most three decimals), below 100.
+std::optional<uint32_t> ParseShare(std::string text) {
+    if (text.ends_with('%')) text.pop_back();
+    const std::string::size_type dot = text.find('.');
+    std::string decimals = dot == std::string::npos ? "000" : text.substr(dot + 1);
+    if (decimals.empty() || decimals.size() > 3 ||
+        decimals.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    decimals.resize(3, '0');
+    const std::optional<long> percent = ParseNumber(text.substr(0, dot), 0, 99);
+    const std::optional<long> thousandths = ParseNumber(decimals, 0, 999);
+    if (!percent || !thousandths) return std::nullopt;
+    return static_cast<uint32_t>(*percent * 1000 + *thousandths);
+}
+
+// -e's extension however it is written: "bmp", ".bmp" and "*.bmp" alike;
+// "*" and "*.*" for every file.
+std::string ExtensionOf(const std::string& value) {
+    if (value == "*" || value == "*.*") return "*";
+    if (value.starts_with("*.")) return value.substr(2);
+    if (value.starts_with('.')) return value.substr(1);
     return value;
 }
 
@@ -72,8 +95,10 @@ const Option kOptions[] = {
      }},
     {'e', "extension", "EXT", "from folders, take only files named *.EXT",
      [](CliOptions& o, const std::string& value) {
-         if (value.empty()) throw UsageError("the extension (-e) must not be empty");
-         o.Extension = value;
+         const std::string extension = ExtensionOf(value);
+         if (extension.empty() || extension.find('/') != std::string::npos)
+             throw UsageError("invalid extension '" + value + "' (-e takes bmp, .bmp or *.bmp)");
+         o.Extension = extension;
      }},
     {'j', "jobs", "N", "convert N files at once (default: one per core)",
      [](CliOptions& o, const std::string& value) {
@@ -85,8 +110,46 @@ const Option kOptions[] = {
      }},
     {0, "tree", nullptr, "keep the sub-folders of folder arguments below DIR",
      [](CliOptions& o, const std::string&) { o.Tree = true; }},
+    {0, "files-from", "FILE", "also the paths listed in FILE (or -), one a line",
+     [](CliOptions& o, const std::string& value) {
+         if (value.empty()) throw UsageError("the list (--files-from) must not be empty");
+         o.FilesFrom.push_back(value);
+     }},
+    {'0', "null", nullptr, "names in those lists end with NUL, not newline",
+     [](CliOptions& o, const std::string&) { o.NullSeparated = true; }},
+    {0, "include-reduced", nullptr, "folders also give files named as outputs",
+     [](CliOptions& o, const std::string&) { o.IncludeReduced = true; }},
+    {0, "suffix", "TEXT", "name outputs NAME + TEXT (default \"-reduced\")",
+     [](CliOptions& o, const std::string& value) {
+         if (value.find('/') != std::string::npos)
+             throw UsageError("invalid suffix '" + value + "' (--suffix takes no '/')");
+         o.Suffix = value;
+     }},
+    {0, "skip-existing", nullptr, "do not replace an output that exists",
+     [](CliOptions& o, const std::string&) { o.SkipExisting = true; }},
     {0, "skip-larger", nullptr, "do not write an output larger than its source",
-     [](CliOptions& o, const std::string&) { o.SkipLarger = true; }},
+     [](CliOptions& o, const std::string&) { o.Sizes = o.Sizes.Stricter(SizeRule::NotLarger()); }},
+    {0, "min-saving", "PCT", "write only outputs PCT% smaller than the source",
+     [](CliOptions& o, const std::string& value) {
+         const std::optional<uint32_t> share = ParseShare(value);
+         if (!share)
+             throw UsageError("invalid share '" + value +
+                              "' (--min-saving takes a per cent from 0 to 99.999)");
+         std::string shown = value;
+         if (shown.ends_with('%')) shown.pop_back();
+         o.Sizes = o.Sizes.Stricter(SizeRule::MinSaving(*share, shown));
+     }},
+    {0, "max-pixels", "N", "refuse pictures over N pixels before decoding",
+     [](CliOptions& o, const std::string& value) {
+         const std::optional<long> pixels = ParseNumber(value, 1, kMaxPicturePixels);
+         if (!pixels)
+             throw UsageError("invalid number of pixels '" + value +
+                              "' (--max-pixels takes a whole number from 1 to " +
+                              std::to_string(kMaxPicturePixels) + ")");
+         o.MaxPixels = *pixels;
+     }},
+    {'n', "dry-run", nullptr, "show the outputs and their sizes; write nothing",
+     [](CliOptions& o, const std::string&) { o.DryRun = true; }},
     {'v', "verbose", nullptr, "one line per file: size, bytes in and out, PSNR",
      [](CliOptions& o, const std::string&) { o.Verbose = true; }},
     {0, "json", nullptr, "one JSON object per file on stdout; the rest on stderr",
@@ -119,7 +182,7 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            options.Paths.push_back(argument);  // a lone "-" is a file name too
+            options.Paths.push_back(argument);  // a lone "-" too: standard input
             continue;
         }
         if (argument == "--") {
@@ -161,19 +224,42 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
     if (options.Help || options.Version) return options;
     if (options.Quiet && options.Verbose)
         throw UsageError("--quiet and --verbose exclude each other");
+    if (options.NullSeparated && options.FilesFrom.empty())
+        throw UsageError("-0 is for the lists of --files-from, and none is given");
+    if (std::count(options.FilesFrom.begin(), options.FilesFrom.end(), "-") > 1)
+        throw UsageError("standard input can be read only once (--files-from -)");
+    if (std::count(options.Paths.begin(), options.Paths.end(), "-") > 0) {
+        if (!options.Piped() || !options.FilesFrom.empty())
+            throw UsageError("'-' (standard input) must be the only input");
+        if (!options.OutputFolder.empty())
+            throw UsageError("'-' writes to standard output: -o does not go with it");
+        if (options.Json)
+            throw UsageError("--json does not go with '-': standard output holds the picture");
+        if (options.SkipExisting)
+            throw UsageError("--skip-existing does not go with '-': there is no output file");
+        if (options.Sizes.Active())
+            throw UsageError(
+                "--skip-larger and --min-saving do not go with '-': a skipped "
+                "picture would leave standard output empty");
+        return options;
+    }
     if (options.OutputFolder.empty()) throw UsageError("no output folder given (-o DIR)");
-    if (options.Paths.empty()) throw UsageError(kNoFilesAdded);
+    if (options.Paths.empty() && options.FilesFrom.empty())
+        throw UsageError("no PATH given (or --files-from FILE)");
     return options;
 }
 
 std::string UsageText() {
     std::string text =
         "Usage: pixolune-cli -o DIR [OPTION]... PATH...\n"
+        "  or:  pixolune-cli [OPTION]... - >OUTPUT\n"
         "Makes bitmap images smaller: each image gets an optimal palette of at most\n"
         "256 colours and is written, dithered to 8 bits per pixel, into DIR as\n"
         "NAME-reduced.bmp or NAME-reduced.jpg. Files of earlier runs are replaced;\n"
         "within one run no output replaces another output or an input (such a file\n"
-        "is refused). A PATH that is a folder adds every file of its tree.\n"
+        "is refused). A PATH that is a folder adds every file of its tree, but for\n"
+        "the output folder and files named as outputs. A lone '-' reads one picture\n"
+        "from standard input and writes it to standard output.\n"
         "\n"
         "Options:\n";
     for (const Option& option : kOptions) {
@@ -186,10 +272,10 @@ std::string UsageText() {
     text +=
         "  --                        end of options: what follows are paths\n"
         "\n"
-        "Exit status: 0 when every file was written (or skipped by --skip-larger),\n"
-        "1 when any file failed or was refused (or a folder could not be taken),\n"
-        "2 for a usage error or a missing\n"
-        "output folder, 130 after Ctrl+C (SIGINT), 143 after SIGTERM, 129 after\n"
-        "SIGHUP. See pixolune-cli(1).\n";
+        "Exit status: 0 when every file was written or skipped (with --dry-run: would\n"
+        "be), 1 when any file failed or was refused, a folder could not be taken, or\n"
+        "no file was found at all, 2 for a usage error, a missing output folder or a\n"
+        "list that cannot be read, 130 after Ctrl+C (SIGINT), 143 after SIGTERM, 129\n"
+        "after SIGHUP. See pixolune-cli(1).\n";
     return text;
 }

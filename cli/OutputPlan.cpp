@@ -1,5 +1,6 @@
 #include "OutputPlan.h"
 
+#include "CliMessages.h"
 #include "PathIdentity.h"
 
 #include <unordered_map>
@@ -12,24 +13,12 @@ std::string OutputFolderFor(const InputFile& input, const PlanSettings& settings
     return settings.OutputFolder + "/" + input.SubFolder;
 }
 
-std::string TakenRefusal(const PlannedFile& later, const PlannedFile& earlier, bool treeWouldHelp) {
-    return "Not converted: " + later.Source + " would write " + later.Output + ", the output of " +
-           earlier.Source +
-           (treeWouldHelp ? " (use --tree to keep sub-folders apart, or rename one of them)"
-                          : " (rename one of them)");
-}
-
-std::string InputRefusal(const PlannedFile& file) {
-    return "Not converted: " + file.Source + " would write " + file.Output +
-           ", an input of this run (choose another output folder, or rename " + file.Output + ")";
-}
-
 }  // namespace
 
-std::vector<PlannedFile> PlanOutputs(const std::vector<InputFile>& inputs,
-                                     const PlanSettings& settings) {
+OutputPlan PlanOutputs(const std::vector<InputFile>& inputs, const PlanSettings& settings) {
+    OutputPlan plan;
     std::vector<const InputFile*> unique;
-    std::unordered_set<std::string> seenFiles;
+    std::unordered_map<std::string, std::string> seenFiles;  // file -> the path kept for it
     std::unordered_set<std::string> inputEntries;
     for (const InputFile& input : inputs) {
         if (!input.Missed.empty()) {
@@ -40,33 +29,40 @@ std::vector<PlannedFile> PlanOutputs(const std::vector<InputFile>& inputs,
         inputEntries.insert(EntryIdentity(input.Path));
         if (const std::string resolved = ResolvedEntry(input.Path); !resolved.empty())
             inputEntries.insert(resolved);
-        if (seenFiles.insert(FileIdentity(input.Path)).second) unique.push_back(&input);
+        const auto [kept, first] = seenFiles.try_emplace(FileIdentity(input.Path), input.Path);
+        if (first)
+            unique.push_back(&input);
+        else
+            plan.Merged.push_back({input.Path, kept->second});
     }
 
-    std::vector<PlannedFile> plan;
-    plan.reserve(unique.size());
-    std::unordered_map<std::string, std::size_t> owners;  // output entry -> index in plan
+    plan.Files.reserve(unique.size());
+    std::unordered_map<std::string, std::size_t> claims;  // output entry -> first claimant
     for (const InputFile* input : unique) {
         PlannedFile file;
         file.Source = input->Path;
+        file.Claim = plan.Files.size();
         if (!input->Missed.empty()) {
             file.Refusal = input->Missed;
-            plan.push_back(std::move(file));
+            plan.Files.push_back(std::move(file));
             continue;
         }
         file.SubFolder = settings.Tree ? input->SubFolder : std::string();
-        file.Output = ReducedOutputPath(OutputFolderFor(*input, settings),
-                                        ReducedBaseName(input->Path), settings.Type);
+        file.FoundIn = input->SubFolder;
+        file.Output =
+            ReducedOutputPath(OutputFolderFor(*input, settings),
+                              OutputBaseName(input->Path, settings.Suffix), settings.Type);
         const std::string entry = EntryIdentity(file.Output);
-        if (inputEntries.count(entry)) {
-            file.Refusal = InputRefusal(file);
-        } else if (const auto [owner, first] = owners.try_emplace(entry, plan.size()); !first) {
-            const PlannedFile& earlier = plan[owner->second];
-            const bool treeWouldHelp =
-                !settings.Tree && unique[owner->second]->SubFolder != input->SubFolder;
-            file.Refusal = TakenRefusal(file, earlier, treeWouldHelp);
-        }
-        plan.push_back(std::move(file));
+        if (inputEntries.count(entry))
+            file.Refusal = OutputIsInputReason(file.Output);
+        else
+            file.Claim = claims.try_emplace(entry, file.Claim).first->second;
+        plan.Files.push_back(std::move(file));
     }
     return plan;
+}
+
+std::string TakenRefusal(const PlannedFile& claimant, const PlannedFile& holder, bool tree) {
+    const bool treeWouldHelp = !tree && claimant.FoundIn != holder.FoundIn;
+    return OutputTakenReason(claimant.Output, holder.Source, treeWouldHelp);
 }

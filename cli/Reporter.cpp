@@ -1,5 +1,6 @@
 #include "Reporter.h"
 
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "MainPaths.h"
 
@@ -7,20 +8,25 @@
 
 namespace {
 
-const char* StatusName(ReduceStatus status) {
+const char* StatusName(FileStatus status) {
     switch (status) {
-    case ReduceStatus::Written:
+    case FileStatus::Written:
         return "written";
-    case ReduceStatus::Skipped:
+    case FileStatus::Planned:
+        return "planned";
+    case FileStatus::Skipped:
         return "skipped";
-    default:
+    case FileStatus::Failed:
         return "failed";
+    case FileStatus::NotStarted:
+        break;
     }
+    return "not-started";
 }
 
 // "PSNR 31.52 dB (exact)", "lossless (fine)", or only "(fine)" when the
 // file was not converted.
-std::string Quality(const ReduceResult& result) {
+std::string Quality(const FileOutcome& result) {
     const std::string mapping = std::string("(") + mDither8bpp::MappingName(result.Mapping) + ")";
     const double psnr = result.Error.Psnr();
     if (std::isnan(psnr)) return mapping;
@@ -59,53 +65,77 @@ void Reporter::Working(std::size_t index, const std::string& source) {
     progressShown_ = true;
 }
 
-void Reporter::Finished(const std::string& source, const ReduceResult& result) {
+void Reporter::Finished(const std::string& source, const FileOutcome& outcome) {
     ClearProgress();
-    if (style_.Json) PrintJson(source, result);
-    switch (result.Status) {
-    case ReduceStatus::Written:
+    if (style_.Json) PrintJson(source, outcome);
+    const uint64_t bytesOut = outcome.BytesOut.value_or(0);
+    switch (outcome.Status) {
+    case FileStatus::Written:
         ++written_;
-        bytesIn_ += result.BytesIn;
-        bytesOut_ += result.BytesOut;
+        bytesIn_ += outcome.BytesIn;
+        bytesOut_ += bytesOut;
         if (style_.Verbose) {
-            std::fprintf(TextOut(), "%s: %d x %d, %s -> %s, %s, %s\n", source.c_str(), result.Width,
-                         result.Height, ByteCount(result.BytesIn).c_str(),
-                         ByteCount(result.BytesOut).c_str(),
-                         ShareSaved(result.BytesIn, result.BytesOut).c_str(),
-                         Quality(result).c_str());
+            std::fprintf(TextOut(), "%s: %d x %d, %s -> %s, %s, %s\n", source.c_str(),
+                         outcome.Width, outcome.Height, ByteCount(outcome.BytesIn).c_str(),
+                         ByteCount(bytesOut).c_str(), ShareSaved(outcome.BytesIn, bytesOut).c_str(),
+                         Quality(outcome).c_str());
             std::fflush(TextOut());
         }
         break;
-    case ReduceStatus::Skipped:
-        ++skipped_;
+    case FileStatus::Planned:
+        ++planned_;
+        if (outcome.BytesOut) {
+            bytesIn_ += outcome.BytesIn;
+            bytesOut_ += bytesOut;
+        } else {
+            ++unknownSizes_;
+        }
         if (!style_.Quiet) {
-            std::fprintf(messages_, "Skipped: %s would grow from %s to %s (--skip-larger)\n",
-                         source.c_str(), ByteCount(result.BytesIn).c_str(),
-                         ByteCount(result.BytesOut).c_str());
-            std::fflush(messages_);
+            const std::string sizes = outcome.BytesOut ? std::to_string(bytesOut) + " bytes, " +
+                                                             ShareSaved(outcome.BytesIn, bytesOut)
+                                                       : std::string("size unknown");
+            std::fprintf(TextOut(), "%s -> %s: %llu bytes -> %s\n", source.c_str(),
+                         outcome.Output.c_str(), static_cast<unsigned long long>(outcome.BytesIn),
+                         sizes.c_str());
+            std::fflush(TextOut());
         }
         break;
-    case ReduceStatus::Failed:
+    case FileStatus::Skipped:
+        ++skipped_;
+        if (!style_.Quiet) Note(MessageLine(source, "skipped: " + outcome.Reason));
+        break;
+    case FileStatus::Failed:
         ++failed_;
-        if (result.Message.find(source) != std::string::npos)
-            std::fprintf(messages_, "%s\n", result.Message.c_str());
-        else
-            std::fprintf(messages_, "%s (%s)\n", result.Message.c_str(), source.c_str());
-        std::fflush(messages_);
+        Note(MessageLine(source, outcome.Reason));
+        break;
+    case FileStatus::NotStarted:
+        ++notStarted_;
         break;
     }
 }
 
-void Reporter::PrintJson(const std::string& source, const ReduceResult& result) {
-    const std::string line =
-        "{\"source\":" + JsonString(source) + ",\"output\":" + JsonString(result.OutputPath) +
-        ",\"status\":\"" + StatusName(result.Status) +
-        "\",\"message\":" + JsonString(result.Message) +
-        ",\"width\":" + std::to_string(result.Width) +
-        ",\"height\":" + std::to_string(result.Height) +
-        ",\"bytes_in\":" + std::to_string(result.BytesIn) +
-        ",\"bytes_out\":" + std::to_string(result.BytesOut) + ",\"mapping\":\"" +
-        mDither8bpp::MappingName(result.Mapping) + "\",\"psnr\":" + JsonPsnr(result.Error) + "}\n";
+void Reporter::Note(const std::string& line) {
+    ClearProgress();
+    std::fprintf(messages_, "%s\n", line.c_str());
+    std::fflush(messages_);
+}
+
+void Reporter::PrintJson(const std::string& source, const FileOutcome& outcome) {
+    const bool hasOutput =
+        outcome.Status == FileStatus::Written || outcome.Status == FileStatus::Planned;
+    std::string line = "{\"source\":" + JsonString(source);
+    if (hasOutput) line += ",\"output\":" + JsonString(outcome.Output);
+    line += ",\"status\":\"" + std::string(StatusName(outcome.Status)) + "\"";
+    line += ",\"message\":" + JsonString(outcome.Status == FileStatus::Failed
+                                             ? MessageLine(source, outcome.Reason)
+                                             : std::string());
+    if (!hasOutput) line += ",\"reason\":" + JsonString(outcome.Reason);
+    line += ",\"width\":" + std::to_string(outcome.Width) +
+            ",\"height\":" + std::to_string(outcome.Height) +
+            ",\"bytes_in\":" + std::to_string(outcome.BytesIn) + ",\"bytes_out\":" +
+            (outcome.BytesOut ? std::to_string(*outcome.BytesOut) : std::string("null")) +
+            ",\"mapping\":\"" + mDither8bpp::MappingName(outcome.Mapping) +
+            "\",\"psnr\":" + JsonPsnr(outcome.Error) + "}\n";
     std::fwrite(line.data(), 1, line.size(), out_);
     std::fflush(out_);  // a line at a time, for a script reading along
 }
@@ -114,15 +144,22 @@ void Reporter::Summary(bool interrupted) {
     ClearProgress();
     if (style_.Quiet) return;
     std::FILE* text = TextOut();
-    const std::size_t reported = written_ + skipped_ + failed_;
     if (interrupted)
-        std::fprintf(text, "Interrupted: %s of %zu not converted\n",
-                     Files(total_ - reported).c_str(), total_);
-    std::fprintf(text, "%s written, %zu skipped, %zu failed\n", Files(written_).c_str(), skipped_,
-                 failed_);
-    if (written_ > 0)
-        std::fprintf(text, "%s in -> %s out, %s\n", ByteCount(bytesIn_).c_str(),
+        std::fprintf(text, "Interrupted: %s of %zu not started\n", Files(notStarted_).c_str(),
+                     total_);
+    if (style_.DryRun)
+        std::fprintf(text, "%s to write, %zu skipped, %zu failed (dry run: nothing written)\n",
+                     Files(planned_).c_str(), skipped_, failed_);
+    else
+        std::fprintf(text, "%s written, %zu skipped, %zu failed\n", Files(written_).c_str(),
+                     skipped_, failed_);
+    if (written_ + planned_ > unknownSizes_) {
+        std::fprintf(text, "%s in -> %s out, %s", ByteCount(bytesIn_).c_str(),
                      ByteCount(bytesOut_).c_str(), ShareSaved(bytesIn_, bytesOut_).c_str());
+        if (unknownSizes_ > 0)
+            std::fprintf(text, " (not counting %s of unknown size)", Files(unknownSizes_).c_str());
+        std::fputc('\n', text);
+    }
     std::fflush(text);
 }
 
@@ -131,29 +168,4 @@ void Reporter::ClearProgress() {
     std::fprintf(messages_, "\r\033[K");
     std::fflush(messages_);
     progressShown_ = false;
-}
-
-std::string ByteCount(uint64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    const char* units[] = {"KB", "MB", "GB", "TB"};
-    double value = double(bytes) / 1024.0;
-    int unit = 0;
-    while (value >= 1024.0 && unit < 3) {
-        value /= 1024.0;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-    return text;
-}
-
-std::string ShareSaved(uint64_t bytesIn, uint64_t bytesOut) {
-    if (bytesIn == 0) return bytesOut == 0 ? "0.0% saved" : "larger";
-    const double change = 100.0 * (double(bytesIn) - double(bytesOut)) / double(bytesIn);
-    char text[48];
-    if (change >= 0)
-        std::snprintf(text, sizeof text, "%.1f%% saved", change);
-    else
-        std::snprintf(text, sizeof text, "%.1f%% larger", -change);
-    return text;
 }

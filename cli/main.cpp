@@ -2,12 +2,15 @@
 // command line, the way the window's "Start Reducing" does.
 
 #include "BatchRun.h"
+#include "CliMessages.h"
 #include "CliOptions.h"
 #include "ExitStatus.h"
+#include "FileWork.h"
 #include "InputFiles.h"
 #include "MainPaths.h"
-#include "Messages.h"
+#include "NameList.h"
 #include "OutputPlan.h"
+#include "PipeRun.h"
 #include "QuietStderr.h"
 #include "ReplacementFile.h"
 #include "Reporter.h"
@@ -15,12 +18,15 @@
 #include "WildcardMatch.h"
 #include "mDither8bpp.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <set>
 
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +47,8 @@ void KeepFreedBlocksForTheNextFile() {
 
 int Exit(ExitStatus status) { return static_cast<int>(status); }
 
+void PrintLine(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+
 // Thrown out of the folder walk once a signal asked the run to stop.
 struct WalkStopped {};
 
@@ -49,9 +57,31 @@ struct WalkStopped {};
 void RemoveStaleTemporaries(const std::vector<PlannedFile>& files, time_t started) {
     std::set<std::string> folders;
     for (const PlannedFile& file : files)
-        folders.insert(file.Output.substr(0, file.Output.find_last_of('/')));
+        if (!file.Output.empty())
+            folders.insert(file.Output.substr(0, file.Output.find_last_of('/')));
     for (const std::string& folder : folders)
         cReplacementFile::RemoveStaleTemporaries(folder, started);
+}
+
+// The errno that keeps path from being the output folder; 0 when it is a folder.
+int OutputFolderError(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno;
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+// What the walk left out (with --verbose) and the folder arguments that gave
+// nothing (unless --quiet).
+void PrintNotes(const std::vector<WalkNote>& notes, const CliOptions& options) {
+    for (const WalkNote& note : notes) {
+        if (note.Kind == WalkNoteKind::NoFile) {
+            if (!options.Quiet) PrintLine(MessageLine(note.Path, NoFileNote()));
+        } else if (options.Verbose) {
+            PrintLine(MessageLine(note.Path, note.Kind == WalkNoteKind::OutputFolder
+                                                 ? OutputFolderNote()
+                                                 : OutputNameNote()));
+        }
+    }
 }
 
 }  // namespace
@@ -76,58 +106,83 @@ int main(int argc, char** argv) {
         std::printf("pixolune-cli %s\n", PIXOLUNE_VERSION);
         return Exit(ExitStatus::AllWritten);
     }
-    if (!FolderExists(options.OutputFolder)) {
-        std::fprintf(stderr, "%s\n", kFolderMissing);
+    // A reader that goes away (of --json, of a picture on standard output)
+    // must not end the run half-way.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (options.Piped()) return Exit(RunPipe(options));
+
+    if (const int error = OutputFolderError(options.OutputFolder)) {
+        PrintLine(MessageLine(options.OutputFolder,
+                              std::string("cannot write into it: ") + std::strerror(error)));
         return Exit(ExitStatus::Usage);
     }
+    std::vector<std::string> paths = options.Paths;
+    for (const std::string& list : options.FilesFrom)  // before the watch: a terminal may be read
+        if (const int error = ReadNameList(list, options.NullSeparated, paths)) {
+            PrintLine(MessageLine(list == "-" ? kStandardInput : list,
+                                  std::string("cannot read the list: ") + std::strerror(error)));
+            return Exit(ExitStatus::Usage);
+        }
 
-    // A reader of --json that goes away must not end the run half-way.
-    std::signal(SIGPIPE, SIG_IGN);
     SignalWatch signals;  // before the walk, which a signal may cut short
     const ReportStyle style{options.Quiet, ::isatty(STDERR_FILENO) == 1, options.Verbose,
-                            options.Json};
+                            options.Json, options.DryRun};
+    const std::string outputFolder = WithoutTrailingSlashes(options.OutputFolder);
 
     WalkHooks hooks;
     hooks.Yield = [&] {
         if (signals.Stop()) throw WalkStopped{};
     };
-    std::vector<InputFile> inputs;
+    InputList inputs;
     try {
-        inputs = ExpandInputs(options.Paths,
+        inputs = ExpandInputs(paths,
                               ExtensionPattern(options.Extension.empty() ? "*" : options.Extension),
-                              hooks);
+                              {outputFolder, options.IncludeReduced ? "" : options.Suffix}, hooks);
     } catch (const WalkStopped&) {
         if (!options.Quiet)
-            std::fputs("Interrupted while the folders were listed: no file converted\n", stderr);
+            PrintLine(ProgramLine("interrupted while the folders were listed: no file converted"));
         return Exit(StatusForSignal(signals.Signal()));
     }
-    if (inputs.empty()) {
-        if (!options.Quiet) std::fprintf(stderr, "%s\n", kNoFilesAdded);
-        return Exit(ExitStatus::AllWritten);
+    PrintNotes(inputs.Notes, options);
+    if (inputs.Files.empty()) {
+        PrintLine(ProgramLine("no file to convert"));
+        return Exit(ExitStatus::SomeFailed);
     }
 
-    BatchSettings settings;
-    settings.OutputFolder = WithoutTrailingSlashes(options.OutputFolder);
-    settings.Type = options.Type;
-    settings.Quality = options.Quality;
-    // Measured only where it is shown.
-    settings.Choice = {options.Mapping, options.Verbose || options.Json};
-    settings.Workers = options.Jobs;
-    settings.SkipLarger = options.SkipLarger;
-    const std::vector<PlannedFile> files =
-        PlanOutputs(inputs, {settings.OutputFolder, settings.Type, options.Tree});
+    const OutputPlan plan =
+        PlanOutputs(inputs.Files, {outputFolder, options.Type, options.Tree, options.Suffix});
+    if (options.Verbose)
+        for (const MergedInput& merged : plan.Merged)
+            PrintLine(MessageLine(merged.Path, SameFileNote(merged.SameAs)));
+    const std::vector<PlannedFile>& files = plan.Files;
 
-    RemoveStaleTemporaries(files, started);
+    if (!options.DryRun) RemoveStaleTemporaries(files, started);
     // Shared, and built here before any worker starts.
     mDither8bpp::InitDitherTables();
+
+    WorkSettings work;
+    work.OutputFolder = outputFolder;
+    work.Type = options.Type;
+    work.Quality = options.Quality;
+    // The error is measured only where it is shown.
+    work.Choice = {options.Mapping, options.Verbose || options.Json, options.MaxPixels};
+    work.Sizes = options.Sizes;
+    work.SkipExisting = options.SkipExisting;
+    const FileWork fileWork = [&](const PlannedFile& file) {
+        return options.DryRun ? PlanOnly(file, work) : ConvertPlanned(file, work);
+    };
 
     QuietStderr quiet;
     signals.SetMessages(::fileno(quiet.Messages()));
     Reporter reporter(stdout, quiet.Messages(), files.size(), style);
-    RunBatch(files, settings,
+    RunBatch(files, {options.Jobs, options.Tree}, fileWork,
              {[&](std::size_t index) { reporter.Working(index, files[index].Source); },
-              [&](std::size_t index, const ReduceResult& result) {
-                  reporter.Finished(files[index].Source, result);
+              [&](std::size_t index, const FileOutcome& outcome) {
+                  if (outcome.Status != FileStatus::NotStarted)
+                      return reporter.Finished(files[index].Source, outcome);
+                  FileOutcome stopped = outcome;
+                  stopped.Reason = NotStartedReason(signals.Signal());
+                  reporter.Finished(files[index].Source, stopped);
               }},
              signals.Stop());
     const int signal = signals.Signal();

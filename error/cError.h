@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 enum class ErrorNumber : int {
     InvalidCall = 5,  // also the JPEG export's "Cannot save the image." error
@@ -22,11 +23,15 @@ enum class ErrorNumber : int {
 
 class cError : public std::runtime_error {
 public:
-    cError(ErrorNumber number, const std::string& description)
-        : std::runtime_error(description), number_(number) {}
+    cError(ErrorNumber number, const std::string& description, std::string reason = {})
+        : std::runtime_error(description), number_(number), reason_(std::move(reason)) {}
 
     ErrorNumber Number() const { return number_; }
     std::string Description() const { return what(); }
+    // Why, in the system's words and without the file's name ("No such file
+    // or directory", "the file ends before its pixel data does"): what a
+    // command line prints after the name. Empty where the description is all.
+    const std::string& Reason() const { return reason_; }
 
     static cError Overflow() { return {ErrorNumber::Overflow, "Overflow"}; }
     static cError Subscript() {
@@ -36,4 +41,5 @@ public:
 
 private:
     ErrorNumber number_;
+    std::string reason_;
 };

@@ -1,5 +1,7 @@
 #include "ReplacementFile.h"
 
+#include "DescriptorWrite.h"
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -119,19 +121,7 @@ int cReplacementFile::Open() {
     return EEXIST;
 }
 
-int cReplacementFile::Write(const void* data, size_t length) {
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    while (length > 0) {
-        const ssize_t written = ::write(fd_, bytes, length);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        bytes += written;
-        length -= static_cast<size_t>(written);
-    }
-    return 0;
-}
+int cReplacementFile::Write(const void* data, size_t length) { return WriteAll(fd_, data, length); }
 
 // Under the registry's lock. A link cannot replace an existing file, so the
 // complete file is linked in under a temporary name and then renamed.

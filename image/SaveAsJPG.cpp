@@ -18,6 +18,7 @@
 #include "SaveAsJPG.h"
 
 #include "BandPool.h"
+#include "DescriptorWrite.h"
 #include "GraphicsLayer.h"
 #include "ReplacementFile.h"
 #include "cDIB.h"
@@ -25,6 +26,8 @@
 
 #include <cerrno>
 #include <memory>
+#include <string>
+#include <system_error>
 #include <vector>
 #include <turbojpeg.h>
 
@@ -37,9 +40,26 @@ constexpr int Unsupported = 1003;
 constexpr int Quality = 1004;
 }  // namespace JpegStatus
 
+// The status in words, for the error's reason.
+std::string StatusReason(int status) {
+    switch (status) {
+    case JpegStatus::EncoderStart:
+        return "the JPEG encoder could not be started";
+    case JpegStatus::Encoding:
+        return "the JPEG encoder failed";
+    case JpegStatus::Unsupported:
+        return "the image is empty or of a depth JPEG cannot hold";
+    case JpegStatus::Quality:
+        return "a JPEG quality above 100";
+    default:
+        return std::generic_category().message(status);
+    }
+}
+
 [[noreturn]] void RaiseSaveError(int status) {
     throw cError(ErrorNumber::InvalidCall,
-                 "Cannot save the image. GDI+ Error:" + std::to_string(status));
+                 "Cannot save the image. GDI+ Error:" + std::to_string(status),
+                 StatusReason(status));
 }
 
 struct EncoderCloser {
@@ -148,6 +168,10 @@ void WriteJPG(const cJPGBytes& jpeg, const std::string& filename) {
     if (error == 0) error = file.Write(jpeg.Data.get(), jpeg.Size);
     if (error == 0) error = file.Commit();
     if (error != 0) RaiseSaveError(error);
+}
+
+void WriteJPGTo(const cJPGBytes& jpeg, int fd) {
+    if (const int error = WriteAll(fd, jpeg.Data.get(), jpeg.Size)) RaiseSaveError(error);
 }
 
 void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {

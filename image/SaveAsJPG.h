@@ -25,3 +25,5 @@ struct cJPGBytes {
 };
 cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality);
 void WriteJPG(const cJPGBytes& jpeg, const std::string& filename);
+// Writes the encoded file to an open descriptor (standard output, say).
+void WriteJPGTo(const cJPGBytes& jpeg, int fd);

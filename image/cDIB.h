@@ -64,6 +64,9 @@ public:
 
     // Writes the image as a BMP file (see cDIBSave.cpp). Raises on failure.
     void Save(const std::string& filename) const;
+    // Writes the same bytes to an open descriptor (standard output, say);
+    // name stands for it in the error raised when a write fails.
+    void SaveTo(int fd, const std::string& name) const;
     // The size in bytes of the file Save writes (0 for an empty image).
     int32_t SavedFileSize() const;
 
@@ -101,6 +104,8 @@ public:
 
 private:
     struct Storage;  // pixel memory, colour table and the bitmap view over them
+
+    std::vector<uint8_t> SavedHead() const;  // the bytes Save writes before the pixel rows
 
     // Create's work. With Adopted, the picture's pixel memory (exactly the
     // image's size) becomes the image's instead of new zero-filled memory.

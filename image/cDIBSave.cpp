@@ -7,6 +7,7 @@
 #include "cDIB.h"
 
 #include "Arithmetic.h"
+#include "DescriptorWrite.h"
 #include "ReplacementFile.h"
 
 #include <cerrno>
@@ -48,8 +49,8 @@ ErrorNumber NumberFor(int error, bool writing) {
 }
 
 [[noreturn]] void RaiseFileError(const std::string& filename, int error, bool writing) {
-    throw cError(NumberFor(error, writing),
-                 "Cannot write " + filename + ": " + std::generic_category().message(error));
+    const std::string reason = std::generic_category().message(error);
+    throw cError(NumberFor(error, writing), "Cannot write " + filename + ": " + reason, reason);
 }
 
 int32_t PaletteBytes(int32_t bpp) { return bpp <= 8 ? 4 * (1 << bpp) : 0; }
@@ -61,16 +62,11 @@ int32_t cDIB::SavedFileSize() const {
     return CheckedAdd(HeadersBytes + PaletteBytes(BPP_), Size_);
 }
 
-void cDIB::Save(const std::string& filename) const {
-    if (!hDIB_) return;
-
+// The file's bytes before the pixel rows: file header, info header, colour table.
+std::vector<uint8_t> cDIB::SavedHead() const {
     const int32_t paletteBytes = PaletteBytes(BPP_);
     const int32_t bfOffBits = HeadersBytes + paletteBytes;
     const int32_t bfSize = SavedFileSize();
-
-    if (filename.empty()) {
-        throw cError(ErrorNumber::PathFileAccess, "Cannot write a file without a name");
-    }
 
     std::vector<uint8_t> head;
     head.reserve(static_cast<size_t>(bfOffBits));
@@ -99,6 +95,15 @@ void cDIB::Save(const std::string& filename) const {
         GetPalette(palette);
         head.insert(head.end(), palette.begin(), palette.end());
     }
+    return head;
+}
+
+void cDIB::Save(const std::string& filename) const {
+    if (!hDIB_) return;
+    const std::vector<uint8_t> head = SavedHead();
+    if (filename.empty()) {
+        throw cError(ErrorNumber::PathFileAccess, "Cannot write a file without a name");
+    }
 
     cReplacementFile file(filename);
     if (const int error = file.Open()) RaiseFileError(filename, error, false);
@@ -106,4 +111,12 @@ void cDIB::Save(const std::string& filename) const {
     if (error == 0) error = file.Write(lpBits_, static_cast<size_t>(Size_));
     if (error == 0) error = file.Commit();
     if (error != 0) RaiseFileError(filename, error, true);
+}
+
+void cDIB::SaveTo(int fd, const std::string& name) const {
+    if (!hDIB_) return;
+    const std::vector<uint8_t> head = SavedHead();
+    int error = WriteAll(fd, head.data(), head.size());
+    if (error == 0) error = WriteAll(fd, lpBits_, static_cast<size_t>(Size_));
+    if (error != 0) RaiseFileError(name, error, true);
 }

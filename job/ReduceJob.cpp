@@ -1,5 +1,5 @@
 // One file's road: load, convert with an optimal palette, write. Shared by
-// pixolune-cli (ReduceFile) and the window (Form1Run.cpp).
+// pixolune-cli (ReduceFile) and the window (each piece on its own).
 
 #include "ReduceJob.h"
 
@@ -17,21 +17,86 @@
 
 namespace {
 
-uint64_t FileSize(const std::string& path) {
+// Writes the reduced image, or leaves it unwritten (false).
+using ReducedWriter = std::function<bool(const cDIB& reduced, ReduceResult& result)>;
+
+// The road of pixolune-cli, for files and contents in memory alike: its own
+// images, every failure recorded in the result with its stage.
+ReduceResult Reduce(const std::function<cPicture()>& load, const std::string& name,
+                    const ReducedWriter& write, ReduceResult result, const ReduceChoice& choice) {
+    result.Mapping = choice.Mapping;
+    cDIB picture, reduced;
+    FileRoad road;
+    road.Source = name;
+    road.Load = load;
+    road.Choice = choice;
+    road.Picture = &picture;
+    road.Reduced = &reduced;
+    road.Write = [&](const cDIB& image) { return write(image, result); };
+    const bool ended = RunFileRoad(road, [&](ReduceStep stage, const StageWork& work) {
+        std::string message;
+        try {
+            message = work();
+        } catch (...) {
+            RecordFailure(result, stage);
+            return false;
+        }
+        if (!message.empty()) {
+            result.Status = ReduceStatus::Failed;
+            result.FailedStep = stage;
+            result.Message = message;
+            result.Reason = stage == ReduceStep::Load ? "no picture in it" : message;
+            return false;
+        }
+        if (stage == ReduceStep::Load) {
+            result.Width = picture.Width();
+            result.Height = picture.Height();
+        } else if (stage == ReduceStep::Convert) {
+            result.Error = road.Error;
+            picture.Destroy();  // not needed for the writing
+        }
+        return true;
+    });
+    if (ended) result.Status = road.Skipped ? ReduceStatus::Skipped : ReduceStatus::Written;
+    return result;
+}
+
+}  // namespace
+
+// Records the error being handled as the file's failure at step.
+void RecordFailure(ReduceResult& result, ReduceStep step) {
+    result.Status = ReduceStatus::Failed;
+    result.FailedStep = step;
+    result.Message = ErrorMessage();
+    result.Reason = result.Message;
+    try {
+        throw;
+    } catch (const cError& error) {
+        result.FailedNumber = error.Number();
+        if (!error.Reason().empty()) result.Reason = error.Reason();
+    } catch (...) {
+    }
+    result.BytesOut = 0;  // nothing was written
+    result.Error = {};
+}
+
+uint64_t SourceFileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
     return static_cast<uint64_t>(st.st_size);
 }
 
-}  // namespace
-
-std::string ReducedBaseName(const std::string& sourcePath) {
+std::string OutputBaseName(const std::string& sourcePath, const std::string& suffix) {
     const std::string name = FileNameFromPath(sourcePath);
     // All pieces but the last, each followed by "." and the final "." dropped:
     // that is the text before the last dot.
     const std::string::size_type lastDot = name.rfind('.');
     const std::string stem = lastDot == std::string::npos ? name : name.substr(0, lastDot);
-    return stem + "-reduced.";
+    return stem + suffix + ".";
+}
+
+std::string ReducedBaseName(const std::string& sourcePath) {
+    return OutputBaseName(sourcePath, kReducedSuffix);
 }
 
 std::string ReducedOutputPath(const std::string& folder, const std::string& baseName,
@@ -39,12 +104,10 @@ std::string ReducedOutputPath(const std::string& folder, const std::string& base
     return folder + "/" + baseName + (type == OutputType::JPG ? "jpg" : "bmp");
 }
 
-std::string LoadSource(const std::string& path, cDIB& image, int64_t maxPixels) {
-    // Moved in, the decoded picture becomes the image itself (no second 4
-    // bytes a pixel); a picture that cannot be taken over is copied, and what
-    // was not taken is freed on return.
-    if (image.CreateFromStdPicture(LoadPicture(path, maxPixels), true) == 0) return kLoadFailed;
-    return {};
+uint64_t ReducedBmpBytes(int64_t width, int64_t height) {
+    constexpr uint64_t kHeadersAndColourTable = 14 + 40 + 256 * 4;
+    const uint64_t stride = (static_cast<uint64_t>(width) + 3) / 4 * 4;
+    return kHeadersAndColourTable + stride * static_cast<uint64_t>(height);
 }
 
 RgbError Convert(const cDIB& source, cDIB& target, const ReduceChoice& choice) {
@@ -77,23 +140,23 @@ bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType typ
 }
 
 bool RunFileRoad(FileRoad& road, const StageRunner& run) {
-    const bool loaded = run(RoadStage::Load, [&]() -> std::string {
-        if (!road.Picture) return kLoadFailed + road.Source;
-        const std::string message =
-            LoadSource(GetShortFilename(road.Source), *road.Picture, road.Choice.MaxPixels);
-        return message.empty() ? message : message + road.Source;
+    const bool loaded = run(ReduceStep::Load, [&]() -> std::string {
+        // Moved in, the decoded picture becomes the image itself (no second 4
+        // bytes a pixel); a picture that cannot be taken over is copied.
+        if (!road.Picture || road.Picture->CreateFromStdPicture(road.Load(), true) == 0)
+            return kLoadFailed + road.Source;
+        return {};
     });
     if (!loaded) return false;
-    const bool converted = run(RoadStage::Convert, [&]() -> std::string {
+    const bool converted = run(ReduceStep::Convert, [&]() -> std::string {
         if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;
         road.Error = Convert(*road.Picture, *road.Reduced, road.Choice);
         return {};
     });
     if (!converted) return false;
-    return run(RoadStage::Write, [&]() -> std::string {
+    return run(ReduceStep::Write, [&]() -> std::string {
         if (!road.Reduced || road.Reduced->hDIB() == 0) return kNothingToSave;
-        road.Skipped =
-            !WriteReducedIf(*road.Reduced, road.Output, road.Type, road.Quality, road.MayWrite);
+        road.Skipped = !road.Write(*road.Reduced);
         return {};
     });
 }
@@ -103,46 +166,37 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
                         const ReduceChoice& choice) {
     ReduceResult result;
     result.OutputPath = outputPath;
-    result.Mapping = choice.Mapping;
-    result.BytesIn = FileSize(sourcePath);
-
-    cDIB picture, reduced;
-    FileRoad road;
-    road.Source = sourcePath;
-    road.Output = outputPath;
-    road.Type = type;
-    road.Quality = quality;
-    road.Choice = choice;
-    road.Picture = &picture;
-    road.Reduced = &reduced;
-    road.MayWrite = [&](uint64_t fileBytes) {
-        result.BytesOut = fileBytes;
-        return !check || check(result);
+    result.BytesIn = SourceFileSize(sourcePath);
+    const auto write = [&](const cDIB& reduced, ReduceResult& written) {
+        const auto mayWrite = [&](uint64_t fileBytes) {
+            written.BytesOut = fileBytes;
+            return !check || check(written);
+        };
+        if (!WriteReducedIf(reduced, outputPath, type, quality, mayWrite)) return false;
+        written.BytesOut = SourceFileSize(outputPath);  // as it is on disk
+        return true;
     };
-    const bool wrote = RunFileRoad(road, [&](RoadStage stage, const StageWork& work) {
-        try {
-            result.Message = work();
-        } catch (...) {  // nothing was written
-            result.Message = ErrorMessage();
-        }
-        if (!result.Message.empty()) return false;
-        if (stage == RoadStage::Load) {
-            result.Width = picture.Width();
-            result.Height = picture.Height();
-        } else if (stage == RoadStage::Convert) {
-            result.Error = road.Error;
-            picture.Destroy();  // not needed for the writing
+    return Reduce([&] { return LoadPicture(sourcePath, choice.MaxPixels); }, sourcePath, write,
+                  std::move(result), choice);
+}
+
+ReduceResult ReduceInMemory(std::span<const uint8_t> source, const std::string& name, int fd,
+                            const std::string& outputName, OutputType type, uint8_t quality,
+                            const ReduceChoice& choice) {
+    ReduceResult result;
+    result.OutputPath = outputName;
+    result.BytesIn = source.size();
+    const auto write = [&](const cDIB& reduced, ReduceResult& written) {
+        if (type == OutputType::JPG) {
+            const cJPGBytes jpeg = EncodeJPG(reduced, quality);
+            written.BytesOut = jpeg.Size;
+            WriteJPGTo(jpeg, fd);
+        } else {
+            written.BytesOut = static_cast<uint64_t>(reduced.SavedFileSize());
+            reduced.SaveTo(fd, outputName);
         }
         return true;
-    });
-    if (!wrote) {
-        result.BytesOut = 0;
-        result.Error = {};
-    } else if (road.Skipped) {
-        result.Status = ReduceStatus::Skipped;
-    } else {
-        result.Status = ReduceStatus::Written;
-        result.BytesOut = FileSize(outputPath);  // as it is on disk
-    }
-    return result;
+    };
+    return Reduce([&] { return LoadPictureFromMemory(source, name, choice.MaxPixels); }, name,
+                  write, std::move(result), choice);
 }

@@ -1,38 +1,47 @@
 #pragma once
 // One file's road through the program: load, sample, palette, dither, write.
-// RunFileRoad is the one order of it; each front end runs it with its own way
-// through a stage: pixolune-cli's ReduceFile catches failures into the file's
-// result, the window numbers each stage as a step of its run and shows its
-// canvases and messages in between (loadBMPImage, reduceImageSize,
-// saveBMPImage).
+// pixolune-cli runs ReduceFile as it is; the window runs the same pieces one
+// by one on its canvases (loadBMPImage, reduceImageSize, saveBMPImage) with
+// its own steps, messages and progress in between.
 
 #include "LoaderErrors.h"
 #include "RgbError.h"
+#include "cError.h"
+#include "cPicture.h"
 #include "mDither8bpp.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 
 class cDIB;
 
 enum class OutputType { BMP, JPG };
 
+// What the output names of the program add to their source's name.
+inline constexpr const char* kReducedSuffix = "-reduced";
+
 // The output base name of a source path: its file name with the text after the
-// last dot replaced by "-reduced." ("photo.bmp" -> "photo-reduced.",
+// last dot replaced by suffix and "." ("photo.bmp" -> "photo-reduced.",
 // "a.b.c.bmp" -> "a.b.c-reduced.", ".bmp" -> "-reduced."). A name without any
 // dot keeps its whole name: "README" -> "README-reduced.".
+std::string OutputBaseName(const std::string& sourcePath, const std::string& suffix);
+// The same with the program's own suffix.
 std::string ReducedBaseName(const std::string& sourcePath);
 
 // folder + "/" + baseName + "bmp" or "jpg".
 std::string ReducedOutputPath(const std::string& folder, const std::string& baseName,
                               OutputType type);
 
-// Loads the picture at path (as given) into image as 32 bpp, taking the
-// decoded pixels over where it can. Returns "" on success, kLoadFailed when
-// there is no picture to take (an empty path). An unreadable file, or one of
-// more than maxPixels pixels, raises the loader's cError.
-std::string LoadSource(const std::string& path, cDIB& image, int64_t maxPixels = kMaxPicturePixels);
+// The size of the 8-bit BMP file a reduced picture of width x height pixels is
+// written as: headers and the 256-entry colour table (1078 bytes), then each
+// row padded to 4 bytes.
+uint64_t ReducedBmpBytes(int64_t width, int64_t height);
+
+// The size of the regular file at path; 0 when there is none.
+uint64_t SourceFileSize(const std::string& path);
 
 // How a file is reduced, beyond its output type and quality.
 struct ReduceChoice {
@@ -61,9 +70,48 @@ bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType typ
 
 enum class ReduceStatus { Written, Skipped, Failed };
 
+// The stages of one file's road, in their order; where it ended when it failed.
+enum class ReduceStep { Load, Convert, Write };
+
+// A stage's work: "" when done, else the program's message text for a
+// failure it reports itself; other failures raise.
+using StageWork = std::function<std::string()>;
+
+// A front end's way through a stage: runs work (or not) and says whether the
+// road goes on.
+using StageRunner = std::function<bool(ReduceStep stage, const StageWork& work)>;
+
+// One file on its road: where its picture comes from, the two images it
+// works on (the window's canvases, or images of the road's caller) and where
+// the reduction goes.
+struct FileRoad {
+    std::string Source;              // the path as given, or the name contents in memory stand for
+    std::function<cPicture()> Load;  // the picture of Source, decoded
+    ReduceChoice Choice;
+    cDIB* Picture = nullptr;  // the loaded picture, 32 bpp
+    cDIB* Reduced = nullptr;  // its 8-bit reduction
+    // Writes the reduction, or leaves it unwritten (false: the file is skipped).
+    std::function<bool(const cDIB& reduced)> Write;
+
+    RgbError Error;  // of the reduction, once converted (when the choice measures it)
+    bool Skipped = false;
+};
+
+// The road: the picture loaded (kLoadFailed + Source when there is none),
+// converted with the optimal palette of a shrunk sample (kNothingToDither
+// without a picture), written (kNothingToSave without a reduction). Each
+// stage goes through run; once run says stop, no later stage runs. Returns
+// whether the last one ran.
+bool RunFileRoad(FileRoad& road, const StageRunner& run);
+
 struct ReduceResult {
     ReduceStatus Status = ReduceStatus::Failed;
-    std::string Message;     // the program's message text when failed
+    std::string Message;  // the program's message text when failed
+    // When failed: the step, the error's number (none for an error that is
+    // not the program's own) and its reason, as cError::Reason gives it.
+    ReduceStep FailedStep = ReduceStep::Load;
+    std::optional<ErrorNumber> FailedNumber;
+    std::string Reason;
     std::string OutputPath;  // where the output goes (also when skipped or failed)
     int32_t Width = 0;       // of the loaded image; 0 when it did not load
     int32_t Height = 0;
@@ -75,53 +123,29 @@ struct ReduceResult {
     RgbError Error;
 };
 
+// Records the error being handled (inside a catch block) as the file's
+// failure at step: its message, number and reason; nothing written.
+void RecordFailure(ReduceResult& result, ReduceStep step);
+
 // Asked on the converting thread once the output's size is known (in
 // planned.BytesOut), before anything is written: false leaves the output path
 // as it is and the file is skipped. It may raise to fail the file with the
 // error's text.
 using WriteCheck = std::function<bool(const ReduceResult& planned)>;
 
-// The stages of one file's road, in their order.
-enum class RoadStage { Load, Convert, Write };
-
-// A stage's work: "" when done, else the program's message text for a
-// failure it reports itself; other failures raise.
-using StageWork = std::function<std::string()>;
-
-// A front end's way through a stage: runs work (or not) and says whether the
-// road goes on.
-using StageRunner = std::function<bool(RoadStage stage, const StageWork& work)>;
-
-// One file on its road: what goes in, where it goes, and the two images it
-// works on (the window's canvases, or pixolune-cli's own).
-struct FileRoad {
-    std::string Source;  // as given
-    std::string Output;
-    OutputType Type = OutputType::BMP;
-    uint8_t Quality = 85;
-    ReduceChoice Choice;
-    cDIB* Picture = nullptr;  // the loaded picture, 32 bpp
-    cDIB* Reduced = nullptr;  // its 8-bit reduction
-    // Asked with the output's size before anything is written: false writes
-    // nothing and the road ends with Skipped set.
-    std::function<bool(uint64_t fileBytes)> MayWrite;
-
-    RgbError Error;  // of the reduction, once converted (when the choice measures it)
-    bool Skipped = false;
-};
-
-// The road: the picture loaded from Source through its short path
-// (kLoadFailed + Source when there is none), converted with the optimal
-// palette of a shrunk sample (kNothingToDither without a picture), written to
-// Output (kNothingToSave without a reduction). Each stage goes through run;
-// once run says stop, no later stage runs. Returns whether the last one ran.
-bool RunFileRoad(FileRoad& road, const StageRunner& run);
-
 // Loads sourcePath as 32 bpp (refused before decoding when larger than the
 // choice's MaxPixels), converts it with an optimal palette as choice says and
 // writes it to outputPath (asking check first, when given): RunFileRoad on
-// images of its own, the picture freed once converted. Never throws: failures
-// come back as Message (kLoadFailed + path, or the error's message).
+// images of its own, the picture freed once converted. Never throws:
+// failures come back as Message (kLoadFailed + path, or the error's message),
+// with their step, number and reason.
 ReduceResult ReduceFile(const std::string& sourcePath, const std::string& outputPath,
                         OutputType type, uint8_t quality, const WriteCheck& check = {},
                         const ReduceChoice& choice = {});
+
+// The same for a file's contents in memory (name stands for it in messages),
+// written to the open descriptor fd (outputName stands for that) with no
+// check: standard input to standard output.
+ReduceResult ReduceInMemory(std::span<const uint8_t> source, const std::string& name, int fd,
+                            const std::string& outputName, OutputType type, uint8_t quality,
+                            const ReduceChoice& choice = {});

@@ -8,9 +8,11 @@
 
 namespace {
 
+// description: what + ": " + path + detail; reason: the same without the path,
+// for a command line that names the file itself.
 [[noreturn]] void Raise(ErrorNumber number, const char* what, const std::string& path,
-                        const std::string& detail) {
-    throw cError(number, std::string(what) + ": " + path + detail);
+                        const std::string& detail, const std::string& reason) {
+    throw cError(number, std::string(what) + ": " + path + detail, reason);
 }
 
 std::string InBrackets(const std::string& reason) { return " (" + reason + ")"; }
@@ -18,35 +20,37 @@ std::string InBrackets(const std::string& reason) { return " (" + reason + ")"; 
 }  // namespace
 
 void RaiseOpenError(int error, const std::string& path) {
+    const std::string reason = std::strerror(error);
     switch (error) {
     case ENOENT:
-        Raise(ErrorNumber::FileNotFound, "File not found", path, "");
+        Raise(ErrorNumber::FileNotFound, "File not found", path, "", reason);
     case EACCES:
     case EPERM:
-        Raise(ErrorNumber::PermissionDenied, "Permission denied", path, "");
+        Raise(ErrorNumber::PermissionDenied, "Permission denied", path, "", reason);
     case ENOTDIR:
-        Raise(ErrorNumber::PathNotFound, "Path not found", path, "");
+        Raise(ErrorNumber::PathNotFound, "Path not found", path, "", reason);
     default:
-        Raise(ErrorNumber::PathFileAccess, "Path/File access error", path,
-              InBrackets(std::strerror(error)));
+        Raise(ErrorNumber::PathFileAccess, "Path/File access error", path, InBrackets(reason),
+              reason);
     }
 }
 
 void RaiseNotAFile(const std::string& path, const std::string& kind) {
     Raise(ErrorNumber::PathFileAccess, "Path/File access error", path,
-          " is " + kind + ", not a picture file");
+          " is " + kind + ", not a picture file", kind + ", not a picture file");
 }
 
 void RaiseDeviceError(int error, const std::string& path) {
-    Raise(ErrorNumber::DeviceIO, "Device I/O error", path, InBrackets(std::strerror(error)));
+    const std::string reason = std::strerror(error);
+    Raise(ErrorNumber::DeviceIO, "Device I/O error", path, InBrackets(reason), reason);
 }
 
 void RaiseNoMemory(const std::string& path, const std::string& detail) {
-    Raise(ErrorNumber::OutOfMemory, kOutOfMemory, path, detail);
+    Raise(ErrorNumber::OutOfMemory, kOutOfMemory, path, detail, "out of memory" + detail);
 }
 
 void RaiseInvalid(const std::string& path, const std::string& reason) {
-    Raise(ErrorNumber::InvalidPicture, kInvalidPicture, path, InBrackets(reason));
+    Raise(ErrorNumber::InvalidPicture, kInvalidPicture, path, InBrackets(reason), reason);
 }
 
 void RaiseTruncated(const std::string& path) {
@@ -54,9 +58,10 @@ void RaiseTruncated(const std::string& path) {
 }
 
 void RaiseTooLarge(int64_t width, int64_t height, int64_t maxPixels, const std::string& path) {
-    RaiseNoMemory(path, " is too large to load (" + std::to_string(width) + " x " +
-                            std::to_string(height) + " pixels, more than the " +
-                            std::to_string(maxPixels) + " a picture may have)");
+    const std::string reason = "too large to load (" + std::to_string(width) + " x " +
+                               std::to_string(height) + " pixels, more than the " +
+                               std::to_string(maxPixels) + " a picture may have)";
+    Raise(ErrorNumber::OutOfMemory, kOutOfMemory, path, " is " + reason, reason);
 }
 
 void RequireLoadableSize(int64_t width, int64_t height, int64_t maxPixels,

@@ -101,14 +101,39 @@ ChannelBits BmpChannelBits(const BmpHeader& header) {
     return channels;
 }
 
+// The BMP header at the start of a file of fileSize bytes, refused as a
+// decoder would need it refused; nothing for a file of another format.
+std::optional<BmpHeader> CheckedBmpHeader(std::span<const uint8_t> head, uint64_t fileSize,
+                                          int64_t maxPixels, const std::string& path) {
+    const std::optional<BmpHeader> bmp = BmpHeaderOf(head);
+    RequireMeasurableBmp(head, bmp, path);
+    if (bmp) RequireBmpFits(*bmp, fileSize, maxPixels, path);
+    return bmp;
+}
+
+PictureHead HeadOf(const std::optional<BmpHeader>& bmp, uint64_t fileSize) {
+    PictureHead head;
+    head.FileBytes = fileSize;
+    if (bmp) {
+        head.Width = bmp->Width;
+        head.Height = bmp->Rows();
+    }
+    return head;
+}
+
+// Opens the file and reads its first bytes (as many as a BMP header may take).
+std::span<const uint8_t> ReadHead(const std::string& path, cOpenFile& file,
+                                  uint8_t (&head)[kBmpHeadBytes]) {
+    OpenRegularFile(path, file);
+    const std::ptrdiff_t headBytes = ReadAt(file.Fd, head, sizeof head, 0);
+    if (headBytes < 0) RaiseDeviceError(errno, path);
+    return {head, static_cast<std::size_t>(headBytes)};
+}
+
 // The whole file in memory, checked and decoded.
 cPicture Decode(std::span<const uint8_t> file, const std::string& path, int64_t maxPixels) {
-    const std::optional<BmpHeader> bmp = BmpHeaderOf(file);
-    RequireMeasurableBmp(file, bmp, path);
-    if (bmp) {
-        RequireBmpFits(*bmp, file.size(), maxPixels, path);
-        if (bmp->IsRle()) RequireWhole(RleExtent(file, *bmp), path);
-    }
+    const std::optional<BmpHeader> bmp = CheckedBmpHeader(file, file.size(), maxPixels, path);
+    if (bmp && bmp->IsRle()) RequireWhole(RleExtent(file, *bmp), path);
     if (bmp && IsNativeBmp(*bmp)) {
         Reached(LoadStage::Checked, path);
         const ReadFileAt read = [file](void* to, std::size_t size, uint64_t offset) {
@@ -147,20 +172,14 @@ void SetLoadHookForTesting(LoadHook hook) { loadHook.store(hook, std::memory_ord
 cPicture LoadPicture(const std::string& path, int64_t maxPixels) {
     if (path.empty()) return {};
     cOpenFile file;
-    OpenRegularFile(path, file);
-
     uint8_t head[kBmpHeadBytes];
-    const std::ptrdiff_t headBytes = ReadAt(file.Fd, head, sizeof head, 0);
-    if (headBytes < 0) RaiseDeviceError(errno, path);
-    const std::span<const uint8_t> headView(head, static_cast<std::size_t>(headBytes));
+    const std::span<const uint8_t> headView = ReadHead(path, file, head);
     Reached(LoadStage::HeadRead, path);
 
     // A plain BMP file's rows go straight into the picture, in bands on
     // every core; they are never all in memory twice.
-    const std::optional<BmpHeader> bmp = BmpHeaderOf(headView);
-    if (bmp && IsNativeBmp(*bmp)) {
-        RequireMeasurableBmp(headView, bmp, path);
-        RequireBmpFits(*bmp, file.Size(), maxPixels, path);
+    if (const std::optional<BmpHeader> bmp = BmpHeaderOf(headView); bmp && IsNativeBmp(*bmp)) {
+        CheckedBmpHeader(headView, file.Size(), maxPixels, path);
         Reached(LoadStage::Checked, path);
         const int fd = file.Fd;
         const ReadFileAt read = [fd](void* to, std::size_t size, uint64_t offset) {
@@ -177,4 +196,16 @@ cPicture LoadPicture(const std::string& path, int64_t maxPixels) {
 cPicture LoadPictureFromMemory(std::span<const uint8_t> file, const std::string& name,
                                int64_t maxPixels) {
     return Decode(file, name, maxPixels);
+}
+
+PictureHead ReadPictureHead(const std::string& path, int64_t maxPixels) {
+    cOpenFile file;
+    uint8_t head[kBmpHeadBytes];
+    const std::span<const uint8_t> headView = ReadHead(path, file, head);
+    return HeadOf(CheckedBmpHeader(headView, file.Size(), maxPixels, path), file.Size());
+}
+
+PictureHead PictureHeadInMemory(std::span<const uint8_t> file, const std::string& name,
+                                int64_t maxPixels) {
+    return HeadOf(CheckedBmpHeader(file, file.size(), maxPixels, name), file.size());
 }

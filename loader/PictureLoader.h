@@ -38,6 +38,26 @@ cPicture LoadPicture(const std::string& path, int64_t maxPixels = kMaxPicturePix
 cPicture LoadPictureFromMemory(std::span<const uint8_t> file, const std::string& name,
                                int64_t maxPixels = kMaxPicturePixels);
 
+// What is known of a picture file before any of its pixels is read.
+struct PictureHead {
+    uint64_t FileBytes = 0;
+    // The picture's size, from a BMP file's header; 0 x 0 for every other
+    // format, whose size only its decoder can tell.
+    int64_t Width = 0;
+    int64_t Height = 0;
+};
+
+// Opens the file as LoadPicture does and reads its headers, raising what
+// LoadPicture raises before it reads any pixel: a path that cannot be opened
+// or names no regular file, and a BMP header that cannot be measured against
+// the file, that claims more than maxPixels pixels, or more uncompressed
+// pixel data than the file holds.
+PictureHead ReadPictureHead(const std::string& path, int64_t maxPixels = kMaxPicturePixels);
+
+// The same for a file's contents in memory.
+PictureHead PictureHeadInMemory(std::span<const uint8_t> file, const std::string& name,
+                                int64_t maxPixels = kMaxPicturePixels);
+
 // For tests: called at each stage of loading a file (path as given), where a
 // test may change the file on disk. nullptr, the default, calls nothing.
 enum class LoadStage {

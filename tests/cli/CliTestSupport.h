@@ -12,11 +12,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace clitest {
@@ -36,15 +38,19 @@ inline std::string Quoted(const std::string& text) {
     return quoted + "'";
 }
 
-// Runs the built program with stdin from /dev/null and stdout and stderr captured in files
-// (never a terminal, so no progress line); killed when still running after guardSeconds.
+// Runs the built program with stdin from a file (/dev/null unless given) and stdout and
+// stderr captured in files (never a terminal, so no progress line); killed when still
+// running after guardSeconds.
 inline CliRun RunCli(const std::vector<std::string>& arguments, const std::string& workingDir = ".",
-                     int guardSeconds = 120) {
+                     int guardSeconds = 120, const std::string& input = "/dev/null") {
     const TempTree capture;
     std::string command = "cd " + Quoted(workingDir) + " && exec timeout -s KILL " +
                           std::to_string(guardSeconds) + " " + Quoted(PIXOLUNE_CLI);
-    for (const std::string& argument : arguments) command += " " + Quoted(argument);
-    command += " </dev/null >" + Quoted(capture.Path("out")) + " 2>" + Quoted(capture.Path("err"));
+    // Appended piece by piece: g++ 12 warns (wrongly) of overlapping copies in "text" + temporary.
+    for (const std::string& argument : arguments) command.append(" ").append(Quoted(argument));
+    command.append(" <").append(Quoted(input));
+    command.append(" >").append(Quoted(capture.Path("out")));
+    command.append(" 2>").append(Quoted(capture.Path("err")));
     const int status = std::system(command.c_str());
     CliRun run;
     run.Hung = WIFSIGNALED(status) ? WTERMSIG(status) == SIGKILL : WEXITSTATUS(status) == 137;
@@ -66,6 +72,20 @@ inline std::set<std::string> FileNames(const std::string& folder) {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
     return names;
+}
+
+// Every file below folder, by its path relative to it, with its bytes.
+inline std::map<std::string, Bytes> FilesBelow(const std::string& folder) {
+    std::map<std::string, Bytes> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
+    return files;
+}
+
+inline uint64_t SizeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
 }
 
 using PictureRows = std::vector<std::vector<Rgb>>;
@@ -144,6 +164,11 @@ inline const Bytes kHandWorkedSource = Bmp24({{P, P, Q, Q}, {Q, Q, P, P}});
 //   top Q t=15:    97/17=5.71->6, 6, 19/17=1.12->1 -> (102,102,17) -> 1
 //   top Q t=7:     105/17=6.18->6, 6, 27/17=1.59->2 -> (102,102,34): Q 72, P 264 -> 0
 inline const Bytes kHandWorkedResult = Reduced(4, 2, {Q, P}, {0, 1, 1, 1, 1, 1, 1, 0});
+
+inline const Rgb kRed{255, 0, 0};
+inline const Bytes kRedSource = Bmp24({{kRed, kRed, kRed}});
+// One colour: level 15, 0, 0 picks entry 0 everywhere; the row is padded with a 0.
+inline const Bytes kRedResult = Reduced(3, 1, {kRed}, {0, 0, 0, 0});
 
 class Cli : public ::testing::Test {
 protected:

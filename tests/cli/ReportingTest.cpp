@@ -43,17 +43,28 @@ private:
 };
 
 TEST(Reporter, WhatGoesWhere) {
-    ReduceResult written;
-    written.Status = ReduceStatus::Written;
-    written.OutputPath = "out/a-reduced.bmp";
+    FileOutcome written;
+    written.Status = FileStatus::Written;
+    written.HoldsOutput = true;
+    written.Output = "out/a-reduced.bmp";
     written.Width = 4, written.Height = 2, written.BytesIn = 78, written.BytesOut = 1086;
     written.Error = {176, 24};
-    ReduceResult failed;
-    failed.Message = "Overflow";
-    failed.OutputPath = "out/b-reduced.bmp";
+    FileOutcome failed;
+    failed.Status = FileStatus::Failed;
+    failed.Reason = "cannot reduce it: Overflow";
+    failed.Output = "out/b-reduced.bmp";
+    failed.BytesIn = 90;
+    FileOutcome notStarted;
+    notStarted.Output = "out/b-reduced.bmp";
+    notStarted.BytesIn = 90;
+    notStarted.Reason = "the run was stopped (SIGINT) before it was started";
+    FileOutcome planned = written, unknown = failed;
+    planned.Status = unknown.Status = FileStatus::Planned;
+    planned.Error = {};
+    unknown.Reason.clear();
 
     const std::string progress = "\r\033[K[1/2] a.bmp\r\033[K\r\033[K[2/2] b.bmp\r\033[K";
-    const std::string failure = "Overflow (dir/b.bmp)\n";
+    const std::string failure = "pixolune-cli: dir/b.bmp: cannot reduce it: Overflow\n";
     const std::string summary =
         "1 file written, 0 skipped, 1 failed\n78 bytes in -> 1.1 KB out, 1292.3% larger\n";
     const std::string verbose =
@@ -61,28 +72,46 @@ TEST(Reporter, WhatGoesWhere) {
     const std::string json =
         "{\"source\":\"dir/a.bmp\",\"output\":\"out/a-reduced.bmp\",\"status\":\"written\","
         "\"message\":\"\",\"width\":4,\"height\":2,\"bytes_in\":78,\"bytes_out\":1086,"
-        "\"mapping\":\"exact\",\"psnr\":39.48}\n"
-        "{\"source\":\"dir/b.bmp\",\"output\":\"out/b-reduced.bmp\",\"status\":\"failed\","
-        "\"message\":\"Overflow\",\"width\":0,\"height\":0,\"bytes_in\":0,\"bytes_out\":0,"
-        "\"mapping\":\"exact\",\"psnr\":null}\n";
+        "\"mapping\":\"exact\",\"psnr\":39.48}\n";
+    const std::string jsonFailed =
+        "{\"source\":\"dir/b.bmp\",\"status\":\"failed\","
+        "\"message\":\"pixolune-cli: dir/b.bmp: cannot reduce it: Overflow\","
+        "\"reason\":\"cannot reduce it: Overflow\",\"width\":0,\"height\":0,\"bytes_in\":90,"
+        "\"bytes_out\":null,\"mapping\":\"exact\",\"psnr\":null}\n";
+    const std::string jsonNotStarted =
+        "{\"source\":\"dir/b.bmp\",\"status\":\"not-started\",\"message\":\"\","
+        "\"reason\":\"the run was stopped (SIGINT) before it was started\",\"width\":0,"
+        "\"height\":0,\"bytes_in\":90,\"bytes_out\":null,\"mapping\":\"exact\",\"psnr\":null}\n";
+    const std::string interrupted =
+        "Interrupted: 1 file of 2 not started\n"
+        "1 file written, 0 skipped, 0 failed\n"
+        "78 bytes in -> 1.1 KB out, 1292.3% larger\n";
     const struct {
         const char* What;
         ReportStyle Style;
-        bool Interrupted;  // after the first file
+        const FileOutcome* Second;  // after the written file
         std::string Out, Messages;
     } cases[] = {
-        {"plain", {}, false, summary, failure},
-        {"terminal", {false, true}, false, summary, progress + failure},
-        {"quiet on a terminal", {true, true}, false, "", failure},
-        {"quiet", {true, false}, false, "", failure},
-        {"verbose", {false, false, true}, false, verbose + summary, failure},
-        {"json", {false, false, false, true}, false, json, failure + summary},
-        {"json and quiet", {true, true, false, true}, false, json, failure},
-        {"interrupted",
-         {},
-         true,
-         "Interrupted: 1 file of 2 not converted\n1 file written, 0 skipped, 0 failed\n"
-         "78 bytes in -> 1.1 KB out, 1292.3% larger\n",
+        {"plain", {}, &failed, summary, failure},
+        {"terminal", {false, true}, &failed, summary, progress + failure},
+        {"quiet on a terminal", {true, true}, &failed, "", failure},
+        {"quiet", {true, false}, &failed, "", failure},
+        {"verbose", {false, false, true}, &failed, verbose + summary, failure},
+        {"json", {false, false, false, true}, &failed, json + jsonFailed, failure + summary},
+        {"json and quiet", {true, true, false, true}, &failed, json + jsonFailed, failure},
+        {"interrupted", {}, &notStarted, interrupted, ""},
+        {"interrupted, json",
+         {false, false, false, true},
+         &notStarted,
+         json + jsonNotStarted,
+         interrupted},
+        {"dry run",
+         {false, false, false, false, true},
+         &unknown,
+         "dir/a.bmp -> out/a-reduced.bmp: 78 bytes -> 1086 bytes, 1292.3% larger\n"
+         "dir/b.bmp -> out/b-reduced.bmp: 90 bytes -> size unknown\n"
+         "2 files to write, 0 skipped, 0 failed (dry run: nothing written)\n"
+         "78 bytes in -> 1.1 KB out, 1292.3% larger (not counting 1 file of unknown size)\n",
          ""},
     };
     for (const auto& c : cases) {
@@ -90,15 +119,13 @@ TEST(Reporter, WhatGoesWhere) {
         Capture out, messages;
         Reporter reporter(out.File(), messages.File(), 2, c.Style);
         reporter.Working(0, "dir/a.bmp");
-        reporter.Finished("dir/a.bmp", written);
-        if (!c.Interrupted) {
-            reporter.Working(1, "dir/b.bmp");
-            reporter.Finished("dir/b.bmp", failed);
-        }
-        reporter.Summary(c.Interrupted);
+        reporter.Finished("dir/a.bmp", c.Style.DryRun ? planned : written);
+        reporter.Working(1, "dir/b.bmp");
+        reporter.Finished("dir/b.bmp", *c.Second);
+        reporter.Summary(c.Second == &notStarted);
         EXPECT_EQ(out.Text(), c.Out);
         EXPECT_EQ(messages.Text(), c.Messages);
-        EXPECT_EQ(reporter.Failed(), c.Interrupted ? 0u : 1u);
+        EXPECT_EQ(reporter.Failed(), c.Second == &failed ? 1u : 0u);
     }
 }
 
@@ -197,11 +224,17 @@ TEST(Options, PathsFlagsAndRefusals) {
     const struct {
         std::vector<std::string> Arguments;
         std::vector<std::string> Paths;
-        bool Tree, SkipLarger, Verbose, Json;
+        bool Tree = false, Sizes = false, Verbose = false, Json = false;
         mDither8bpp::Mapping Mapping = mDither8bpp::Mapping::Exact;
+        std::string Output = "d";
+        std::string Extension = "";
+        std::string Suffix = "-reduced";
+        int64_t MaxPixels = kMaxPicturePixels;
+        std::vector<std::string> FilesFrom = {};
+        bool Null = false, DryRun = false, SkipExisting = false, IncludeReduced = false;
     } accepted[] = {
-        {{"-o", "d", "-"}, {"-"}, false, false, false, false},  // a lone "-" is a file name
-        {{"-", "-o", "d", "--", "-v", "--tree"}, {"-", "-v", "--tree"}, false, false, false, false},
+        {{"-o", "d", "./-"}, {"./-"}, false, false, false, false},  // a file named "-"
+        {{"p", "-o", "d", "--", "-v", "--tree"}, {"p", "-v", "--tree"}, false, false, false, false},
         {{"--tree", "--skip-larger", "-v", "--json", "-o", "d", "p"},
          {"p"},
          true,
@@ -216,27 +249,145 @@ TEST(Options, PathsFlagsAndRefusals) {
          false,
          false,
          mDither8bpp::Mapping::Fine},
+        // Standard input to standard output needs no -o; "-" after "--" is that too.
+        {.Arguments = {"-", "-t", "jpg", "-v"}, .Paths = {"-"}, .Verbose = true, .Output = ""},
+        {.Arguments = {"--dry-run", "--", "-"}, .Paths = {"-"}, .Output = "", .DryRun = true},
+        {.Arguments = {"-o", "d", "-e", "bmp", "p"}, .Paths = {"p"}, .Extension = "bmp"},
+        {.Arguments = {"-o", "d", "-e.BMP", "p"}, .Paths = {"p"}, .Extension = "BMP"},
+        {.Arguments = {"-o", "d", "--extension=*.bmp", "p"}, .Paths = {"p"}, .Extension = "bmp"},
+        {.Arguments = {"-o", "d", "-e", "*.*", "p"}, .Paths = {"p"}, .Extension = "*"},
+        {.Arguments = {"-o", "d", "--suffix", "", "--max-pixels", "1", "p"},
+         .Paths = {"p"},
+         .Suffix = "",
+         .MaxPixels = 1},
+        {.Arguments = {"-o", "d", "--suffix=.small", "--max-pixels=536870911", "--min-saving",
+                       "12.5%", "p"},
+         .Paths = {"p"},
+         .Sizes = true,
+         .Suffix = ".small",
+         .FilesFrom = {}},
+        {.Arguments = {"-o", "d", "--files-from", "-", "-0", "--files-from=list", "-n",
+                       "--skip-existing", "--include-reduced"},
+         .Paths = {},
+         .FilesFrom = {"-", "list"},
+         .Null = true,
+         .DryRun = true,
+         .SkipExisting = true,
+         .IncludeReduced = true},
     };
     for (const auto& c : accepted) {
         SCOPED_TRACE(testing::PrintToString(c.Arguments));
         const CliOptions options = ParseArguments(c.Arguments);
-        EXPECT_EQ(options.OutputFolder, "d");
+        EXPECT_EQ(options.OutputFolder, c.Output);
         EXPECT_EQ(options.Paths, c.Paths);
         EXPECT_EQ(options.Tree, c.Tree);
-        EXPECT_EQ(options.SkipLarger, c.SkipLarger);
+        EXPECT_EQ(options.Sizes.Active(), c.Sizes);
         EXPECT_EQ(options.Verbose, c.Verbose);
         EXPECT_EQ(options.Json, c.Json);
         EXPECT_EQ(options.Mapping, c.Mapping);
+        EXPECT_EQ(options.Extension, c.Extension);
+        EXPECT_EQ(options.Suffix, c.Suffix);
+        EXPECT_EQ(options.MaxPixels, c.MaxPixels);
+        EXPECT_EQ(options.FilesFrom, c.FilesFrom);
+        EXPECT_EQ(options.NullSeparated, c.Null);
+        EXPECT_EQ(options.DryRun, c.DryRun);
+        EXPECT_EQ(options.SkipExisting, c.SkipExisting);
+        EXPECT_EQ(options.IncludeReduced, c.IncludeReduced);
     }
-    const std::vector<std::vector<std::string>> refused = {{"-o", "d", "--quiet", "--verbose", "p"},
-                                                           {"-o", "d", "--tree=yes", "p"},
-                                                           {"-o", "d", "-vx", "p"},
-                                                           {"-o", "d"},
-                                                           {"-o", "d", "--mapping", "best", "p"},
-                                                           {"-o", "d", "p", "--mapping"},
-                                                           {"-"}};
+    const std::vector<std::vector<std::string>> refused = {
+        {"-o", "d", "--quiet", "--verbose", "p"},
+        {"-o", "d", "--tree=yes", "p"},
+        {"-o", "d", "-vx", "p"},
+        {"-o", "d"},
+        {"-o", "d", "--mapping", "best", "p"},
+        {"-o", "d", "p", "--mapping"},
+        // "-" only alone, and with nothing that needs an output file or standard output.
+        {"-o", "d", "-"},
+        {"-", "p"},
+        {"-", "--files-from", "list"},
+        {"-", "--json"},
+        {"-", "--skip-existing"},
+        {"-", "--skip-larger"},
+        {"-", "--min-saving", "10"},
+        {"-o", "d", "-0", "p"},
+        {"-o", "d", "--files-from", "-", "--files-from", "-"},
+        {"-o", "d", "--files-from", ""},
+        {"-o", "d", "-e", "", "p"},
+        {"-o", "d", "-e", ".", "p"},
+        {"-o", "d", "-e", "*.", "p"},
+        {"-o", "d", "-e", "a/b", "p"},
+        {"-o", "d", "--suffix", "-x/y", "p"},
+        {"-o", "d", "--min-saving", "100", "p"},
+        {"-o", "d", "--min-saving", "-5", "p"},
+        {"-o", "d", "--min-saving", "12.3456", "p"},
+        {"-o", "d", "--min-saving", "1.", "p"},
+        {"-o", "d", "--min-saving", "ten", "p"},
+        {"-o", "d", "--max-pixels", "0", "p"},
+        {"-o", "d", "--max-pixels", "536870912", "p"},
+    };
     for (const auto& arguments : refused)
         EXPECT_THROW(ParseArguments(arguments), UsageError) << testing::PrintToString(arguments);
+}
+
+// --skip-larger and --min-saving: where the edge lies (an output of the same size is not
+// larger; a saving of exactly the share is enough), which of two rules counts, and why.
+TEST(Options, SizeRulesSkipPastTheirEdge) {
+    const auto rule = [](const std::vector<std::string>& options) {
+        std::vector<std::string> arguments = {"-o", "d", "p"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        return ParseArguments(arguments).Sizes;
+    };
+    const struct {
+        std::vector<std::string> Options;
+        uint64_t In, Out;
+        std::string Reason;  // "" when written
+    } cases[] = {
+        {{}, 10, 50000, ""},
+        {{"--skip-larger"}, 1000, 1000, ""},
+        {{"--skip-larger"},
+         1000,
+         1001,
+         "it would grow from 1000 bytes to 1001 bytes (--skip-larger)"},
+        {{"--skip-larger"}, 0, 0, ""},
+        {{"--min-saving", "20"}, 1000, 800, ""},
+        {{"--min-saving", "20"},
+         1000,
+         801,
+         "it would save only 19.9% (1000 bytes -> 801 bytes; --min-saving 20%)"},
+        {{"--min-saving=12.5%"}, 1000, 875, ""},
+        {{"--min-saving=12.5%"},
+         1000,
+         876,
+         "it would save only 12.4% (1000 bytes -> 876 bytes; --min-saving 12.5%)"},
+        {{"--min-saving", "0"},
+         1000,
+         1001,
+         "it would grow from 1000 bytes to 1001 bytes (--min-saving 0%)"},
+        // The stricter of two rules, in either order.
+        {{"--skip-larger", "--min-saving", "10"},
+         1000,
+         950,
+         "it would save only 5.0% (1000 bytes -> 950 bytes; --min-saving 10%)"},
+        {{"--min-saving", "10", "--skip-larger"},
+         1000,
+         950,
+         "it would save only 5.0% (1000 bytes -> 950 bytes; --min-saving 10%)"},
+        // Sizes whose products leave 64 bits.
+        {{"--min-saving", "0.001"},
+         uint64_t(1) << 50,
+         (uint64_t(1) << 50) - (1 << 30),
+         "it would save only 0.0% (1024.0 TB -> 1024.0 TB; --min-saving 0.001%)"},
+        {{"--min-saving", "99.999"}, uint64_t(1) << 50, 1 << 30, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.Options) + " " + std::to_string(c.In) + " -> " +
+                     std::to_string(c.Out));
+        const SizeRule sizes = rule(c.Options);
+        EXPECT_EQ(sizes.Skips(c.In, c.Out), !c.Reason.empty());
+        if (!c.Reason.empty()) {
+            EXPECT_EQ(sizes.Reason(c.In, c.Out), c.Reason);
+        }
+    }
 }
 
 std::set<std::string> LongOptions(const std::string& text) {

@@ -21,25 +21,6 @@ using namespace clitest;
 
 namespace {
 
-// Every file below folder, by its path relative to it, with its bytes.
-std::map<std::string, Bytes> FilesBelow(const std::string& folder) {
-    std::map<std::string, Bytes> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), folder).string()] = ReadFile(entry.path());
-    return files;
-}
-
-uint64_t SizeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
-}
-
-const Rgb kRed{255, 0, 0};
-const Bytes kRedSource = Bmp24({{kRed, kRed, kRed}});
-// One colour: level 15, 0, 0 picks entry 0 everywhere; the row is padded with a 0.
-const Bytes kRedResult = Reduced(3, 1, {kRed}, {0, 0, 0, 0});
-
 TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
     // New sub-folders get the rights the umask leaves: one that differs from the usual.
     const mode_t previousMask = ::umask(002);
@@ -72,14 +53,25 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
         std::map<std::string, Bytes> Outputs;  // of the output folder afterwards
         std::vector<std::string> ErrorHolds;   // pieces of stderr
         std::string Counts;                    // first summary line
+        std::size_t ErrorLines = 1;            // when ErrorHolds has any
     };
+    // Three claimants of one name, the first no picture: the second is written, at any -j.
+    const std::string claim = in + "/claim";
+    Input("claim/a/pic.bmp", {'B', 'M', 'n', 'o', 'p', 'e'});
+    Input("claim/b/pic.png", BuildPng({{kRed, kRed, kRed}}));
+    Input("claim/c/pic.bmp", kHandWorkedSource);
+    const std::vector<std::string> claimErrors = {
+        "pixolune-cli: " + claim + "/a/pic.bmp: cannot decode it: ",
+        "pixolune-cli: " + claim +
+            "/c/pic.bmp: not converted: it would write OUT/pic-reduced.bmp, " + "the output of " +
+            claim + "/b/pic.png (use --tree"};
     const Case cases[] = {
         {"camera folders: the first keeps the name, the second is refused",
          {"-j", "4", "-o", "OUT", dcim},
          1,
          {{"IMG_0001-reduced.bmp", kHandWorkedResult}},
-         {"Not converted: " + dcim +
-              "/101/IMG_0001.bmp would write OUT/IMG_0001-reduced.bmp, "
+         {"pixolune-cli: " + dcim +
+              "/101/IMG_0001.bmp: not converted: it would write OUT/IMG_0001-reduced.bmp, "
               "the output of " +
               dcim + "/100/IMG_0001.bmp",
           "--tree"},
@@ -96,8 +88,8 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
          {"-o", "OUT", dcim + "/100/IMG_0001.bmp", dcim + "/101/IMG_0001.bmp"},
          1,
          {{"IMG_0001-reduced.bmp", kHandWorkedResult}},
-         {"Not converted: " + dcim +
-          "/101/IMG_0001.bmp would write OUT/IMG_0001-reduced.bmp, "
+         {"pixolune-cli: " + dcim +
+          "/101/IMG_0001.bmp: not converted: it would write OUT/IMG_0001-reduced.bmp, "
           "the output of " +
           dcim + "/100/IMG_0001.bmp (rename one of them)\n"},
          "1 file written, 0 skipped, 1 failed"},
@@ -111,7 +103,8 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
          {"-o", self, a, aReduced},
          1,
          selfAfter,
-         {"Not converted: " + a + " would write " + self + "/a-reduced.bmp, an input of this run"},
+         {"pixolune-cli: " + a + ": not converted: it would write " + self +
+          "/a-reduced.bmp, an input of this run"},
          "1 file written, 0 skipped, 1 failed"},
         {"an output that a link among the inputs reads",
          {"-o", self, a, alias},
@@ -120,7 +113,8 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
           {"a-reduced.bmp", kRedSource},
           {"alias-reduced.bmp", kRedResult},
           {"b.bmp", kHandWorkedSource}},
-         {"Not converted: " + a + " would write " + self + "/a-reduced.bmp, an input of this run"},
+         {"pixolune-cli: " + a + ": not converted: it would write " + self +
+          "/a-reduced.bmp, an input of this run"},
          "1 file written, 0 skipped, 1 failed"},
         {"an output that is a later input, through another spelling of the folder",
          {"-o", in + "/../self/", aReduced, self + "/./a.bmp"},
@@ -134,8 +128,29 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
          {{"a.bmp", kHandWorkedSource},
           {"a-reduced.bmp", kRedSource},
           {"b.bmp", kHandWorkedSource}},
-         {"Not converted: " + b + " would write " + bReduced + ", an input of this run"},
+         {"pixolune-cli: " + b + ": not converted: it would write " + bReduced +
+          ", an input of this run"},
          "0 files written, 0 skipped, 1 failed"},
+        {"a first claimant that is no picture gives the name to the next, one by one",
+         {"-j", "1", "-o", "OUT", claim},
+         1,
+         {{"pic-reduced.bmp", kRedResult}},
+         claimErrors,
+         "1 file written, 0 skipped, 2 failed",
+         2},
+        {"a first claimant that is no picture gives the name to the next, four at once",
+         {"-j", "4", "-o", "OUT", claim},
+         1,
+         {{"pic-reduced.bmp", kRedResult}},
+         claimErrors,
+         "1 file written, 0 skipped, 2 failed",
+         2},
+        {"a first claimant that is missing",
+         {"-o", "OUT", "claim/gone/pic.bmp", "claim/c/pic.bmp"},
+         1,
+         {{"pic-reduced.bmp", kHandWorkedResult}},
+         {"pixolune-cli: claim/gone/pic.bmp: No such file or directory"},
+         "1 file written, 0 skipped, 1 failed"},
     };
     int round = 0;
     for (const Case& c : cases) {
@@ -158,7 +173,7 @@ TEST_F(Cli, NoOutputReplacesAnotherOutputOrAnInputOfTheRun) {
                 piece.replace(at, 3, folder);
             EXPECT_NE(run.Err.find(piece), std::string::npos) << piece << "\n" << run.Err;
         }
-        EXPECT_EQ(Lines(run.Err).size(), c.ErrorHolds.empty() ? 0u : 1u) << run.Err;
+        EXPECT_EQ(Lines(run.Err).size(), c.ErrorHolds.empty() ? 0u : c.ErrorLines) << run.Err;
         EXPECT_EQ(Lines(run.Out).at(0), c.Counts);
     }
 
@@ -203,7 +218,8 @@ TEST_F(Cli, SkipLargerLeavesTheEarlierOutputAlone) {
         EXPECT_EQ(Lines(run.Out).at(0), "1 file written, 1 skipped, 0 failed");
         const std::vector<std::string> err = Lines(run.Err);
         ASSERT_EQ(err.size(), 1u) << run.Err;
-        const std::string grows = "Skipped: " + drawing + " would grow from 830 bytes to ";
+        const std::string grows =
+            "pixolune-cli: " + drawing + ": skipped: it would grow from 830 bytes to ";
         EXPECT_EQ(err[0].rfind(grows, 0), 0u) << err[0];
         if (c.Type == std::string("bmp")) {
             EXPECT_EQ(err[0], grows + "7.1 KB (--skip-larger)");
@@ -221,8 +237,10 @@ TEST_F(Cli, SkipLargerLeavesTheEarlierOutputAlone) {
 // One batch of every outcome: written (also a name that JSON must escape, and an output
 // of exactly its source's size, which --skip-larger keeps), skipped, failed (also a file
 // whose output cannot be written: no output bytes), refused, and a file given twice.
-// --json: one object per file on stdout and nothing else there; the summary on stderr
-// counts each output once, as on disk. --verbose: one line per written file.
+// --json: one object per file on stdout and nothing else there, an output only where one
+// was written, the source's size in bytes_in whatever the status, a reason for every skip
+// and failure; the summary on stderr counts each output once, as on disk. --verbose: one
+// line per written file, and the file given twice named.
 TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     // 64 x 64 at 24 bpp: 12342 bytes, reduced to 5174.
     const std::string hand = Input("hand.bmp", Picture(64, 64, 1));
@@ -247,11 +265,11 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     const std::vector<Expected> expected = {
         {hand, out + "/hand-reduced.bmp", "written", 64, 64, true},
         {weird, out + "/we\"ird\\ \xc3\xa9\t-reduced.bmp", "written", 64, 64, true},
-        {drawing, out + "/drawing-1bit-reduced.bmp", "skipped", 96, 64, true},
+        {drawing, "", "skipped", 96, 64, true},
         {even, out + "/even-reduced.bmp", "written", 4, 128, true},
-        {blocked, out + "/blocked-reduced.bmp", "failed", 64, 64, false},
-        {missing, out + "/missing-reduced.bmp", "failed", 0, 0, false},
-        {again, out + "/hand-reduced.bmp", "failed", 0, 0, false},
+        {blocked, "", "failed", 64, 64, false},
+        {missing, "", "failed", 0, 0, false},
+        {again, "", "failed", 0, 0, false},
     };
 
     std::vector<std::string> arguments = {"--json", "--skip-larger", "-j", "3", "-o", out};
@@ -274,16 +292,18 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
         EXPECT_EQ(object["message"].toString().isEmpty(), e.MessageEmpty);
         EXPECT_EQ(object["width"].toInt(), e.Width);
         EXPECT_EQ(object["height"].toInt(), e.Height);
+        EXPECT_EQ(object.contains("output"), e.Status == "written");
+        EXPECT_EQ(object["reason"].toString().isEmpty(), e.Status == "written");
         const auto in = uint64_t(object["bytes_in"].toInteger());
         const auto written = uint64_t(object["bytes_out"].toInteger());
+        EXPECT_EQ(in, SizeOf(e.Source));
         if (e.Status == "failed") {
-            EXPECT_EQ(written, 0u);
+            EXPECT_TRUE(object["bytes_out"].isNull());
             continue;
         }
-        EXPECT_EQ(in, SizeOf(e.Source));
         if (e.Status == "skipped") {
             EXPECT_EQ(written, 7222u);  // what the output would have been
-            EXPECT_FALSE(fs::exists(e.Output));
+            EXPECT_FALSE(fs::exists(out + "/drawing-1bit-reduced.bmp"));
             continue;
         }
         EXPECT_EQ(written, SizeOf(e.Output));
@@ -301,6 +321,10 @@ TEST_F(Cli, SummaryAndJsonTellEachFilesOutcome) {
     arguments = {"--verbose", "-o", verboseOut};
     arguments.insert(arguments.end(), inputs.begin(), inputs.end());
     const CliRun verbose = RunCli(arguments);
+    EXPECT_NE(verbose.Err.find("pixolune-cli: " + hand + ": the same file as " + hand +
+                               ": converted once\n"),
+              std::string::npos)
+        << verbose.Err;
     // The PSNR of each written file against its source; the two-colour drawing is kept.
     const auto psnr = [&](int w, int h, int seed, const std::string& output) {
         char text[32];
@@ -472,8 +496,27 @@ TEST_F(Cli, SignalsStopTheBatchAndLeaveNoTemporaryFile) {
             EXPECT_EQ(SizeOf(folder + "/" + name), outputSize) << name;
         }
         if (!again) {  // the file being converted finished and was reported
-            EXPECT_EQ(Lines(json).size(), names.size()) << json;
             EXPECT_EQ(err.find("Interrupted: ") != std::string::npos, !c.Ignored) << err;
+            // Every file has its object: the written ones, and the rest not started.
+            const std::vector<std::string> objects = Lines(json);
+            ASSERT_EQ(objects.size(), std::size_t(kFiles)) << json;
+            const int written = c.Ignored ? kFiles - 1 : seen;
+            const std::string reason = std::string("the run was stopped (") +
+                                       (c.Signals[0] == SIGTERM ? "SIGTERM" : "SIGINT") +
+                                       ") before it was started";
+            for (int i = 0; i < kFiles; ++i) {
+                const QJsonObject object = QJsonDocument::fromJson(objects[i].c_str()).object();
+                EXPECT_EQ(object["source"].toString().toStdString(), files[i]);
+                EXPECT_EQ(object["status"].toString(), i <= written ? "written" : "not-started");
+                EXPECT_EQ(object["reason"].toString().toStdString(), i <= written ? "" : reason);
+            }
+            if (!c.Ignored) {
+                const int notStarted = kFiles - seen - 1;
+                EXPECT_NE(err.find("Interrupted: " + std::to_string(notStarted) +
+                                   (notStarted == 1 ? " file" : " files") + " of 10 not started\n"),
+                          std::string::npos)
+                    << err;
+            }
         }
     }
 }

@@ -44,29 +44,68 @@ TEST_F(Cli, OutputNamesReplaceOnlyTheLastExtension) {
     EXPECT_EQ(ReadFile(out + "/README-reduced.bmp"), kHandWorkedResult);
 }
 
-// Each failing file is one line on stderr (libpng's own complaint is kept away), in input
-// order, and the other files are written; a named pipe fails at once instead of blocking.
+// Each failing file is one line on stderr, "pixolune-cli: PATH: what went wrong" with the
+// system's reason (libpng's own complaint is kept away), in input order, and the other
+// files are written; a named pipe fails at once instead of blocking.
 TEST_F(Cli, FailuresAreOneLineEachAndTheRestIsWritten) {
     Bytes png = ReadFile(std::string(PIXOLUNE_SAMPLES) + "/disc-alpha.png");
     ASSERT_GT(png.size(), 150u);
     png.resize(150);
     const std::string missing = in + "/gone.bmp", pipe = in + "/pipe.bmp";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    const std::string bad = Input("bad.bmp", {'B', 'M', 1, 2, 3}), cut = Input("cut.png", png);
-    const CliRun run = RunCli({"-o", out, Input("one.bmp", Picture(9, 4, 1)), missing, bad, cut,
-                               pipe, Input("two.bmp", Picture(5, 5, 2))},
-                              ".", 60);
+    const std::string locked = Input("locked.bmp", Picture(3, 3, 3));
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    // A folder where the output would go: the file cannot be renamed over it.
+    const std::string blocked = Input("blocked.bmp", Picture(4, 4, 4));
+    fs::create_directory(out + "/blocked-reduced.bmp");
+    const struct {
+        std::string Path, Line;  // Line: the start of its line, or the whole with '\n'
+    } failing[] = {
+        {missing, "pixolune-cli: " + missing + ": No such file or directory\n"},
+        {Input("bad.bmp", {'B', 'M', 1, 2, 3}),
+         "pixolune-cli: " + in +
+             "/bad.bmp: cannot decode it: a BMP header of a form this program does not read\n"},
+        {Input("cut.png", png), "pixolune-cli: " + in + "/cut.png: cannot decode it: "},
+        {pipe, "pixolune-cli: " + pipe + ": a named pipe, not a picture file\n"},
+        {in, "pixolune-cli: " + in + ": no file in it to convert\n"},
+        {locked, ::geteuid() == 0 ? "" : "pixolune-cli: " + locked + ": Permission denied\n"},
+        {blocked, "pixolune-cli: " + blocked + ": cannot write " + out +
+                      "/blocked-reduced.bmp: Is a directory\n"},
+    };
+    std::vector<std::string> arguments = {"-o", out, Input("one.bmp", Picture(9, 4, 1))};
+    for (const auto& file : failing)
+        if (file.Path != in) arguments.push_back(file.Path);
+    arguments.push_back(Input("two.bmp", Picture(5, 5, 2)));
+    // An empty folder is named (first: the walk comes before the files).
+    const std::string empty = dir.Folder("empty");
+    arguments.insert(arguments.begin() + 2, empty);
+    const CliRun run = RunCli(arguments, ".", 60);
+    ::chmod(locked.c_str(), 0644);
     ASSERT_FALSE(run.Hung);
     EXPECT_EQ(run.Status, 1);
-    const std::vector<std::string> lines = Lines(run.Err);
-    ASSERT_EQ(lines.size(), 4u) << run.Err;
-    EXPECT_EQ(lines[0], "Unexpected error loading image.." + missing);
-    EXPECT_NE(lines[1].find("Invalid picture: " + bad), std::string::npos) << lines[1];
-    EXPECT_NE(lines[2].find("Invalid picture: " + cut), std::string::npos) << lines[2];
-    EXPECT_NE(lines[3].find(pipe), std::string::npos) << lines[3];
-    EXPECT_NE(lines[3].find("named pipe"), std::string::npos) << lines[3];
-    EXPECT_EQ(FileNames(out), (std::set<std::string>{"one-reduced.bmp", "two-reduced.bmp"}));
-    EXPECT_NE(run.Out.find("2 files written, 0 skipped, 4 failed"), std::string::npos) << run.Out;
+    std::vector<std::string> lines = Lines(run.Err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "pixolune-cli: " + empty + ": no file in it to convert");
+    lines.erase(lines.begin());
+    std::size_t at = 0;
+    for (const auto& file : failing) {
+        if (file.Path == in || file.Line.empty()) continue;
+        SCOPED_TRACE(file.Path);
+        ASSERT_LT(at, lines.size()) << run.Err;
+        if (file.Line.back() == '\n')
+            EXPECT_EQ(lines[at] + "\n", file.Line);
+        else
+            EXPECT_EQ(lines[at].rfind(file.Line, 0), 0u) << lines[at];
+        ++at;
+    }
+    EXPECT_EQ(at, lines.size()) << run.Err;
+    const bool root = ::geteuid() == 0;  // root reads a file of mode 000 all the same
+    std::set<std::string> written = {"blocked-reduced.bmp", "one-reduced.bmp", "two-reduced.bmp"};
+    if (root) written.insert("locked-reduced.bmp");
+    EXPECT_EQ(FileNames(out), written);
+    const std::string counts =
+        root ? "3 files written, 0 skipped, 5 failed" : "2 files written, 0 skipped, 6 failed";
+    EXPECT_NE(run.Out.find(counts), std::string::npos) << run.Out;
 }
 
 // Each file cut inside its pixel data, right after a complete picture of the same size and
@@ -92,7 +131,7 @@ TEST_F(Cli, TruncatedFilesFailAndWriteNothing) {
     const std::vector<std::string> lines = Lines(run.Err);
     ASSERT_EQ(lines.size(), forms.size()) << run.Err;
     for (std::size_t i = 0; i < forms.size(); ++i)
-        EXPECT_EQ(lines[i].rfind("Invalid picture: " + cut[i] + " (", 0), 0u)
+        EXPECT_EQ(lines[i].rfind("pixolune-cli: " + cut[i] + ": cannot decode it: ", 0), 0u)
             << forms[i].Name << ": " << lines[i];
     EXPECT_EQ(FileNames(out), written);
     EXPECT_EQ(ReadFile(out + "/cut0-reduced.bmp"), Bytes(300, 0x5A));
@@ -124,10 +163,19 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
     }
     EXPECT_TRUE(FileNames(out).empty());
 
-    for (const std::string& folder : {dir.Path("nowhere"), Input("plain-file", {1})}) {
-        const CliRun run = RunCli({"-o", folder, file});
+    // An output folder that is none, a list that cannot be read: named, with the reason.
+    const std::string nowhere = dir.Path("nowhere"), plain = Input("plain-file", {1});
+    const std::pair<std::vector<std::string>, std::string> unusable[] = {
+        {{"-o", nowhere, file}, nowhere + ": cannot write into it: No such file or directory"},
+        {{"-o", plain, file}, plain + ": cannot write into it: Not a directory"},
+        {{"-o", out, "--files-from", nowhere},
+         nowhere + ": cannot read the list: No such file or directory"},
+        {{"-o", out, "--files-from", in}, in + ": cannot read the list: Is a directory"},
+    };
+    for (const auto& [arguments, line] : unusable) {
+        const CliRun run = RunCli(arguments);
         EXPECT_EQ(run.Status, 2);
-        EXPECT_EQ(run.Err, "Folder does not exist. Please select another folder.\n");
+        EXPECT_EQ(run.Err, "pixolune-cli: " + line + "\n");
     }
 }
 
@@ -145,10 +193,10 @@ TEST_F(Cli, HelpAndVersionOnStdout) {
 TEST_F(Cli, OptionFormsAndEndOfOptions) {
     Input("-q.bmp", kHandWorkedSource);
     Input("-", kHandWorkedSource);
-    // Long forms with "=", glued short values, options after paths, a lone "-" as a file
-    // name, "--" before a dash name.
+    // Long forms with "=", glued short values, options after paths, a file named "-" by a
+    // path (a lone "-" is standard input), "--" before a dash name.
     const CliRun run = RunCli(
-        {"--output=" + out, "-tBMP", "--jobs", "2", "--quality=40", "-", "--", "-q.bmp"}, in);
+        {"--output=" + out, "-tBMP", "--jobs", "2", "--quality=40", "./-", "--", "-q.bmp"}, in);
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(ReadFile(out + "/-q-reduced.bmp"), kHandWorkedResult);
     EXPECT_EQ(ReadFile(out + "/--reduced.bmp"), kHandWorkedResult);
@@ -162,7 +210,7 @@ TEST_F(Cli, QuietPrintsOnlyFailures) {
     const CliRun failed = RunCli({"--quiet", "-o", out, missing});
     EXPECT_EQ(failed.Status, 1);
     EXPECT_EQ(failed.Out, "");
-    EXPECT_EQ(failed.Err, "Unexpected error loading image.." + missing + "\n");
+    EXPECT_EQ(failed.Err, "pixolune-cli: " + missing + ": No such file or directory\n");
 }
 
 // A folder gives every file of its tree but "~" names ("*.*" takes names without a dot
@@ -189,10 +237,22 @@ TEST_F(Cli, FolderArgumentsTakeTheirTrees) {
     EXPECT_EQ(RunCli({"-o", bmpOnly, "-e", "png", in + "/tree/noext"}).Status, 0);
     EXPECT_TRUE(FileNames(bmpOnly).count("noext-reduced.bmp"));
 
+    // A folder that gives no file is named; a run that finds none at all fails.
     const CliRun empty = RunCli({"-o", bmpOnly, in + "/empty"});
-    EXPECT_EQ(empty.Status, 0);
-    EXPECT_EQ(empty.Err, "No files added.\n");
+    EXPECT_EQ(empty.Status, 1);
+    EXPECT_EQ(empty.Err, "pixolune-cli: " + in + "/empty: no file in it to convert\n" +
+                             "pixolune-cli: no file to convert\n");
     EXPECT_EQ(FileNames(bmpOnly).size(), 4u);
+
+    // -e takes an extension however it is written.
+    for (const std::string extension : {".bmp", "*.bmp", "BMP"}) {
+        const std::string forms = dir.Folder("e" + std::to_string(extension.size()));
+        const CliRun run = RunCli({"-o", forms, "-e", extension, in + "/tree"});
+        EXPECT_EQ(run.Status, 0) << extension << ": " << run.Err;
+        EXPECT_EQ(FileNames(forms),
+                  (std::set<std::string>{"a-reduced.bmp", "b-reduced.bmp", "c-reduced.bmp"}))
+            << extension;
+    }
 }
 
 // A folder of a tree that the walk cannot take (a name it refuses, rights that do not
@@ -202,15 +262,15 @@ TEST_F(Cli, FoldersTheWalkCannotTakeAreNamedAndFail) {
     std::vector<std::string> missed;
     for (const std::string folder : {"tree/bad\xff", "tree/what?"}) {
         Input(folder + "/b.bmp", Picture(5, 3, 2));
-        missed.push_back("Not converted: the files of " + in + "/" + folder +
-                         "/ (the folder's name" +
-                         " is not valid UTF-8, or holds \"?\" or a control character)");
+        missed.push_back("pixolune-cli: " + in + "/" + folder +
+                         "/: its files are not converted: its name is not valid UTF-8, or " +
+                         "holds \"?\" or a control character");
     }
     const std::string locked = in + "/tree/locked";
     Input("tree/locked/c.bmp", Picture(5, 3, 3));
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
     if (::geteuid() != 0)  // root lists a mode-000 folder all the same
-        missed.push_back("Not converted: the files of " + locked + "/ (Permission denied)");
+        missed.push_back("pixolune-cli: " + locked + "/: cannot list its files: Permission denied");
 
     const CliRun run = RunCli({"-o", out, "--tree", in + "/tree"});
     chmod(locked.c_str(), 0755);
@@ -241,7 +301,8 @@ TEST_F(Cli, ParallelRunsMatchOneByOne) {
     EXPECT_EQ(four.Status, 1);
     EXPECT_EQ(four.Err, one.Err);  // the same messages, in input order
     ASSERT_EQ(Lines(one.Err).size(), 2u) << one.Err;
-    EXPECT_EQ(Lines(one.Err)[0], "Unexpected error loading image.." + in + "/missing-1.bmp");
+    EXPECT_EQ(Lines(one.Err)[0],
+              "pixolune-cli: " + in + "/missing-1.bmp: No such file or directory");
     EXPECT_NE(Lines(one.Err)[1].find("broken.bmp"), std::string::npos);
 
     const std::set<std::string> names = FileNames(serial);
@@ -312,14 +373,29 @@ TEST_F(Cli, EachOfTheFilesAtOnceGetsItsShareOfTheCores) {
         PlannedFile& file = files.emplace_back();
         file.Source = Input(name + ".bmp", Picture(6, 4, i));
         file.Output = out + "/" + name + "-reduced.bmp";
+        file.Claim = files.size() - 1;  // each output its own
     }
     SetLoadHookForTesting(RecordShare);
     for (const unsigned jobs : {1u, 2u, 4u}) {
         gShares.clear();
         BatchSettings settings;
-        settings.OutputFolder = out;
         settings.Workers = jobs;
-        EXPECT_EQ(RunBatch(files, settings, {}, std::atomic<bool>(false)), files.size());
+        std::size_t reported = 0;
+        const FileWork convert = [](const PlannedFile& file) {
+            FileOutcome outcome;
+            outcome.Status = ReduceFile(file.Source, file.Output, OutputType::BMP, 85).Status ==
+                                     ReduceStatus::Written
+                                 ? FileStatus::Written
+                                 : FileStatus::Failed;
+            return outcome;
+        };
+        RunBatch(files, settings, convert,
+                 {{},
+                  [&](std::size_t, const FileOutcome& outcome) {
+                      reported += outcome.Status == FileStatus::Written;
+                  }},
+                 std::atomic<bool>(false));
+        EXPECT_EQ(reported, files.size());
         const unsigned atOnce = std::min<unsigned>(jobs, unsigned(files.size()));
         EXPECT_EQ(gShares, std::set<unsigned>{std::max(1u, parallel::Cores() / atOnce)}) << jobs;
     }

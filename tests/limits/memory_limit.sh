@@ -61,8 +61,9 @@ left=$(cd "$work/in" && ls -A | tr '\n' ' ')
   fail "input folder holds: $left"
 # The loader's own refusal of a size, or the memory that is not there.
 for huge in huge-24bit.bmp huge-8bit.bmp huge.png; do
-  grep -F "$huge" "$work/stderr" | grep -qE "^(Out of memory|Invalid picture): " ||
+  grep -qE "^pixolune-cli: $work/in/$huge: (out of memory|cannot decode it: )" "$work/stderr" ||
     fail "$huge is not reported as a picture that cannot be loaded"
 done
 # Qt reads PNG files of this size; only the memory is short.
-grep -F huge.png "$work/stderr" | grep -q "^Out of memory: " || fail "huge.png: not out of memory"
+grep -qF "pixolune-cli: $work/in/huge.png: out of memory" "$work/stderr" ||
+  fail "huge.png: not out of memory"
