@@ -26,42 +26,38 @@ namespace {
 constexpr int32_t kCubeMode = 0;
 constexpr int32_t kOptimalMode = 1;
 
-// One conversion's state. Conversions may run on several threads at once, so
-// each thread keeps its own.
+// The palette mode of the two-argument conversion and the inverse colour
+// map of the last conversion, for read access: each thread keeps its own,
+// so conversions may run on several threads at once.
 thread_local int32_t tPaletteMode = kCubeMode;
 thread_local std::array<uint8_t, 4096> tInverseColorMap{};
-thread_local std::array<uint8_t, 1024> tPaletteBuffer{};
 
 // Every loop walks memory rows (row 0 is the bottom of the picture), so the
 // matrix is anchored at the bottom-left pixel. Source pixels are Blue, Green,
 // Red, unused; the unused byte is never read. Every pixel depends on its own
 // source pixel and position only, so bands of rows go to several threads and
 // give the same bytes as one; mapRow(source row, target row, width, (y mod 4)
-// * 4) carries what the calling thread built for this conversion. Asked to,
-// the error of each row is summed right after the row is written, in whole
-// numbers: the total is the same in any order of bands.
+// * 4) carries what the plan built. Asked to, the error of each row is summed
+// right after the row is written, in whole numbers: the total is the same in
+// any order of bands.
 template <typename MapRow>
-RgbError MapRows(const cDIB& source, cDIB& target, const uint8_t* colourTable, bool measure,
+RgbError MapRows(const uint8_t* sourceBits, uint8_t* targetBits, size_t targetStride, int32_t width,
+                 int32_t firstRow, int32_t count, const uint8_t* colourTable, bool measure,
                  MapRow mapRow) {
-    const int32_t width = source.Width();
     const size_t sourceStride = 4 * static_cast<size_t>(width);
-    const size_t targetStride = static_cast<size_t>(target.BytesPerScanline());
-    const uint8_t* sourceBits = source.lpBits();
-    uint8_t* targetBits = target.lpBits();
     std::atomic<uint64_t> total{0};
-    parallel::ForEachBand(source.Height(), width, [&](int32_t first, int32_t count) {
+    parallel::ForEachBand(count, width, [&](int32_t first, int32_t rows) {
         uint64_t sum = 0;
-        for (int32_t y = first; y < first + count; ++y) {
+        for (int32_t y = first; y < first + rows; ++y) {
             const uint8_t* src = sourceBits + static_cast<size_t>(y) * sourceStride;
             uint8_t* dst = targetBits + static_cast<size_t>(y) * targetStride;
-            mapRow(src, dst, width, (y & 3) * 4);
+            mapRow(src, dst, width, ((firstRow + y) & 3) * 4);
             if (measure) sum += detail::RowSquaredError(src, dst, width, colourTable);
         }
         total.fetch_add(sum, std::memory_order_relaxed);
     });
     if (!measure) return {};
-    return {total.load(),
-            3 * static_cast<uint64_t>(width) * static_cast<uint64_t>(source.Height())};
+    return {total.load(), 3 * static_cast<uint64_t>(width) * static_cast<uint64_t>(count)};
 }
 
 // The exact mapping's row: three lookups and an add give the map's index.
@@ -82,82 +78,50 @@ void DitherRow(const uint8_t* src, uint8_t* dst, int32_t width, int32_t row, con
     for (; x < width; ++x) pixel(x, row + (x & 3));
 }
 
-RgbError DitherToOptimal(const cDIB& source, cDIB& target, const uint8_t* colourTable,
-                         bool measure) {
-    const uint8_t* inverse = tInverseColorMap.data();
-    const detail::PositionTables16& tables = detail::OptimalTables();
-    return MapRows(
-        source, target, colourTable, measure,
-        [inverse, &tables](const uint8_t* src, uint8_t* dst, int32_t width, int32_t row) {
-            DitherRow(src, dst, width, row, tables,
-                      [inverse](int32_t levels) { return inverse[levels]; });
-        });
-}
-
-// The cube's entry number is the level sum itself.
-RgbError DitherToHalftone(const cDIB& source, cDIB& target, const uint8_t* colourTable,
-                          bool measure) {
-    const detail::PositionTables6& tables = detail::CubeTables();
-    return MapRows(source, target, colourTable, measure,
-                   [&tables](const uint8_t* src, uint8_t* dst, int32_t width, int32_t row) {
-                       DitherRow(src, dst, width, row, tables,
-                                 [](int32_t levels) { return static_cast<uint8_t>(levels); });
-                   });
-}
-
-RgbError DitherToFine(const cDIB& source, cDIB& target, const uint8_t* colourTable, bool measure,
-                      const detail::cFineMap& fine) {
-    return MapRows(source, target, colourTable, measure,
-                   [&fine](const uint8_t* src, uint8_t* dst, int32_t width, int32_t row) {
-                       fine.MapRow(src, dst, width, row);
-                   });
-}
-
-RgbError MapFewColours(const cDIB& source, cDIB& target, const uint8_t* colourTable, bool measure,
-                       const detail::cFewColours& colours) {
-    return MapRows(source, target, colourTable, measure,
-                   [&colours](const uint8_t* src, uint8_t* dst, int32_t width, int32_t) {
-                       for (int32_t x = 0; x < width; ++x)
-                           dst[x] = colours.Index(src + 4 * static_cast<size_t>(x));
-                   });
-}
-
-}  // namespace
-
-void SetPaletteMode(int32_t mode) { tPaletteMode = mode; }
-int32_t PaletteMode() { return tPaletteMode; }
-const uint8_t* InverseColorMap() { return tInverseColorMap.data(); }
-
-void BuildInverseColorMap(const cPal8bpp& palette) {
+void FillInverseColorMap(const cPal8bpp& palette, std::array<uint8_t, 4096>& map) {
     for (int32_t b = 0; b < 16; ++b)
         for (int32_t g = 0; g < 16; ++g)
             for (int32_t r = 0; r < 16; ++r)
                 palette.ClosestIndex(static_cast<uint8_t>(17 * r), static_cast<uint8_t>(17 * g),
-                                     static_cast<uint8_t>(17 * b),
-                                     tInverseColorMap[r + 16 * g + 256 * b]);
+                                     static_cast<uint8_t>(17 * b), map[r + 16 * g + 256 * b]);
 }
 
-const char* MappingName(Mapping mapping) { return mapping == Mapping::Fine ? "fine" : "exact"; }
-
-RgbError DitherTo8bpp(const cDIB& source, cDIB& target, const DitherChoice& choice) {
-    // A forgotten start-up call would otherwise turn every picture into one colour.
-    InitDitherTables();
-
-    const int32_t mode = choice.PaletteMode;
-    if (mode != kCubeMode && mode != kOptimalMode) throw cError::Subscript();  // no palette to read
+void RequireConvertible(const cDIB& source) {
     // Reading 4 bytes a pixel from anything else would run past its pixel memory.
     if (source.BPP() != 32 || source.hDIB() == 0)
         throw cError(ErrorNumber::InvalidCall, "Invalid procedure call or argument");
+}
+
+}  // namespace
+
+struct cDitherPlan::Maps {
+    int32_t Mode = kOptimalMode;
+    std::array<uint8_t, 4096> Inverse{};  // of the exact mapping over the optimal palette
+    std::optional<detail::cFewColours> Few;
+    std::optional<detail::cFineMap> Fine;
+};
+
+cDitherPlan::cDitherPlan() : maps_(std::make_unique<Maps>()) {
+    // A forgotten start-up call would otherwise turn every picture into one colour.
+    InitDitherTables();
+}
+
+cDitherPlan::cDitherPlan(cDitherPlan&&) noexcept = default;
+cDitherPlan::~cDitherPlan() = default;
+
+cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDitherPlan() {
+    const int32_t mode = choice.PaletteMode;
+    if (mode != kCubeMode && mode != kOptimalMode) throw cError::Subscript();  // no palette to read
+    RequireConvertible(source);
+    maps_->Mode = mode;
     const bool fine = choice.PixelMapping == Mapping::Fine;
 
     cPal8bpp palette;
-    std::optional<detail::cFewColours> few;
-    std::optional<detail::cFineMap> fineMap;
-    if (fine && few.emplace().Collect(source))
-        few->FillPalette(palette);
+    if (fine && maps_->Few.emplace().Collect(source))
+        maps_->Few->FillPalette(palette);
     else
-        few.reset();
-    if (!few) {
+        maps_->Few.reset();
+    if (!maps_->Few) {
         if (mode == kCubeMode) {
             palette.CreateHalftone(4);
         } else {
@@ -166,22 +130,73 @@ RgbError DitherTo8bpp(const cDIB& source, cDIB& target, const DitherChoice& choi
             if (fine) detail::RefineEntries(palette, source, detail::kRefineSteps);
         }
         if (fine)
-            fineMap.emplace(palette);
+            maps_->Fine.emplace(palette);
         else if (mode == kOptimalMode)
-            BuildInverseColorMap(palette);
+            FillInverseColorMap(palette, maps_->Inverse);
     }
-    std::memcpy(tPaletteBuffer.data(), palette.lpPalette(), tPaletteBuffer.size());
+    std::memcpy(colours_.data(), palette.lpPalette(), colours_.size());
+}
+
+cDitherPlan cDitherPlan::FromSample(const cDIB& sample) {
+    RequireConvertible(sample);
+    cDitherPlan plan;
+    cPal8bpp palette;
+    palette.CreateOptimal(sample, 256, 8, 1.0f, 1.0f, 1.0f);
+    FillInverseColorMap(palette, plan.maps_->Inverse);
+    std::memcpy(plan.colours_.data(), palette.lpPalette(), plan.colours_.size());
+    return plan;
+}
+
+RgbError cDitherPlan::DitherRows(const uint8_t* source, uint8_t* target, size_t targetStride,
+                                 int32_t width, int32_t first, int32_t count, bool measure) const {
+    const uint8_t* colours = colours_.data();
+    const auto rows = [&](auto mapRow) {
+        return MapRows(source, target, targetStride, width, first, count, colours, measure, mapRow);
+    };
+    if (const auto& few = maps_->Few)
+        return rows([&few](const uint8_t* src, uint8_t* dst, int32_t w, int32_t) {
+            for (int32_t x = 0; x < w; ++x) dst[x] = few->Index(src + 4 * static_cast<size_t>(x));
+        });
+    if (const auto& fine = maps_->Fine)
+        return rows([&fine](const uint8_t* src, uint8_t* dst, int32_t w, int32_t row) {
+            fine->MapRow(src, dst, w, row);
+        });
+    if (maps_->Mode == kCubeMode) {
+        // The cube's entry number is the level sum itself.
+        const detail::PositionTables6& tables = detail::CubeTables();
+        return rows([&tables](const uint8_t* src, uint8_t* dst, int32_t w, int32_t row) {
+            DitherRow(src, dst, w, row, tables,
+                      [](int32_t levels) { return static_cast<uint8_t>(levels); });
+        });
+    }
+    const uint8_t* inverse = maps_->Inverse.data();
+    const detail::PositionTables16& tables = detail::OptimalTables();
+    return rows([inverse, &tables](const uint8_t* src, uint8_t* dst, int32_t w, int32_t row) {
+        DitherRow(src, dst, w, row, tables, [inverse](int32_t levels) { return inverse[levels]; });
+    });
+}
+
+void SetPaletteMode(int32_t mode) { tPaletteMode = mode; }
+int32_t PaletteMode() { return tPaletteMode; }
+const uint8_t* InverseColorMap() { return tInverseColorMap.data(); }
+
+void BuildInverseColorMap(const cPal8bpp& palette) {
+    FillInverseColorMap(palette, tInverseColorMap);
+}
+
+const char* MappingName(Mapping mapping) { return mapping == Mapping::Fine ? "fine" : "exact"; }
+
+RgbError DitherTo8bpp(const cDIB& source, cDIB& target, const DitherChoice& choice) {
+    const cDitherPlan plan(source, choice);
+    if (choice.PaletteMode == kOptimalMode && choice.PixelMapping == Mapping::Exact)
+        tInverseColorMap = plan.maps_->Inverse;
 
     if (!target.Create(source.Width(), source.Height(), 8))
         throw cError::Subscript();  // no rows to write
-    target.SetPalette(tPaletteBuffer);
-
-    const uint8_t* colours = tPaletteBuffer.data();  // read by this thread's bands only
-    const bool measure = choice.MeasureError;
-    if (few) return MapFewColours(source, target, colours, measure, *few);
-    if (fineMap) return DitherToFine(source, target, colours, measure, *fineMap);
-    if (mode == kCubeMode) return DitherToHalftone(source, target, colours, measure);
-    return DitherToOptimal(source, target, colours, measure);
+    target.SetPalette(std::span<const uint8_t>(plan.ColourTable(), 1024));
+    return plan.DitherRows(source.lpBits(), target.lpBits(),
+                           static_cast<size_t>(target.BytesPerScanline()), source.Width(), 0,
+                           source.Height(), choice.MeasureError);
 }
 
 void DitherTo8bpp(const cDIB& source, cDIB& target) {

@@ -12,7 +12,10 @@
 
 #include "RgbError.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class cDIB;
 class cPal8bpp;
@@ -41,6 +44,42 @@ struct DitherChoice {
     // Sum the result's error against the source (a few per cent of the
     // conversion's time); otherwise the returned RgbError compares nothing.
     bool MeasureError = false;
+};
+
+// The palette of one conversion and what maps a pixel to its entry: made
+// once from the picture, then applied to any band of its rows, in any order
+// and on any thread. A conversion of the whole picture and one that reads,
+// dithers and writes it band by band give the same bytes.
+class cDitherPlan {
+public:
+    // For picture (32 bpp), as choice says. Raises as DitherTo8bpp does.
+    cDitherPlan(const cDIB& picture, const DitherChoice& choice);
+
+    // The exact mapping over the optimal palette of the picture's palette
+    // sample (PaletteSample), for a picture that is not held whole.
+    static cDitherPlan FromSample(const cDIB& sample);
+
+    cDitherPlan(cDitherPlan&&) noexcept;
+    ~cDitherPlan();
+
+    // 256 entries of Blue, Green, Red, reserved.
+    const uint8_t* ColourTable() const { return colours_.data(); }
+
+    // Maps count memory rows of width pixels, the first of them memory row
+    // first of the picture (the matrix position follows it): source rows of
+    // 4 x width bytes one after another, target rows targetStride bytes
+    // apart. Runs in bands on the calling thread's share of the band pool.
+    // Returns the rows' error when measure is set.
+    RgbError DitherRows(const uint8_t* source, uint8_t* target, size_t targetStride, int32_t width,
+                        int32_t first, int32_t count, bool measure) const;
+
+private:
+    struct Maps;
+    cDitherPlan();
+    friend RgbError DitherTo8bpp(const cDIB&, cDIB&, const DitherChoice&);
+
+    std::array<uint8_t, 1024> colours_{};
+    std::unique_ptr<Maps> maps_;
 };
 
 void InitDitherTables();

@@ -54,12 +54,7 @@ bool cDIB::Create(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp) {
 bool cDIB::CreateStorage(int32_t NewWidth, int32_t NewHeight, int32_t Newbpp, cPicture* Adopted) {
     Destroy();
 
-    infoHeader_ = BITMAPINFOHEADER{};
-    infoHeader_.biSize = sizeof(BITMAPINFOHEADER);
-    infoHeader_.biPlanes = 1;
-    infoHeader_.biBitCount = static_cast<uint16_t>(Newbpp);
-    infoHeader_.biWidth = NewWidth;
-    infoHeader_.biHeight = NewHeight;
+    infoHeader_ = BmpInfoHeader(NewWidth, NewHeight, Newbpp);
 
     // Absurd sizes raise here rather than wrap around into a small allocation.
     const int32_t stride = CheckedMul(CheckedAdd(CheckedMul(NewWidth, Newbpp), 31) / 32, 4);

@@ -6,6 +6,7 @@
 // each padded to a multiple of 4 bytes. 32-bpp pixels are Blue, Green, Red,
 // unused; 8-bpp pixels index the 256-entry colour table.
 
+#include "BmpFile.h"
 #include "GraphicsLayer.h"
 #include "cPicture.h"
 
@@ -18,24 +19,6 @@
 
 // The most pixels a 32-bpp image holds: its pixel bytes are counted in int32.
 inline constexpr int64_t kMaxImagePixels = INT32_MAX / 4;
-
-// The 40-byte BMP information header, as held by the image and written to files.
-#pragma pack(push, 1)
-struct BITMAPINFOHEADER {
-    uint32_t biSize = 0;
-    int32_t biWidth = 0;
-    int32_t biHeight = 0;
-    uint16_t biPlanes = 0;
-    uint16_t biBitCount = 0;
-    uint32_t biCompression = 0;
-    uint32_t biSizeImage = 0;
-    int32_t biXPelsPerMeter = 0;
-    int32_t biYPelsPerMeter = 0;
-    uint32_t biClrUsed = 0;
-    uint32_t biClrImportant = 0;
-};
-#pragma pack(pop)
-static_assert(sizeof(BITMAPINFOHEADER) == 40);
 
 class cDIB {
 public:
