@@ -3,24 +3,65 @@
 
 #include "PaletteSample.h"
 
+#include "GraphicsLayer.h"
 #include "cDIB.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace mDither8bpp {
+namespace {
+
+// A very thin source would otherwise round one side to 0 and leave no sample.
+cFitSize SampleSize(int32_t width, int32_t height) {
+    const cFitSize fit = BestFitSize(width, height, kSampleBox, kSampleBox, false);
+    return {std::max(fit.Width, 1), std::max(fit.Height, 1)};
+}
+
+}  // namespace
 
 const cDIB& PaletteSample(const cDIB& source, cDIB& scratch) {
-    int32_t bfx = 0, bfy = 0, bfW = source.Width(), bfH = source.Height();
-    source.GetBestFitInfo(kSampleBox, kSampleBox, bfx, bfy, bfW, bfH, false);
-    if (bfW == source.Width() && bfH == source.Height()) return source;
+    const cFitSize size = SampleSize(source.Width(), source.Height());
+    if (size.Width == source.Width() && size.Height == source.Height()) return source;
+    const size_t stride = 4 * static_cast<size_t>(source.Width());
+    const auto rows = [&](int32_t first, int32_t count, uint8_t* pixels) {
+        std::memcpy(pixels, source.lpBits() + static_cast<size_t>(first) * stride,
+                    static_cast<size_t>(count) * stride);
+    };
+    TakePaletteSample(source.Width(), source.Height(), rows, scratch);
+    return scratch;  // empty without memory: the palette stays empty
+}
 
-    // A very thin source would otherwise round one side to 0 and leave no sample.
-    const int32_t dW = std::max(bfW, 1), dH = std::max(bfH, 1);
-    if (!scratch.Create(dW, dH, 32)) return scratch;  // empty: the palette stays empty
-
-    // The nearest-pixel scaling of Resize, drawn from the source itself.
-    source.Stretch(scratch.hDIBDC(), 0, 0, dW, dH, 0, 0, 0, 0);
-    return scratch;
+bool TakePaletteSample(int32_t width, int32_t height,
+                       const std::function<void(int32_t, int32_t, uint8_t*)>& rows, cDIB& sample) {
+    const cFitSize size = SampleSize(width, height);
+    if (!sample.Create(size.Width, size.Height, 32)) return false;
+    uint8_t* bits = sample.lpBits();
+    const size_t sampleStride = 4 * static_cast<size_t>(size.Width);
+    if (size.Width == width && size.Height == height) {
+        rows(0, height, bits);  // the picture is its own sample
+        return true;
+    }
+    // The nearest-pixel scaling of Resize: rows counted from the top, as it
+    // counts them.
+    std::vector<int32_t> columns(static_cast<size_t>(size.Width));
+    for (int32_t dx = 0; dx < size.Width; ++dx)
+        columns[static_cast<size_t>(dx)] =
+            static_cast<int32_t>(NearestSourceOffset(dx, size.Width, width));
+    std::vector<uint8_t> row(4 * static_cast<size_t>(width));
+    int32_t rowRead = -1;
+    for (int32_t dy = 0; dy < size.Height; ++dy) {
+        const int32_t sy = static_cast<int32_t>(NearestSourceOffset(dy, size.Height, height));
+        const int32_t memoryRow = height - 1 - sy;
+        if (memoryRow != rowRead) rows(memoryRow, 1, row.data());
+        rowRead = memoryRow;
+        uint8_t* out = bits + static_cast<size_t>(size.Height - 1 - dy) * sampleStride;
+        for (int32_t dx = 0; dx < size.Width; ++dx)
+            std::memcpy(out + 4 * static_cast<size_t>(dx),
+                        row.data() + 4 * static_cast<size_t>(columns[static_cast<size_t>(dx)]), 4);
+    }
+    return true;
 }
 
 }  // namespace mDither8bpp

@@ -278,27 +278,31 @@ void cDIB::Resize(int32_t NewWidth, int32_t NewHeight, bool StretchDIB) {
     scaled.Destroy();
 }
 
+cFitSize BestFitSize(int32_t width, int32_t height, int32_t DstW, int32_t DstH, bool StretchFit) {
+    cFitSize fit{width, height};
+    if (width > DstW || height > DstH || StretchFit) {
+        // The ratios are single-precision values; the products are not.
+        const float cW = static_cast<float>(static_cast<double>(DstW) / width);
+        const float cH = static_cast<float>(static_cast<double>(DstH) / height);
+        if (cW >= cH) {
+            fit.Height = DstH;
+            fit.Width = RoundHalfEven(static_cast<double>(cH) * width);
+        } else {
+            fit.Width = DstW;
+            fit.Height = RoundHalfEven(static_cast<double>(cW) * height);
+        }
+    }
+    return fit;
+}
+
 void cDIB::GetBestFitInfo(int32_t DstW, int32_t DstH, int32_t& bfx, int32_t& bfy, int32_t& bfW,
                           int32_t& bfH, bool StretchFit) const {
     if (!hDIB_) return;
-    int32_t fitW = Width_;
-    int32_t fitH = Height_;
-    if (Width_ > DstW || Height_ > DstH || StretchFit) {
-        // The ratios are single-precision values; the products are not.
-        const float cW = static_cast<float>(static_cast<double>(DstW) / Width_);
-        const float cH = static_cast<float>(static_cast<double>(DstH) / Height_);
-        if (cW >= cH) {
-            fitH = DstH;
-            fitW = RoundHalfEven(static_cast<double>(cH) * Width_);
-        } else {
-            fitW = DstW;
-            fitH = RoundHalfEven(static_cast<double>(cW) * Height_);
-        }
-    }
-    bfW = fitW;
-    bfH = fitH;
-    bfx = CheckedSub(DstW, fitW) / 2;
-    bfy = CheckedSub(DstH, fitH) / 2;
+    const cFitSize fit = BestFitSize(Width_, Height_, DstW, DstH, StretchFit);
+    bfW = fit.Width;
+    bfH = fit.Height;
+    bfx = CheckedSub(DstW, fit.Width) / 2;
+    bfy = CheckedSub(DstH, fit.Height) / 2;
 }
 
 cPicture cDIB::Image() const {

@@ -20,6 +20,15 @@
 // The most pixels a 32-bpp image holds: its pixel bytes are counted in int32.
 inline constexpr int64_t kMaxImagePixels = INT32_MAX / 4;
 
+struct cFitSize {
+    int32_t Width = 0;
+    int32_t Height = 0;
+};
+
+// The size a width x height picture takes in a DstW x DstH box, aspect ratio
+// kept: shrunk to fit, never enlarged unless StretchFit (then always fitted).
+cFitSize BestFitSize(int32_t width, int32_t height, int32_t DstW, int32_t DstH, bool StretchFit);
+
 class cDIB {
 public:
     cDIB();

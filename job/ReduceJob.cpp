@@ -22,14 +22,17 @@ using ReducedWriter = std::function<bool(const cDIB& reduced, ReduceResult& resu
 
 // The road of pixolune-cli, for files and contents in memory alike: its own
 // images, every failure recorded in the result with its stage.
-ReduceResult Reduce(const std::function<cPicture()>& load, const std::string& name,
-                    const ReducedWriter& write, ReduceResult result, const ReduceChoice& choice) {
-    result.Mapping = choice.Mapping;
+// Writes a picture read band by band, or leaves it unwritten (false).
+using BandedWriter = std::function<bool(cBandedReduction& banded, ReduceResult& result)>;
+
+// road comes with its source, its way of loading and its choice; a banded
+// road with its way of opening the bands.
+ReduceResult Reduce(FileRoad& road, const ReducedWriter& write, const BandedWriter& writeBands,
+                    ReduceResult result) {
+    result.Mapping = road.Choice.Mapping;
     cDIB picture, reduced;
-    FileRoad road;
-    road.Source = name;
-    road.Load = load;
-    road.Choice = choice;
+    if (writeBands)
+        road.WriteBands = [&](cBandedReduction& banded) { return writeBands(banded, result); };
     road.Picture = &picture;
     road.Reduced = &reduced;
     road.Write = [&](const cDIB& image) { return write(image, result); };
@@ -38,7 +41,7 @@ ReduceResult Reduce(const std::function<cPicture()>& load, const std::string& na
         try {
             message = work();
         } catch (...) {
-            RecordFailure(result, stage);
+            RecordFailure(result, road.SourceFailed ? ReduceStep::Load : stage);
             return false;
         }
         if (!message.empty()) {
@@ -49,8 +52,8 @@ ReduceResult Reduce(const std::function<cPicture()>& load, const std::string& na
             return false;
         }
         if (stage == ReduceStep::Load) {
-            result.Width = picture.Width();
-            result.Height = picture.Height();
+            result.Width = road.Width;
+            result.Height = road.Height;
         } else if (stage == ReduceStep::Convert) {
             result.Error = road.Error;
             picture.Destroy();  // not needed for the writing
@@ -140,21 +143,43 @@ bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType typ
 }
 
 bool RunFileRoad(FileRoad& road, const StageRunner& run) {
+    std::unique_ptr<cBandedReduction> banded;
     const bool loaded = run(ReduceStep::Load, [&]() -> std::string {
+        if (road.OpenBands && (banded = road.OpenBands())) {
+            banded->ReadSample();
+            road.Width = banded->Width();
+            road.Height = banded->Height();
+            return {};
+        }
         // Moved in, the decoded picture becomes the image itself (no second 4
         // bytes a pixel); a picture that cannot be taken over is copied.
         if (!road.Picture || road.Picture->CreateFromStdPicture(road.Load(), true) == 0)
             return kLoadFailed + road.Source;
+        road.Width = road.Picture->Width();
+        road.Height = road.Picture->Height();
         return {};
     });
     if (!loaded) return false;
     const bool converted = run(ReduceStep::Convert, [&]() -> std::string {
+        if (banded) {
+            banded->Plan();
+            return {};
+        }
         if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;
         road.Error = Convert(*road.Picture, *road.Reduced, road.Choice);
         return {};
     });
     if (!converted) return false;
     return run(ReduceStep::Write, [&]() -> std::string {
+        if (banded) {
+            try {
+                road.Skipped = !road.WriteBands(*banded);
+            } catch (...) {
+                road.SourceFailed = banded->SourceFailed();
+                throw;
+            }
+            return {};
+        }
         if (!road.Reduced || road.Reduced->hDIB() == 0) return kNothingToSave;
         road.Skipped = !road.Write(*road.Reduced);
         return {};
@@ -176,8 +201,22 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
         written.BytesOut = SourceFileSize(outputPath);  // as it is on disk
         return true;
     };
-    return Reduce([&] { return LoadPicture(sourcePath, choice.MaxPixels); }, sourcePath, write,
-                  std::move(result), choice);
+    FileRoad road;
+    road.Source = sourcePath;
+    road.Load = [&] { return LoadPicture(sourcePath, choice.MaxPixels); };
+    road.Choice = choice;
+    if (type == OutputType::BMP && choice.Mapping == mDither8bpp::Mapping::Exact) {
+        road.OpenBands = [&] { return cBandedReduction::Open(sourcePath, choice.MaxPixels); };
+    }
+    const auto writeBands = [&](cBandedReduction& banded, ReduceResult& written) {
+        written.BytesOut = banded.FileBytes();
+        if (check && !check(written)) return false;
+        written.Error = banded.Write(outputPath, choice.MeasureError);
+        written.BytesOut = SourceFileSize(outputPath);  // as it is on disk
+        return true;
+    };
+    return Reduce(road, write, road.OpenBands ? BandedWriter(writeBands) : BandedWriter(),
+                  std::move(result));
 }
 
 ReduceResult ReduceInMemory(std::span<const uint8_t> source, const std::string& name, int fd,
@@ -197,6 +236,9 @@ ReduceResult ReduceInMemory(std::span<const uint8_t> source, const std::string& 
         }
         return true;
     };
-    return Reduce([&] { return LoadPictureFromMemory(source, name, choice.MaxPixels); }, name,
-                  write, std::move(result), choice);
+    FileRoad road;
+    road.Source = name;
+    road.Load = [&] { return LoadPictureFromMemory(source, name, choice.MaxPixels); };
+    road.Choice = choice;
+    return Reduce(road, write, {}, std::move(result));
 }

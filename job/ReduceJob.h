@@ -4,6 +4,7 @@
 // by one on its canvases (loadBMPImage, reduceImageSize, saveBMPImage) with
 // its own steps, messages and progress in between.
 
+#include "BandedReduction.h"
 #include "LoaderErrors.h"
 #include "RgbError.h"
 #include "cError.h"
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -93,8 +95,21 @@ struct FileRoad {
     // Writes the reduction, or leaves it unwritten (false: the file is skipped).
     std::function<bool(const cDIB& reduced)> Write;
 
+    // Where the picture can be read band by band (a plain BMP file reduced
+    // to an 8-bit BMP in the exact mapping): opens it, or gives nullptr for a
+    // file to load whole. Such a picture is never held whole: Picture and
+    // Reduced stay empty, and WriteBands writes it (or leaves it unwritten:
+    // false) instead of Write.
+    std::function<std::unique_ptr<cBandedReduction>()> OpenBands;
+    std::function<bool(cBandedReduction& banded)> WriteBands;
+
+    int32_t Width = 0;  // of the picture, once loaded
+    int32_t Height = 0;
     RgbError Error;  // of the reduction, once converted (when the choice measures it)
     bool Skipped = false;
+    // Whether the source failed to be read at a later stage (a band read by
+    // WriteBands): a failure of its load, whatever the stage.
+    bool SourceFailed = false;
 };
 
 // The road: the picture loaded (kLoadFailed + Source when there is none),

@@ -4,6 +4,7 @@
 #include "BmpChecks.h"
 #include "BmpReader.h"
 #include "FileBytes.h"
+#include "PictureLoader.h"
 
 #include <cerrno>
 #include <mutex>
@@ -18,8 +19,10 @@ std::unique_ptr<cBmpBands> cBmpBands::Open(const std::string& path, int64_t maxP
     const std::span<const uint8_t> headView(head, static_cast<std::size_t>(headBytes));
     const std::optional<BmpHeader> bmp = BmpHeaderOf(headView);
     if (!bmp || !IsNativeBmp(*bmp)) return nullptr;
+    ReachedLoadStage(LoadStage::HeadRead, path);
     RequireMeasurableBmp(headView, bmp, path);
     RequireBmpFits(*bmp, bands->file_.Size(), maxPixels, path);
+    ReachedLoadStage(LoadStage::Checked, path);
     bands->header_ = *bmp;
     return bands;
 }

@@ -169,6 +169,8 @@ cPicture Decode(std::span<const uint8_t> file, const std::string& path, int64_t 
 
 void SetLoadHookForTesting(LoadHook hook) { loadHook.store(hook, std::memory_order_relaxed); }
 
+void ReachedLoadStage(LoadStage stage, const std::string& path) { Reached(stage, path); }
+
 cPicture LoadPicture(const std::string& path, int64_t maxPixels) {
     if (path.empty()) return {};
     cOpenFile file;

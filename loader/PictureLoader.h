@@ -66,3 +66,5 @@ enum class LoadStage {
 };
 using LoadHook = void (*)(LoadStage stage, const std::string& path);
 void SetLoadHookForTesting(LoadHook hook);
+// Calls the hook, if any: for each reader of the loader's files.
+void ReachedLoadStage(LoadStage stage, const std::string& path);
