@@ -19,8 +19,8 @@ class cDitherPlan;
 
 class cBandedReduction {
 public:
-    // The pixels of a band: about 4 MiB of 32-bit rows, 1 MiB of 8-bit ones.
-    static constexpr int64_t kBandPixels = int64_t{1} << 20;
+    // The pixels of a band: about 1 MiB of 32-bit rows, 256 KiB of 8-bit ones.
+    static constexpr int64_t kBandPixels = int64_t{1} << 18;
 
     // The file at path when it is a plain (uncompressed 24- or 32-bit) BMP
     // file, nullptr for any other file (load it whole). Raises the loader's
