@@ -63,9 +63,8 @@ int32_t Far(int32_t v, int32_t low, int32_t high) {
 // block as the entry whose farthest point of the block is nearest can be the
 // nearest entry of a cell; the others cannot. Ties go to the lower entry, as
 // in the palette's own nearest-entry search.
-__attribute__((target_clones("avx2", "default"))) void FillBlock(const Entries2& e, int32_t br,
-                                                                 int32_t bg, int32_t bb,
-                                                                 uint8_t* nearest) {
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillBlock(
+    const Entries2& e, int32_t br, int32_t bg, int32_t bb, uint8_t* nearest) {
     const int32_t k0r = br * kBlockCells, k0g = bg * kBlockCells, k0b = bb * kBlockCells;
     const int32_t lowR = Centre2(k0r), highR = Centre2(k0r + kBlockCells - 1);
     const int32_t lowG = Centre2(k0g), highG = Centre2(k0g + kBlockCells - 1);
