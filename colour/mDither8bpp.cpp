@@ -36,8 +36,8 @@ thread_local std::array<uint8_t, 1024> tPaletteBuffer{};
 // matrix is anchored at the bottom-left pixel. Source pixels are Blue, Green,
 // Red, unused; the unused byte is never read. Every pixel depends on its own
 // source pixel and position only, so bands of rows go to several threads and
-// give the same bytes as one; mapRow(source row, target row, width, (y mod 4)
-// * 4) carries what the calling thread built for this conversion. Asked to,
+// give the same bytes as one; mapRow(source row, target row, width, y)
+// carries what the calling thread built for this conversion. Asked to,
 // the error of each row is summed right after the row is written, in whole
 // numbers: the total is the same in any order of bands.
 template <typename MapRow>
@@ -54,7 +54,7 @@ RgbError MapRows(const cDIB& source, cDIB& target, const uint8_t* colourTable, b
         for (int32_t y = first; y < first + count; ++y) {
             const uint8_t* src = sourceBits + static_cast<size_t>(y) * sourceStride;
             uint8_t* dst = targetBits + static_cast<size_t>(y) * targetStride;
-            mapRow(src, dst, width, (y & 3) * 4);
+            mapRow(src, dst, width, y);
             if (measure) sum += detail::RowSquaredError(src, dst, width, colourTable);
         }
         total.fetch_add(sum, std::memory_order_relaxed);
@@ -86,12 +86,11 @@ RgbError DitherToOptimal(const cDIB& source, cDIB& target, const uint8_t* colour
                          bool measure) {
     const uint8_t* inverse = tInverseColorMap.data();
     const detail::PositionTables16& tables = detail::OptimalTables();
-    return MapRows(
-        source, target, colourTable, measure,
-        [inverse, &tables](const uint8_t* src, uint8_t* dst, int32_t width, int32_t row) {
-            DitherRow(src, dst, width, row, tables,
-                      [inverse](int32_t levels) { return inverse[levels]; });
-        });
+    return MapRows(source, target, colourTable, measure,
+                   [inverse, &tables](const uint8_t* src, uint8_t* dst, int32_t width, int32_t y) {
+                       DitherRow(src, dst, width, (y & 3) * 4, tables,
+                                 [inverse](int32_t levels) { return inverse[levels]; });
+                   });
 }
 
 // The cube's entry number is the level sum itself.
@@ -99,8 +98,8 @@ RgbError DitherToHalftone(const cDIB& source, cDIB& target, const uint8_t* colou
                           bool measure) {
     const detail::PositionTables6& tables = detail::CubeTables();
     return MapRows(source, target, colourTable, measure,
-                   [&tables](const uint8_t* src, uint8_t* dst, int32_t width, int32_t row) {
-                       DitherRow(src, dst, width, row, tables,
+                   [&tables](const uint8_t* src, uint8_t* dst, int32_t width, int32_t y) {
+                       DitherRow(src, dst, width, (y & 3) * 4, tables,
                                  [](int32_t levels) { return static_cast<uint8_t>(levels); });
                    });
 }
@@ -108,8 +107,8 @@ RgbError DitherToHalftone(const cDIB& source, cDIB& target, const uint8_t* colou
 RgbError DitherToFine(const cDIB& source, cDIB& target, const uint8_t* colourTable, bool measure,
                       const detail::cFineMap& fine) {
     return MapRows(source, target, colourTable, measure,
-                   [&fine](const uint8_t* src, uint8_t* dst, int32_t width, int32_t row) {
-                       fine.MapRow(src, dst, width, row);
+                   [&fine](const uint8_t* src, uint8_t* dst, int32_t width, int32_t y) {
+                       fine.MapRow(src, dst, width, y);
                    });
 }
 
