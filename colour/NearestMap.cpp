@@ -63,6 +63,25 @@ int32_t Far(int32_t v, int32_t low, int32_t high) {
     return Square(std::max(std::abs(v - low), std::abs(v - high)));
 }
 
+// For the box of side cells from cell (k0r, k0g, k0b): each entry's squared
+// distance to the box, and the least distance of an entry to its farthest point.
+__attribute__((always_inline)) inline int32_t NearAndBound(const Entries2& e, int32_t k0r,
+                                                           int32_t k0g, int32_t k0b, int32_t side,
+                                                           std::array<int32_t, 256>& near) {
+    const int32_t lowR = Centre2(k0r), highR = Centre2(k0r + side - 1);
+    const int32_t lowG = Centre2(k0g), highG = Centre2(k0g + side - 1);
+    const int32_t lowB = Centre2(k0b), highB = Centre2(k0b + side - 1);
+
+    std::array<int32_t, 256> far;
+    for (int32_t i = 0; i < e.Count; ++i) {
+        near[i] = Near(e.R[i], lowR, highR) + Near(e.G[i], lowG, highG) + Near(e.B[i], lowB, highB);
+        far[i] = Far(e.R[i], lowR, highR) + Far(e.G[i], lowG, highG) + Far(e.B[i], lowB, highB);
+    }
+    int32_t bound = INT32_MAX;
+    for (int32_t i = 0; i < e.Count; ++i) bound = std::min(bound, far[i]);
+    return bound;
+}
+
 // The entries of e that can be nearest to some cell of the box of side
 // cells from cell (k0r, k0g, k0b), in e's order: every entry at most as far
 // from the whole box as the entry whose farthest point of the box is nearest;
@@ -70,17 +89,8 @@ int32_t Far(int32_t v, int32_t low, int32_t high) {
 // among the box's own, so a block need only look at its group's.
 void Candidates(const Entries2& e, int32_t k0r, int32_t k0g, int32_t k0b, int32_t side,
                 Entries2& out) {
-    const int32_t lowR = Centre2(k0r), highR = Centre2(k0r + side - 1);
-    const int32_t lowG = Centre2(k0g), highG = Centre2(k0g + side - 1);
-    const int32_t lowB = Centre2(k0b), highB = Centre2(k0b + side - 1);
-
-    std::array<int32_t, 256> near, far;
-    for (int32_t i = 0; i < e.Count; ++i) {
-        near[i] = Near(e.R[i], lowR, highR) + Near(e.G[i], lowG, highG) + Near(e.B[i], lowB, highB);
-        far[i] = Far(e.R[i], lowR, highR) + Far(e.G[i], lowG, highG) + Far(e.B[i], lowB, highB);
-    }
-    int32_t bound = INT32_MAX;
-    for (int32_t i = 0; i < e.Count; ++i) bound = std::min(bound, far[i]);
+    std::array<int32_t, 256> near;
+    const int32_t bound = NearAndBound(e, k0r, k0g, k0b, side, near);
     out.Count = 0;
     for (int32_t i = 0; i < e.Count; ++i) {
         if (near[i] > bound) continue;
@@ -98,17 +108,8 @@ void Candidates(const Entries2& e, int32_t k0r, int32_t k0g, int32_t k0b, int32_
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillBlock(
     const Entries2& e, int32_t br, int32_t bg, int32_t bb, uint8_t* nearest) {
     const int32_t k0r = br * kBlockCells, k0g = bg * kBlockCells, k0b = bb * kBlockCells;
-    const int32_t lowR = Centre2(k0r), highR = Centre2(k0r + kBlockCells - 1);
-    const int32_t lowG = Centre2(k0g), highG = Centre2(k0g + kBlockCells - 1);
-    const int32_t lowB = Centre2(k0b), highB = Centre2(k0b + kBlockCells - 1);
-
-    std::array<int32_t, 256> near, far;
-    for (int32_t i = 0; i < e.Count; ++i) {
-        near[i] = Near(e.R[i], lowR, highR) + Near(e.G[i], lowG, highG) + Near(e.B[i], lowB, highB);
-        far[i] = Far(e.R[i], lowR, highR) + Far(e.G[i], lowG, highG) + Far(e.B[i], lowB, highB);
-    }
-    int32_t bound = INT32_MAX;
-    for (int32_t i = 0; i < e.Count; ++i) bound = std::min(bound, far[i]);
+    std::array<int32_t, 256> near;
+    const int32_t bound = NearAndBound(e, k0r, k0g, k0b, kBlockCells, near);
 
     std::array<int32_t, kCellsPerBlock> cr, cg, cb, best, index;
     for (int32_t c = 0; c < kCellsPerBlock; ++c) {
