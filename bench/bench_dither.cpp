@@ -64,6 +64,21 @@ void DitherTo8bppBench(benchmark::State& state, const std::string& label) {
     CountPixels(state, source, kBytesPerPixelPass);
 }
 
+// The conversion with a mapping, its error measured or not: what the fine
+// mapping and the PSNR of --verbose and --json cost against the plain run.
+template <mDither8bpp::Mapping PixelMapping, bool Measure>
+void DitherChoiceBench(benchmark::State& state, const std::string& label) {
+    const parallel::ScopedThreadShare share(Threads(state));
+    const cDIB& source = CorpusPhoto(label);
+    const mDither8bpp::DitherChoice choice{1, PixelMapping, Measure};
+    for (auto _ : state) {
+        cDIB target;
+        benchmark::DoNotOptimize(mDither8bpp::DitherTo8bpp(source, target, choice));
+        benchmark::ClobberMemory();
+    }
+    CountPixels(state, source, kBytesPerPixelPass);
+}
+
 // What DitherTo8bpp does before its pixel loop in mode 1.
 void PaletteStepBench(benchmark::State& state, const std::string& label) {
     const parallel::ScopedThreadShare share(Threads(state));
@@ -182,6 +197,12 @@ int main(int argc, char** argv) {
         add("PaletteStep", PaletteStepBench, size, {1});
         add("BandwidthWarm", BandwidthWarmBench, size, threads);
         add("BandwidthFresh", BandwidthFreshBench, size, threads);
+        using mDither8bpp::Mapping;
+        const std::vector<int64_t> all{int64_t(parallel::Cores())};
+        add("ChoiceExact", DitherChoiceBench<Mapping::Exact, false>, size, all);
+        add("ChoiceExactMeasured", DitherChoiceBench<Mapping::Exact, true>, size, all);
+        add("ChoiceFine", DitherChoiceBench<Mapping::Fine, false>, size, all);
+        add("ChoiceFineMeasured", DitherChoiceBench<Mapping::Fine, true>, size, all);
     }
     for (const std::string& size : sizes)
         if (size == "12") add("SaveJPG", SaveJpgBench, size, {int64_t(parallel::Cores())});

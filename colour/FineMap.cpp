@@ -7,7 +7,13 @@
 #include <cmath>
 #include <cstring>
 
+// GCC 12's AVX-512 intrinsics start from an uninitialised "undefined" vector
+// and warn about it wherever they are inlined (fixed in GCC 13).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 
 namespace mDither8bpp::detail {
 namespace {
@@ -49,7 +55,45 @@ __attribute__((target("avx2"))) inline __m256i DitheredCell(__m256i pixels, __m2
                              cNearestMap::kShift);
 }
 
+// The mask's ranks 0..255, row by row: void and cluster on a 16 x 16 torus
+// with a Gaussian filter of sigma 1.5, from a fixed start of 25 points.
+constexpr std::array<uint8_t, 256> kRanks{
+    5,   127, 62,  20,  138, 211, 179, 251, 30,  220, 83,  145, 101, 70,  51,  173, 203, 255, 163,
+    190, 116, 76,  10,  158, 112, 46,  194, 1,   169, 213, 236, 94,  55,  34,  84,  218, 45,  228,
+    99,  201, 69,  139, 247, 115, 40,  135, 18,  121, 185, 144, 109, 6,   175, 148, 28,  238, 171,
+    14,  88,  184, 227, 77,  162, 222, 11,  240, 196, 68,  248, 113, 60,  131, 41,  210, 154, 59,
+    26,  200, 104, 66,  168, 91,  125, 24,  161, 89,  193, 223, 80,  123, 233, 97,  143, 252, 44,
+    133, 31,  214, 49,  229, 205, 36,  2,   150, 182, 17,  35,  176, 119, 8,   183, 230, 72,  147,
+    180, 78,  141, 118, 237, 102, 54,  250, 206, 67,  217, 81,  153, 110, 3,   243, 105, 16,  61,
+    172, 212, 73,  164, 137, 108, 159, 21,  244, 53,  207, 130, 43,  199, 160, 254, 93,  15,  42,
+    198, 9,   87,  50,  197, 126, 96,  188, 170, 86,  225, 120, 32,  189, 134, 231, 122, 239, 181,
+    219, 146, 37,  232, 23,  249, 64,  12,  152, 56,  221, 103, 157, 82,  27,  65,  114, 4,   177,
+    74,  151, 124, 186, 100, 208, 79,  178, 22,  47,  216, 167, 140, 253, 92,  224, 111, 52,  215,
+    25,  136, 246, 0,   128, 242, 71,  192, 98,  39,  187, 57,  204, 13,  165, 38,  75,  195, 48,
+    166, 107, 202, 149, 7,   235, 117, 19,  156, 129, 85,  241, 106, 226, 155, 95,  234, 33,  58,
+    90,  132, 174, 63,  209, 245, 29,  191, 142,
+};
+
+constexpr std::array<int16_t, 256> Thresholds() {
+    std::array<int16_t, 256> t{};
+    for (size_t i = 0; i < t.size(); ++i) t[i] = static_cast<int16_t>(2 * kRanks[i] + 1 - 256);
+    return t;
+}
+
+// The same for sixteen pixels.
+template <int At>
+__attribute__((target("avx512f,avx512bw"))) inline __m512i DitheredCell16(__m512i pixels,
+                                                                          __m512i offset) {
+    const __m512i byte = _mm512_set1_epi32(0xFF);
+    const __m512i v =
+        _mm512_add_epi32(_mm512_and_si512(_mm512_srli_epi32(pixels, At), byte), offset);
+    return _mm512_srli_epi32(_mm512_min_epi32(_mm512_max_epi32(v, _mm512_setzero_si512()), byte),
+                             cNearestMap::kShift);
+}
+
 }  // namespace
+
+const std::array<int16_t, 256> cFineMap::kThresholds = Thresholds();
 
 cFineMap::cFineMap(const cPal8bpp& palette) : nearest_(palette) {
     const std::array<double, 256> spacing = Spacing(palette);
@@ -63,17 +107,16 @@ cFineMap::cFineMap(const cPal8bpp& palette) : nearest_(palette) {
 }
 
 void cFineMap::PlainRow(const uint8_t* source, uint8_t* target, int32_t first, int32_t width,
-                        int32_t row) const {
-    for (int32_t x = first; x < width; ++x)
-        target[x] = Index(source + 4 * static_cast<size_t>(x), row + (x & 3));
+                        int32_t y) const {
+    for (int32_t x = first; x < width; ++x) target[x] = Index(source + 4 * size_t(x), x, y);
 }
 
-// Index for eight pixels at a time; the arithmetic is the same, lane by lane.
-__attribute__((target("avx2"))) void cFineMap::Avx2Row(const uint8_t* source, uint8_t* target,
-                                                       int32_t width, int32_t row) const {
-    const __m256i matrix =
-        _mm256_setr_epi32(kMatrix[row], kMatrix[row + 1], kMatrix[row + 2], kMatrix[row + 3],
-                          kMatrix[row], kMatrix[row + 1], kMatrix[row + 2], kMatrix[row + 3]);
+// Index for eight pixels at a time from first (0 or a multiple of 16) on, as far as whole steps go;
+// returns where it stopped. The arithmetic is the same, lane by lane.
+__attribute__((target("avx2"))) int32_t cFineMap::Avx2Row(const uint8_t* source, uint8_t* target,
+                                                          int32_t first, int32_t width,
+                                                          int32_t y) const {
+    const int16_t* thresholds = &kThresholds[(y & (kSide - 1)) * kSide];
     const __m256i nibble = _mm256_set1_epi32(0x00F), nibble1 = _mm256_set1_epi32(0x0F0),
                   nibble2 = _mm256_set1_epi32(0xF00);
     // The low byte of each 32-bit lane into the lane's first 4 bytes.
@@ -82,8 +125,10 @@ __attribute__((target("avx2"))) void cFineMap::Avx2Row(const uint8_t* source, ui
                          -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
     const int* cells = reinterpret_cast<const int*>(nearest_.Cells());
     constexpr int32_t bits = cNearestMap::kBits;
-    int32_t x = 0;
+    int32_t x = first;
     for (; x + 8 <= width; x += 8) {
+        const __m256i threshold = _mm256_cvtepi16_epi32(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(thresholds + (x & (kSide - 1)))));
         const __m256i p =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * size_t(x)));
         const __m256i coarse =
@@ -91,7 +136,8 @@ __attribute__((target("avx2"))) void cFineMap::Avx2Row(const uint8_t* source, ui
                             _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 8), nibble1),
                                             _mm256_and_si256(_mm256_slli_epi32(p, 4), nibble2)));
         const __m256i amplitude = _mm256_i32gather_epi32(amplitude_.data(), coarse, 4);
-        const __m256i offset = _mm256_srai_epi32(_mm256_mullo_epi32(amplitude, matrix), 5);
+        const __m256i offset = _mm256_srai_epi32(
+            _mm256_add_epi32(_mm256_mullo_epi32(amplitude, threshold), _mm256_set1_epi32(256)), 9);
         const __m256i cell = _mm256_or_si256(
             DitheredCell<16>(p, offset),
             _mm256_or_si256(_mm256_slli_epi32(DitheredCell<8>(p, offset), bits),
@@ -102,14 +148,45 @@ __attribute__((target("avx2"))) void cFineMap::Avx2Row(const uint8_t* source, ui
         std::memcpy(target + x, &low, 4);
         std::memcpy(target + x + 4, &high, 4);
     }
-    PlainRow(source, target, x, width, row);
+    return x;
 }
 
-void cFineMap::MapRow(const uint8_t* source, uint8_t* target, int32_t width, int32_t row) const {
-    if (HasAvx2())
-        Avx2Row(source, target, width, row);
-    else
-        PlainRow(source, target, 0, width, row);
+// Sixteen pixels at a time, which is one row of the mask; returns where it stopped.
+__attribute__((target("avx512f,avx512bw"))) int32_t cFineMap::Avx512Row(const uint8_t* source,
+                                                                        uint8_t* target,
+                                                                        int32_t width,
+                                                                        int32_t y) const {
+    const __m512i threshold = _mm512_cvtepi16_epi32(_mm256_loadu_si256(
+        reinterpret_cast<const __m256i*>(&kThresholds[(y & (kSide - 1)) * kSide])));
+    const __m512i nibble = _mm512_set1_epi32(0x00F), nibble1 = _mm512_set1_epi32(0x0F0),
+                  nibble2 = _mm512_set1_epi32(0xF00), half = _mm512_set1_epi32(256);
+    const int* cells = reinterpret_cast<const int*>(nearest_.Cells());
+    constexpr int32_t bits = cNearestMap::kBits;
+    int32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m512i p = _mm512_loadu_si512(source + 4 * size_t(x));
+        const __m512i coarse =
+            _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(p, 20), nibble),
+                            _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(p, 8), nibble1),
+                                            _mm512_and_si512(_mm512_slli_epi32(p, 4), nibble2)));
+        const __m512i amplitude = _mm512_i32gather_epi32(coarse, amplitude_.data(), 4);
+        const __m512i offset =
+            _mm512_srai_epi32(_mm512_add_epi32(_mm512_mullo_epi32(amplitude, threshold), half), 9);
+        const __m512i cell = _mm512_or_si512(
+            DitheredCell16<16>(p, offset),
+            _mm512_or_si512(_mm512_slli_epi32(DitheredCell16<8>(p, offset), bits),
+                            _mm512_slli_epi32(DitheredCell16<0>(p, offset), 2 * bits)));
+        const __m512i index = _mm512_i32gather_epi32(cell, cells, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), _mm512_cvtepi32_epi8(index));
+    }
+    return x;
+}
+
+void cFineMap::MapRow(const uint8_t* source, uint8_t* target, int32_t width, int32_t y) const {
+    int32_t x = 0;
+    if (HasAvx512()) x = Avx512Row(source, target, width, y);
+    if (HasAvx2()) x = Avx2Row(source, target, x, width, y);
+    PlainRow(source, target, x, width, y);
 }
 
 }  // namespace mDither8bpp::detail

@@ -19,32 +19,44 @@ public:
     // overflow error).
     explicit cFineMap(const cPal8bpp& palette);
 
-    // The entry for the source pixel at s (Blue, Green, Red) at matrix
-    // position p = (y mod 4) * 4 + (x mod 4).
-    uint8_t Index(const uint8_t* s, int32_t p) const {
+    // The entry for the source pixel at s (Blue, Green, Red) at memory
+    // position (x, y).
+    uint8_t Index(const uint8_t* s, int32_t x, int32_t y) const {
         const int32_t r = s[2], g = s[1], b = s[0];
-        const int32_t offset = (amplitude_[Coarse(r, g, b)] * kMatrix[p]) >> 5;
+        const int32_t offset = Offset(amplitude_[Coarse(r, g, b)], Threshold(x, y));
         return nearest_.Nearest(Clamp(r + offset), Clamp(g + offset), Clamp(b + offset));
     }
 
-    // One memory row: width pixels of Blue, Green, Red, unused to width
-    // entry numbers; row = (y mod 4) * 4. The same bytes as Index.
-    void MapRow(const uint8_t* source, uint8_t* target, int32_t width, int32_t row) const;
+    // Memory row y: width pixels of Blue, Green, Red, unused to width entry
+    // numbers. The same bytes as Index.
+    void MapRow(const uint8_t* source, uint8_t* target, int32_t width, int32_t y) const;
 
 private:
-    // The threshold matrix (the 4 x 4 Bayer matrix plus 1) as 2t - 17: the
-    // offset runs from -15/32 to +15/32 of the amplitude.
-    static constexpr std::array<int32_t, 16> kMatrix{-15, 1, -11, 5, 9,  -7, 13, -3,
-                                                     -9,  7, -13, 3, 15, -1, 11, -5};
+    // The threshold matrix: a 16 x 16 blue-noise mask, anchored at the
+    // bottom-left pixel like the exact mapping's. Its pattern has no
+    // low-frequency structure, where the 4 x 4 Bayer matrix leaves a regular
+    // cross-hatch in every shaded area that the eye (and butteraugli) picks
+    // out; on photographs it also measures a little better in PSNR.
+    static constexpr int32_t kSide = 16;
+    static const std::array<int16_t, kSide * kSide> kThresholds;  // 2 rank + 1 - 256
 
+    static int32_t Threshold(int32_t x, int32_t y) {
+        return kThresholds[(y & (kSide - 1)) * kSide + (x & (kSide - 1))];
+    }
+    // amplitude x threshold / 512 rounded: from -1/2 to +1/2 of the amplitude.
+    static int32_t Offset(int32_t amplitude, int32_t threshold) {
+        return (amplitude * threshold + 256) >> 9;
+    }
     static int32_t Clamp(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
     static int32_t Coarse(int32_t r, int32_t g, int32_t b) {
         return (r >> 4) | (g >> 4) << 4 | (b >> 4) << 8;
     }
 
     void PlainRow(const uint8_t* source, uint8_t* target, int32_t first, int32_t width,
-                  int32_t row) const;
-    void Avx2Row(const uint8_t* source, uint8_t* target, int32_t width, int32_t row) const;
+                  int32_t y) const;
+    int32_t Avx2Row(const uint8_t* source, uint8_t* target, int32_t first, int32_t width,
+                    int32_t y) const;
+    int32_t Avx512Row(const uint8_t* source, uint8_t* target, int32_t width, int32_t y) const;
 
     cNearestMap nearest_;
     // The amplitude in colour units by 16 x 16 x 16 coarse cell.

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace mDither8bpp::detail {
 namespace {
@@ -25,25 +27,47 @@ int32_t GridStep(const cDIB& source) {
     return std::max(1, static_cast<int32_t>(std::ceil(std::sqrt(pixels / double(kGridPixels)))));
 }
 
-Sums GridSums(const cNearestMap& nearest, const cDIB& source, int32_t step) {
+// The grid's pixels side by side, row after row: the steps read them again
+// and again, and in a picture of many megapixels every one of them would
+// otherwise be a cache line of its own, fetched from memory at every step.
+struct Grid {
+    int32_t Width = 0, Rows = 0;
+    std::vector<uint32_t> Pixels;  // Blue, Green, Red, unused
+};
+
+Grid GridPixels(const cDIB& source, int32_t step) {
+    Grid grid;
     const int32_t width = source.Width();
-    const int32_t rows = (source.Height() + step - 1) / step;
+    grid.Width = (width + step - 1) / step;
+    grid.Rows = (source.Height() + step - 1) / step;
+    grid.Pixels.resize(size_t(grid.Width) * size_t(grid.Rows));
+    parallel::ForEachBand(grid.Rows, grid.Width, [&](int32_t first, int32_t count) {
+        for (int32_t row = first; row < first + count; ++row) {
+            const uint8_t* s = source.lpBits() + 4 * size_t(row) * size_t(step) * size_t(width);
+            uint32_t* g = grid.Pixels.data() + size_t(row) * size_t(grid.Width);
+            for (int32_t x = 0; x < width; x += step, s += 4 * step) std::memcpy(g++, s, 4);
+        }
+    });
+    return grid;
+}
+
+Sums GridSums(const cNearestMap& nearest, const Grid& grid) {
     Sums total;
     std::mutex merging;
-    parallel::ForEachBand(rows, (width + step - 1) / step, [&](int32_t first, int32_t count) {
+    parallel::ForEachBand(grid.Rows, grid.Width, [&](int32_t first, int32_t count) {
         // Neighbours often share an entry: two sets of sums, taken in turn,
         // keep each addition from waiting for the one before.
         Sums band[2];
-        for (int32_t row = first; row < first + count; ++row) {
-            const uint8_t* s = source.lpBits() + 4 * size_t(row) * size_t(step) * size_t(width);
-            for (int32_t x = 0, turn = 0; x < width; x += step, s += 4 * step, turn ^= 1) {
-                const uint8_t entry = nearest.Nearest(s[2], s[1], s[0]);
-                Sums& sums = band[turn];
-                sums.R[entry] += s[2];
-                sums.G[entry] += s[1];
-                sums.B[entry] += s[0];
-                ++sums.N[entry];
-            }
+        const auto* s = reinterpret_cast<const uint8_t*>(grid.Pixels.data() +
+                                                         size_t(first) * size_t(grid.Width));
+        const size_t pixels = size_t(count) * size_t(grid.Width);
+        for (size_t i = 0; i < pixels; ++i, s += 4) {
+            const uint8_t entry = nearest.Nearest(s[2], s[1], s[0]);
+            Sums& sums = band[i & 1];
+            sums.R[entry] += s[2];
+            sums.G[entry] += s[1];
+            sums.B[entry] += s[0];
+            ++sums.N[entry];
         }
         // Whole numbers: the total is the same in any order of bands.
         const std::lock_guard lock(merging);
@@ -65,9 +89,9 @@ uint8_t Mean(uint64_t sum, uint64_t count) {
 }  // namespace
 
 void RefineEntries(cPal8bpp& palette, const cDIB& source, int32_t steps) {
-    const int32_t step = GridStep(source);
+    const Grid grid = GridPixels(source, GridStep(source));
     for (int32_t s = 0; s < steps; ++s) {
-        const Sums sums = GridSums(cNearestMap(palette), source, step);
+        const Sums sums = GridSums(cNearestMap(palette), grid);
         for (int32_t i = 0; i < palette.Entries() && i < 256; ++i) {
             if (sums.N[i] == 0) continue;
             const auto entry = static_cast<uint8_t>(i);

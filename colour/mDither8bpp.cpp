@@ -36,8 +36,8 @@ thread_local std::array<uint8_t, 4096> tInverseColorMap{};
 // matrix is anchored at the bottom-left pixel. Source pixels are Blue, Green,
 // Red, unused; the unused byte is never read. Every pixel depends on its own
 // source pixel and position only, so bands of rows go to several threads and
-// give the same bytes as one; mapRow(source row, target row, width, (y mod 4)
-// * 4) carries what the plan built. Asked to, the error of each row is summed
+// give the same bytes as one; mapRow(source row, target row, width, y, the
+// picture's memory row) carries what the plan built. Asked to, the error of each row is summed
 // right after the row is written, in whole numbers: the total is the same in
 // any order of bands.
 template <typename MapRow>
@@ -51,7 +51,7 @@ RgbError MapRows(const uint8_t* sourceBits, uint8_t* targetBits, size_t targetSt
         for (int32_t y = first; y < first + rows; ++y) {
             const uint8_t* src = sourceBits + static_cast<size_t>(y) * sourceStride;
             uint8_t* dst = targetBits + static_cast<size_t>(y) * targetStride;
-            mapRow(src, dst, width, ((firstRow + y) & 3) * 4);
+            mapRow(src, dst, width, firstRow + y);
             if (measure) sum += detail::RowSquaredError(src, dst, width, colourTable);
         }
         total.fetch_add(sum, std::memory_order_relaxed);
@@ -158,21 +158,22 @@ RgbError cDitherPlan::DitherRows(const uint8_t* source, uint8_t* target, size_t 
             for (int32_t x = 0; x < w; ++x) dst[x] = few->Index(src + 4 * static_cast<size_t>(x));
         });
     if (const auto& fine = maps_->Fine)
-        return rows([&fine](const uint8_t* src, uint8_t* dst, int32_t w, int32_t row) {
-            fine->MapRow(src, dst, w, row);
+        return rows([&fine](const uint8_t* src, uint8_t* dst, int32_t w, int32_t y) {
+            fine->MapRow(src, dst, w, y);
         });
     if (maps_->Mode == kCubeMode) {
         // The cube's entry number is the level sum itself.
         const detail::PositionTables6& tables = detail::CubeTables();
-        return rows([&tables](const uint8_t* src, uint8_t* dst, int32_t w, int32_t row) {
-            DitherRow(src, dst, w, row, tables,
+        return rows([&tables](const uint8_t* src, uint8_t* dst, int32_t w, int32_t y) {
+            DitherRow(src, dst, w, (y & 3) * 4, tables,
                       [](int32_t levels) { return static_cast<uint8_t>(levels); });
         });
     }
     const uint8_t* inverse = maps_->Inverse.data();
     const detail::PositionTables16& tables = detail::OptimalTables();
-    return rows([inverse, &tables](const uint8_t* src, uint8_t* dst, int32_t w, int32_t row) {
-        DitherRow(src, dst, w, row, tables, [inverse](int32_t levels) { return inverse[levels]; });
+    return rows([inverse, &tables](const uint8_t* src, uint8_t* dst, int32_t w, int32_t y) {
+        DitherRow(src, dst, w, (y & 3) * 4, tables,
+                  [inverse](int32_t levels) { return inverse[levels]; });
     });
 }
 

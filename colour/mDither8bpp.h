@@ -28,8 +28,8 @@ enum class Mapping {
     // levels looked up in the 16 x 16 x 16 inverse colour map: the
     // program's own reduction, byte for byte.
     Exact,
-    // The nearest entry through a 64 x 64 x 64 map, dithered with the same
-    // matrix at an amplitude that follows the spacing of the palette's
+    // The nearest entry through a 64 x 64 x 64 map, dithered with a 16 x 16
+    // blue-noise mask at an amplitude that follows the spacing of the palette's
     // entries around the pixel's colour. A picture of at most 256 colours
     // keeps its own colours instead of the palette, every pixel exactly.
     Fine,
