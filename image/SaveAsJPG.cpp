@@ -1,4 +1,4 @@
-// SaveJPG: the reduced image as a baseline JPEG file (24-bit colour, 4:2:0
+// JPEG export: the reduced image as a baseline JPEG file (24-bit colour, 4:2:0
 // chroma subsampling) through libturbojpeg.
 //
 // The file replaces an earlier one only once it is complete (cReplacementFile),
@@ -172,10 +172,4 @@ void WriteJPG(const cJPGBytes& jpeg, const std::string& filename) {
 
 void WriteJPGTo(const cJPGBytes& jpeg, int fd) {
     if (const int error = WriteAll(fd, jpeg.Data.get(), jpeg.Size)) RaiseSaveError(error);
-}
-
-void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {
-    CheckQuality(quality);
-    CheckFilename(filename);  // before the encoding: a bad name fails at once
-    WriteJPG(EncodeJPG(Image, quality), filename);
 }

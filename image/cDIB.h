@@ -99,9 +99,6 @@ public:
     int32_t Size() const { return Size_; }  // bytes of pixel rows; no caller in the program yet
     const BITMAPINFOHEADER& InfoHeader() const { return infoHeader_; }
 
-    // A new, independent 32-bpp picture holding a copy of the image.
-    cPicture Image() const;
-
 private:
     struct Storage;  // pixel memory, colour table and the bitmap view over them
 

@@ -1,6 +1,6 @@
 #pragma once
-// A picture object: what the picture loader delivers and what cDIB::Image()
-// returns. It is a plain value (width, height, bits per pixel, colour table,
+// A picture object: what the picture loader delivers and what cDIB takes
+// in (CreateFromStdPicture). It is a plain value (width, height, bits per pixel, colour table,
 // pixels); the pixel memory is kept alive by Owner, so a loader can hand over
 // its decoded buffer without copying it.
 //
