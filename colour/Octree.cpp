@@ -5,6 +5,7 @@
 #include "Arithmetic.h"
 #include "cDIB.h"
 #include "cError.h"
+#include "cPal8bpp.h"
 
 namespace {
 
@@ -180,8 +181,8 @@ void OctreeState::ReleaseNode(int32_t node) {
 void cPal8bpp::CreateOptimal(const cDIB& oDIB32, int32_t nColors, int32_t nLevels, float RWeight,
                              float GWeight, float BWeight) {
     if (oDIB32.BPP() != 32) return;
-    if (!octree_) octree_ = std::make_unique<Octree>();
-    Octree& tree = *octree_;
+    if (!octree_) octree_ = std::make_unique<OctreeState>();
+    OctreeState& tree = *octree_;
     tree.Reset(nLevels, RWeight, GWeight, BWeight);
 
     // Pixels in memory order: the bottom row of the picture first, each row left to right.
