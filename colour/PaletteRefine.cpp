@@ -2,6 +2,7 @@
 
 #include "BandPool.h"
 #include "NearestMap.h"
+#include "RowView.h"
 #include "cDIB.h"
 #include "cPal8bpp.h"
 
@@ -28,6 +29,7 @@ int32_t GridStep(const cDIB& source) {
 Sums GridSums(const cNearestMap& nearest, const cDIB& source, int32_t step) {
     const int32_t width = source.Width();
     const int32_t rows = (source.Height() + step - 1) / step;
+    const RowView<uint8_t> pixels = source.Rows();
     Sums total;
     std::mutex merging;
     parallel::ForEachBand(rows, (width + step - 1) / step, [&](int32_t first, int32_t count) {
@@ -35,7 +37,7 @@ Sums GridSums(const cNearestMap& nearest, const cDIB& source, int32_t step) {
         // keep each addition from waiting for the one before.
         Sums band[2];
         for (int32_t row = first; row < first + count; ++row) {
-            const uint8_t* s = source.lpBits() + 4 * size_t(row) * size_t(step) * size_t(width);
+            const uint8_t* s = pixels.MemoryRow(row * step);
             for (int32_t x = 0, turn = 0; x < width; x += step, s += 4 * step, turn ^= 1) {
                 const uint8_t entry = nearest.Nearest(s[2], s[1], s[0]);
                 Sums& sums = band[turn];

@@ -7,6 +7,7 @@
 // unused; 8-bpp pixels index the 256-entry colour table.
 
 #include "GraphicsLayer.h"
+#include "RowView.h"
 #include "cPicture.h"
 
 #include <climits>
@@ -96,6 +97,8 @@ public:
     int32_t Height() const { return Height_; }
     int32_t BPP() const { return BPP_; }
     int32_t BytesPerScanline() const { return BytesPerScanline_; }
+    // The image's rows (bottom-up in memory); empty for an empty image.
+    RowView<uint8_t> Rows() const { return {lpBits_, BytesPerScanline_, Height_, true}; }
     int32_t Size() const { return Size_; }  // bytes of pixel rows; no caller in the program yet
     const BITMAPINFOHEADER& InfoHeader() const { return infoHeader_; }
 

@@ -17,7 +17,7 @@ using BGR = std::array<int, 3>;
 
 // Pixel bytes at picture position (x, y); y = 0 is the top row, the last one in memory.
 uint8_t* PixelAt(const cDIB& dib, int32_t x, int32_t y) {
-    return dib.lpBits() + (dib.Height() - 1 - y) * dib.BytesPerScanline() + x * dib.BPP() / 8;
+    return dib.Rows().Row(y) + x * dib.BPP() / 8;
 }
 
 BGR ColourAt(const cDIB& dib, int32_t x, int32_t y) {

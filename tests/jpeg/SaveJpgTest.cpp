@@ -73,7 +73,7 @@ void Paint(cDIB& image, int width, int height, int bpp, const std::vector<Rgb>& 
     }
     image.SetPalette(table);
     for (int y = 0; y < height; ++y) {
-        uint8_t* row = image.lpBits() + (height - 1 - y) * image.BytesPerScanline();
+        uint8_t* row = image.Rows().Row(y);
         for (int x = 0; x < width; ++x) {
             const int i = index(x, y);
             if (bpp == 32) {
