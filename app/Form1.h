@@ -6,18 +6,19 @@
 // memory.
 //
 // The window's code is split by job:
-//   Form1Layout.cpp  building the controls at their designed places
-//   Form1Load.cpp    start-up, options and settings, the folder chooser,
-//                    the mouse pointer, closing
-//   Form1Run.cpp     the reduction run ("Start Reducing"); RunOutputs.cpp
-//                    keeps one file of a run from replacing another's output
-//   Form1List.cpp    the file list: appending, removing, clearing
-//   Form1ListEvents.cpp  wiring the list's mouse, key and drop events and
-//                    the list buttons to their handlers
+//   Form1Layout.cpp      building the controls at their designed places
+//   Form1Events.cpp      wiring: the controls' signals, mouse moves and the
+//                        list's mouse, key and drop events to the handlers
+//   Form1StartClose.cpp  start-up (Form_Load) and closing
+//   Form1Options.cpp     the output options, the quality and the output folder
+//   Form1Pointer.cpp     the mouse pointer and its handlers
+//   Form1Run.cpp         the reduction run ("Start Reducing"); RunOutputs.cpp
+//                        keeps one file of a run from replacing another's output
+//   Form1List.cpp        the file list: appending, removing, clearing
 //   Form1AddFiles.cpp    "Add BMP File(s)" and dropping files and folders
 //   Form1DragReorder.cpp reordering the list by dragging a path
-//   FolderImport.cpp "Add All BMP File(s) In Folder"
-//   SampleFiles.cpp  "Load Sample/Example Files"
+//   FolderImport.cpp     "Add All BMP File(s) In Folder"
+//   SampleFiles.cpp      "Load Sample/Example Files"
 
 #include "ReduceJob.h"
 #include "VendorControls.h"
@@ -161,6 +162,7 @@ private:
     void BuildControls();
     void ConnectHandlers();
     void UpdateQualityFrame();
+    void LoadCustomPointer(const std::string& cursorFile);  // raises when it cannot be read
     void ShowDefaultPointer();
     void ShowCustomPointer();
     void ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i);

@@ -7,7 +7,6 @@
 #include "Messages.h"
 #include "ucCanvas.h"
 
-#include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -124,44 +123,4 @@ void Form1::BuildControls() {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
-}
-
-void Form1::ConnectHandlers() {
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) Option1_Click();
-    });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) Option2_Click();
-    });
-    connect(Slider2, &QSlider::valueChanged, this, [this] { Slider2_Change(); });
-    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
-    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
-    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
-
-    connect(PushButton1, &PushButton::MouseMove, this, &Form1::PushButton1_MouseMove);
-    connect(PushButton2, &PushButton::MouseMove, this, &Form1::PushButton2_MouseMove);
-    connect(PushButton3, &PushButton::MouseMove, this, &Form1::PushButton3_MouseMove);
-    connect(PushButton4, &PushButton::MouseMove, this, &Form1::PushButton4_MouseMove);
-    connect(PushButton7, &PushButton::MouseMove, this, &Form1::PushButton7_MouseMove);
-    connect(PushButton8, &PushButton::MouseMove, this, &Form1::PushButton8_MouseMove);
-    ConnectListHandlers();
-}
-
-void Form1::mouseMoveEvent(QMouseEvent* event) {
-    Form_MouseMove();
-    QWidget::mouseMoveEvent(event);
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove) {
-        if (watched == Frame1)
-            Frame1_MouseMove();
-        else if (watched == Frame2)
-            Frame2_MouseMove();
-        else if (watched == Frame4)
-            Frame4_MouseMove();
-        else if (watched == Text1)
-            Text1_MouseMove();
-    }
-    return QWidget::eventFilter(watched, event);
 }

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionProgressBar>
 
 PushButton::PushButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
     setMouseTracking(true);
@@ -40,6 +42,45 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
 void ProgressBar::SetText(const QString& text) {
     text_ = text;
     update();
+}
+
+// What QProgressBar draws in one go (groove, chunk, label, as the common
+// style lays them out), with the groove and chunk from the kept drawing
+// while their look is unchanged.
+void ProgressBar::paintEvent(QPaintEvent*) {
+    QStyleOptionProgressBar option;
+    initStyleOption(&option);
+    const QStyle& look = *style();
+    BarLook now;
+    now.Size = size();
+    now.PixelRatio = devicePixelRatioF();
+    now.Groove = look.subElementRect(QStyle::SE_ProgressBarGroove, &option, this);
+    now.Contents = look.subElementRect(QStyle::SE_ProgressBarContents, &option, this);
+    now.Minimum = option.minimum;
+    now.Maximum = option.maximum;
+    now.Value = option.progress;
+    now.State = static_cast<int>(option.state);
+    now.Direction = option.direction;
+    now.Palette = option.palette.cacheKey();
+    now.Style = &look;
+    if (bar_.isNull() || !(now == barLook_)) {
+        bar_ = QPixmap(now.Size * now.PixelRatio);
+        bar_.setDevicePixelRatio(now.PixelRatio);
+        bar_.fill(Qt::transparent);
+        QPainter barPainter(&bar_);
+        QStyleOptionProgressBar part = option;
+        part.rect = now.Groove;
+        look.drawControl(QStyle::CE_ProgressBarGroove, &part, &barPainter, this);
+        part.rect = now.Contents;
+        look.drawControl(QStyle::CE_ProgressBarContents, &part, &barPainter, this);
+        barLook_ = now;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, bar_);
+    if (option.textVisible) {
+        option.rect = look.subElementRect(QStyle::SE_ProgressBarLabel, &option, this);
+        look.drawControl(QStyle::CE_ProgressBarLabel, &option, &painter, this);
+    }
 }
 
 void cSkinFramework::LoadSkin(const std::string& skinFile, const std::string&) {

@@ -16,13 +16,14 @@ Writes OUT/limit.tsv (set, command, round, wall us, peak RSS KiB, CPU us) and
 OUT/limit.md (the tables). Standard library only.
 """
 
-import argparse
 import os
 import shutil
 import statistics
 import struct
 import sys
 import time
+
+import bench_options
 
 # The targets: whole run of one file, default -j, at most this times the limit.
 WHOLE_TARGETS = {"0.3": 1.6, "2": 1.2, "12": 0.8, "50": 0.8}
@@ -161,13 +162,7 @@ def fmt_ratio(r):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[1])
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--limits", required=True)
-    parser.add_argument("--corpus", required=True)
-    parser.add_argument("--scratch", required=True)
-    parser.add_argument("--out", required=True)
-    parser.add_argument("--rounds", type=int, default=7)
+    parser = bench_options.parser(__doc__, "--limits")
     parser.add_argument("--sizes", default="0.3,2,12,50")
     parser.add_argument("--batches", default="0.3:300,2:40")
     parser.add_argument("--pause", type=float, default=3.0,

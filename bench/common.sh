@@ -12,6 +12,39 @@ LIMIT_SOURCE=$SHARED/bench/limit_pipeline.c
 
 die() { echo "${0##*/}: $*" >&2; exit 1; }
 
+# bench_options "$@": the options every bench script takes. -n N into COUNT
+# (set it to the script's default first), -b BUILD_DIR into BUILD, -r DIR into
+# RESULTS, the argument into CORPUS; -h prints the script's head comment. A
+# script with options of its own defines bench_option, which sees the
+# arguments left and sets TAKEN to how many of them it used (0: not its
+# option). Then BUILD (default: build) is made and absolute, RESULTS
+# defaults to BUILD/bench-results and CORPUS to BUILD/photo-corpus, both made.
+bench_options() {
+  BUILD=$REPO/build RESULTS="" CORPUS=""
+  while (($#)); do
+    case $1 in
+      -n|-b|-r) (($# >= 2)) || die "$1 needs a value" ;;&
+      -n) COUNT=$2; shift 2 ;;
+      -b) BUILD=$2; shift 2 ;;
+      -r) RESULTS=$2; shift 2 ;;
+      -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
+      *)
+        TAKEN=0
+        if declare -F bench_option >/dev/null; then bench_option "$@"; fi
+        if ((TAKEN)); then shift "$TAKEN"
+        elif [[ $1 == -* ]]; then die "unknown option $1"
+        else CORPUS=$1; shift
+        fi ;;
+    esac
+  done
+  [[ $COUNT =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
+  BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
+  RESULTS=${RESULTS:-$BUILD/bench-results}
+  CORPUS=${CORPUS:-$BUILD/photo-corpus}
+  mkdir -p "$RESULTS" "$CORPUS"
+  CORPUS=$(cd "$CORPUS" && pwd)
+}
+
 # build_targets BUILD_DIR TARGET...: configures a Release build when needed and
 # brings the targets up to date.
 build_targets() {

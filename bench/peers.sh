@@ -23,30 +23,17 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-RUNS=5
-BUILD=$REPO/build
+COUNT=5
 SIZES="0.3 2 12 50"
-RESULTS=""
 ONE_THREAD=1
-CORPUS=""
-while (($#)); do
+bench_option() {
   case $1 in
-    -n) RUNS=$2; shift 2 ;;
-    -b) BUILD=$2; shift 2 ;;
-    -s) SIZES=$2; shift 2 ;;
-    -r) RESULTS=$2; shift 2 ;;
-    --all-cores) ONE_THREAD=0; shift ;;
-    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    -*) die "unknown option $1" ;;
-    *) CORPUS=$1; shift ;;
+    -s) (($# >= 2)) || die "-s needs a value"; SIZES=$2; TAKEN=2 ;;
+    --all-cores) ONE_THREAD=0; TAKEN=1 ;;
   esac
-done
-[[ $RUNS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
-BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
-RESULTS=${RESULTS:-$BUILD/bench-results}
-CORPUS=${CORPUS:-$BUILD/photo-corpus}
-mkdir -p "$RESULTS" "$CORPUS"
-CORPUS=$(cd "$CORPUS" && pwd)
+}
+bench_options "$@"
+RUNS=$COUNT
 
 # mp0_3.bmp is the 0.3-MP photograph.
 corpus_name() { echo "mp${1/./_}"; }

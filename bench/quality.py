@@ -11,7 +11,6 @@ then whole runs at 12 MP, paired: fine against exact, and exact with --json
              --scratch DIR --out DIR [--rounds N]
 """
 
-import argparse
 import json
 import math
 import os
@@ -20,6 +19,8 @@ import statistics
 import subprocess
 import sys
 import time
+
+import bench_options
 
 from against_limit import Machine, fmt_ratio, measure, paired, verdict
 
@@ -71,11 +72,7 @@ def fmt(value, digits):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[1])
-    for name in ["--cli", "--measure", "--corpus", "--pictures", "--scratch", "--out"]:
-        parser.add_argument(name, required=True)
-    parser.add_argument("--rounds", type=int, default=7)
-    args = parser.parse_args()
+    args = bench_options.parser(__doc__, "--measure", "--pictures").parse_args()
     for tool in [IM, "butteraugli"]:
         if shutil.which(tool) is None:
             sys.exit(f"quality.py: {tool} is missing (apt-get install imagemagick butteraugli)")

@@ -19,26 +19,9 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-ROUNDS=7
-BUILD=$REPO/build
-RESULTS=""
-CORPUS=""
-while (($#)); do
-  case $1 in
-    -n) ROUNDS=$2; shift 2 ;;
-    -b) BUILD=$2; shift 2 ;;
-    -r) RESULTS=$2; shift 2 ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    -*) die "unknown option $1" ;;
-    *) CORPUS=$1; shift ;;
-  esac
-done
-[[ $ROUNDS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
-BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
-RESULTS=${RESULTS:-$BUILD/bench-results}
-CORPUS=${CORPUS:-$BUILD/photo-corpus}
-mkdir -p "$RESULTS" "$CORPUS"
-CORPUS=$(cd "$CORPUS" && pwd)
+COUNT=7
+bench_options "$@"
+ROUNDS=$COUNT
 
 ensure_corpus "$CORPUS" mp0_3.bmp mp2.bmp mp12.bmp mp24.bmp mp50.bmp
 sh "$BENCH_DIR/make_quality_pictures.sh" "$BUILD/quality-pictures" ||

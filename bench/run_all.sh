@@ -25,30 +25,17 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-ROUNDS=7
-BUILD=$REPO/build
-RESULTS=""
-CORPUS=""
+COUNT=7
 PEERS=0
 QUALITY=1
-while (($#)); do
+bench_option() {
   case $1 in
-    -n) ROUNDS=$2; shift 2 ;;
-    -b) BUILD=$2; shift 2 ;;
-    -r) RESULTS=$2; shift 2 ;;
-    --peers) PEERS=1; shift ;;
-    --no-quality) QUALITY=0; shift ;;
-    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    -*) die "unknown option $1" ;;
-    *) CORPUS=$1; shift ;;
+    --peers) PEERS=1; TAKEN=1 ;;
+    --no-quality) QUALITY=0; TAKEN=1 ;;
   esac
-done
-[[ $ROUNDS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
-BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
-RESULTS=${RESULTS:-$BUILD/bench-results}
-CORPUS=${CORPUS:-$BUILD/photo-corpus}
-mkdir -p "$RESULTS" "$CORPUS"
-CORPUS=$(cd "$CORPUS" && pwd)
+}
+bench_options "$@"
+ROUNDS=$COUNT
 
 ensure_corpus "$CORPUS" mp0_3.bmp mp2.bmp mp12.bmp mp50.bmp
 build_targets "$BUILD" pixolune-cli bench_dither

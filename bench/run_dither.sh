@@ -13,26 +13,9 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-REPS=9
-BUILD=$REPO/build
-RESULTS=""
-CORPUS=""
-while (($#)); do
-  case $1 in
-    -n) REPS=$2; shift 2 ;;
-    -b) BUILD=$2; shift 2 ;;
-    -r) RESULTS=$2; shift 2 ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    -*) die "unknown option $1" ;;
-    *) CORPUS=$1; shift ;;
-  esac
-done
-[[ $REPS =~ ^[1-9][0-9]*$ ]] || die "-n takes a positive number"
-BUILD=$(mkdir -p "$BUILD" && cd "$BUILD" && pwd)
-RESULTS=${RESULTS:-$BUILD/bench-results}
-CORPUS=${CORPUS:-$BUILD/photo-corpus}
-mkdir -p "$RESULTS" "$CORPUS"
-CORPUS=$(cd "$CORPUS" && pwd)
+COUNT=9
+bench_options "$@"
+REPS=$COUNT
 
 ensure_corpus "$CORPUS" mp2.bmp mp12.bmp mp50.bmp
 LOAD_START=$(cut -d' ' -f1-3 /proc/loadavg)

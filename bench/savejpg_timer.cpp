@@ -1,6 +1,6 @@
-// savejpg_timer: times SaveJPG alone on an 8-bit BMP that pixolune-cli wrote,
-// so that compare_cli.sh can set it against cjpeg encoding the same file in
-// the same interleaved run. Loading the BMP is not timed.
+// savejpg_timer: times the JPEG export (EncodeJPG, then WriteJPG) alone on an 8-bit BMP that
+// pixolune-cli wrote, so that compare_cli.sh can set it against cjpeg encoding the same file in the
+// same interleaved run. Loading the BMP is not timed.
 //
 //   savejpg_timer IN.bmp OUT.jpg [QUALITY]     prints: seconds bpp width height
 
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
             }
         }
         const auto start = std::chrono::steady_clock::now();
-        SaveJPG(image, argv[2], static_cast<uint8_t>(quality));
+        WriteJPG(EncodeJPG(image, static_cast<uint8_t>(quality)), argv[2]);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         std::printf("%.6f %d %d %d\n", elapsed.count(), image.BPP(), image.Width(), image.Height());
     } catch (const cError& error) {

@@ -56,7 +56,7 @@ Reporter::Reporter(std::FILE* out, std::FILE* messages, std::size_t total, Repor
     if (style_.Quiet) style_.Progress = false;
 }
 
-void Reporter::Working(std::size_t index, const std::string& source) {
+void Reporter::Waiting(std::size_t index, const std::string& source) {
     if (!style_.Progress) return;
     // \r and erase-to-end: the line is rewritten for each file.
     std::fprintf(messages_, "\r\033[K[%zu/%zu] %s", index + 1, total_,

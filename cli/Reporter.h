@@ -24,7 +24,9 @@ public:
     // out: the user's stdout; messages: the user's stderr.
     Reporter(std::FILE* out, std::FILE* messages, std::size_t total, ReportStyle style);
 
-    void Working(std::size_t index, const std::string& source);
+    // The file the run waits for next (BatchCallbacks::Waiting): its
+    // "[i/n] name" line, where progress is drawn.
+    void Waiting(std::size_t index, const std::string& source);
     // A failure is the line "pixolune-cli: SOURCE: reason", a skip the same
     // with "skipped: " before the reason; a file not started has no line.
     void Finished(const std::string& source, const FileOutcome& outcome);

@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     signals.SetMessages(::fileno(quiet.Messages()));
     Reporter reporter(stdout, quiet.Messages(), files.size(), style);
     RunBatch(files, {options.Jobs, options.Tree}, fileWork,
-             {[&](std::size_t index) { reporter.Working(index, files[index].Source); },
+             {[&](std::size_t index) { reporter.Waiting(index, files[index].Source); },
               [&](std::size_t index, const FileOutcome& outcome) {
                   if (outcome.Status != FileStatus::NotStarted)
                       return reporter.Finished(files[index].Source, outcome);

@@ -3,8 +3,10 @@
 #include "Octree.h"
 
 #include "Arithmetic.h"
+#include "RowView.h"
 #include "cDIB.h"
 #include "cError.h"
+#include "cPal8bpp.h"
 
 namespace {
 
@@ -180,16 +182,16 @@ void OctreeState::ReleaseNode(int32_t node) {
 void cPal8bpp::CreateOptimal(const cDIB& oDIB32, int32_t nColors, int32_t nLevels, float RWeight,
                              float GWeight, float BWeight) {
     if (oDIB32.BPP() != 32) return;
-    if (!octree_) octree_ = std::make_unique<Octree>();
-    Octree& tree = *octree_;
+    if (!octree_) octree_ = std::make_unique<OctreeState>();
+    OctreeState& tree = *octree_;
     tree.Reset(nLevels, RWeight, GWeight, BWeight);
 
     // Pixels in memory order: the bottom row of the picture first, each row left to right.
     const int32_t width = oDIB32.Width();
     const int32_t height = oDIB32.Height();
-    const uint8_t* bits = oDIB32.lpBits();
+    const RowView<uint8_t> rows = oDIB32.Rows();
     for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* px = bits + static_cast<size_t>(y) * 4 * static_cast<size_t>(width);
+        const uint8_t* px = rows.MemoryRow(y);
         for (int32_t x = 0; x < width; ++x, px += 4) {
             tree.AddColor(px[2], px[1], px[0]);
             // Reducing after every pixel bounds the tree by nColors leaves.

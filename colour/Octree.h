@@ -7,8 +7,6 @@
 // reuse of released nodes decide the order of the palette entries, so they
 // follow one fixed scheme.
 
-#include "cPal8bpp.h"
-
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -54,6 +52,3 @@ struct OctreeState {
     static constexpr int32_t kTabledLevels = 8;
     std::array<uint8_t, 256> PathR{}, PathG{}, PathB{};
 };
-
-// The palette holds its working state through this name.
-struct cPal8bpp::Octree : OctreeState {};

@@ -2,6 +2,7 @@
 
 #include "BandPool.h"
 #include "NearestMap.h"
+#include "RowView.h"
 #include "cDIB.h"
 #include "cPal8bpp.h"
 
@@ -41,9 +42,10 @@ Grid GridPixels(const cDIB& source, int32_t step) {
     grid.Width = (width + step - 1) / step;
     grid.Rows = (source.Height() + step - 1) / step;
     grid.Pixels.resize(size_t(grid.Width) * size_t(grid.Rows));
+    const RowView<uint8_t> pixels = source.Rows();
     parallel::ForEachBand(grid.Rows, grid.Width, [&](int32_t first, int32_t count) {
         for (int32_t row = first; row < first + count; ++row) {
-            const uint8_t* s = source.lpBits() + 4 * size_t(row) * size_t(step) * size_t(width);
+            const uint8_t* s = pixels.MemoryRow(row * step);
             uint32_t* g = grid.Pixels.data() + size_t(row) * size_t(grid.Width);
             for (int32_t x = 0; x < width; x += step, s += 4 * step) std::memcpy(g++, s, 4);
         }

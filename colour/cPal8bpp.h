@@ -12,6 +12,8 @@
 
 class cDIB;
 
+struct OctreeState;
+
 class cPal8bpp {
 public:
     cPal8bpp();
@@ -51,11 +53,10 @@ public:
     void rgbB(uint8_t PalEntry, uint8_t New_Value);
 
 private:
-    struct Octree;          // the optimal palette's working state
     struct LogicalPalette;  // the copy of the first Entries entries that answers lookups
 
     int16_t Entries_ = 0;
     std::unique_ptr<LogicalPalette> hPal_;
-    std::unique_ptr<uint8_t[]> entries_;  // 1024 bytes once initialised
-    std::unique_ptr<Octree> octree_;
+    std::unique_ptr<uint8_t[]> entries_;   // 1024 bytes once initialised
+    std::unique_ptr<OctreeState> octree_;  // the optimal palette's working state
 };

@@ -6,6 +6,8 @@
 // Coordinates are picture coordinates: row 0 is the top row of the picture,
 // whatever order the rows have in memory.
 
+#include "RowView.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -24,8 +26,7 @@ struct cBitmapBits {
 
     // Address of picture row y (0 = top).
     uint8_t* Row(int32_t y) const {
-        const int32_t memoryRow = BottomUp ? Height - 1 - y : y;
-        return Bits + static_cast<std::ptrdiff_t>(memoryRow) * Stride;
+        return RowView<uint8_t>{Bits, Stride, Height, BottomUp}.Row(y);
     }
 };
 

@@ -1,4 +1,4 @@
-// SaveJPG: the reduced image as a baseline JPEG file (24-bit colour, 4:2:0
+// JPEG export: the reduced image as a baseline JPEG file (24-bit colour, 4:2:0
 // chroma subsampling) through libturbojpeg.
 //
 // The file replaces an earlier one only once it is complete (cReplacementFile),
@@ -21,6 +21,7 @@
 #include "DescriptorWrite.h"
 #include "GraphicsLayer.h"
 #include "ReplacementFile.h"
+#include "RowView.h"
 #include "cDIB.h"
 #include "cError.h"
 
@@ -82,11 +83,10 @@ std::unique_ptr<unsigned char[]> ExpandIndexed(const cDIB& image) {
     const size_t rgbStride = static_cast<size_t>(width) * 3;
     std::unique_ptr<unsigned char[]> rgb(
         new unsigned char[rgbStride * static_cast<size_t>(height)]);
+    const RowView<uint8_t> rows = image.Rows();
     parallel::ForEachBand(height, width, [&](int32_t first, int32_t count) {
         for (int32_t y = first; y < first + count; ++y) {
-            // Memory rows are bottom-up: picture row 0 is the last one in memory.
-            const uint8_t* row = image.lpBits() + static_cast<size_t>(height - 1 - y) *
-                                                      static_cast<size_t>(image.BytesPerScanline());
+            const uint8_t* row = rows.Row(y);
             unsigned char* out = rgb.get() + static_cast<size_t>(y) * rgbStride;
             for (int32_t x = 0; x < width; ++x) {
                 const uint8_t* entry = &table[static_cast<size_t>(PixelIndex(row, x, bpp)) * 4];
@@ -172,10 +172,4 @@ void WriteJPG(const cJPGBytes& jpeg, const std::string& filename) {
 
 void WriteJPGTo(const cJPGBytes& jpeg, int fd) {
     if (const int error = WriteAll(fd, jpeg.Data.get(), jpeg.Size)) RaiseSaveError(error);
-}
-
-void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality) {
-    CheckQuality(quality);
-    CheckFilename(filename);  // before the encoding: a bad name fails at once
-    WriteJPG(EncodeJPG(Image, quality), filename);
 }

@@ -10,12 +10,9 @@ class cDIB;
 
 // Encodes the image (any depth the image holds; the program passes the 8-bpp
 // result) as a 24-bit colour JPEG with 4:2:0 chroma subsampling at the given
-// quality (1..100, passed to the encoder unchanged) and writes it to filename.
+// quality (1..100, passed to the encoder unchanged); WriteJPG then writes it
+// to filename, so a caller knows the file's size before anything is written.
 // Any failure raises error 5, "Cannot save the image. GDI+ Error:" + status.
-void SaveJPG(const cDIB& Image, const std::string& filename, uint8_t quality);
-
-// The same in two steps, for a caller that wants to know the file's size
-// before anything is written: the encoded file, and writing it out.
 struct JPGBytesFree {
     void operator()(unsigned char* bytes) const;
 };

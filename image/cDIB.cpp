@@ -304,33 +304,3 @@ void cDIB::GetBestFitInfo(int32_t DstW, int32_t DstH, int32_t& bfx, int32_t& bfy
     bfx = CheckedSub(DstW, fit.Width) / 2;
     bfy = CheckedSub(DstH, fit.Height) / 2;
 }
-
-cPicture cDIB::Image() const {
-    cPicture picture;
-    if (!hDIB_) return picture;  // the empty picture
-
-    const int32_t stride = CheckedMul(Width_, 4);
-    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Height_);
-    std::shared_ptr<uint8_t> pixels(static_cast<uint8_t*>(std::malloc(bytes)), FreeDeleter{});
-    if (!pixels) throw cError(ErrorNumber::OutOfMemory, kOutOfMemory);
-
-    cBitmapBits target;
-    target.Width = Width_;
-    target.Height = Height_;
-    target.BPP = 32;
-    target.Stride = stride;
-    target.Bits = pixels.get();
-    target.BottomUp = false;
-    cMemoryDC dc;
-    dc.SelectObject(&target);
-    Stretch(&dc, 0, 0, Width_, Height_, 0, 0, 0, 0);
-
-    picture.Type = PictureType::Bitmap;
-    picture.Width = Width_;
-    picture.Height = Height_;
-    picture.BPP = 32;
-    picture.Stride = stride;
-    picture.Bits = pixels.get();
-    picture.Owner = std::move(pixels);
-    return picture;
-}

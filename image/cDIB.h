@@ -8,6 +8,7 @@
 
 #include "BmpFile.h"
 #include "GraphicsLayer.h"
+#include "RowView.h"
 #include "cPicture.h"
 
 #include <climits>
@@ -88,11 +89,10 @@ public:
     int32_t Height() const { return Height_; }
     int32_t BPP() const { return BPP_; }
     int32_t BytesPerScanline() const { return BytesPerScanline_; }
+    // The image's rows (bottom-up in memory); empty for an empty image.
+    RowView<uint8_t> Rows() const { return {lpBits_, BytesPerScanline_, Height_, true}; }
     int32_t Size() const { return Size_; }  // bytes of pixel rows; no caller in the program yet
     const BITMAPINFOHEADER& InfoHeader() const { return infoHeader_; }
-
-    // A new, independent 32-bpp picture holding a copy of the image.
-    cPicture Image() const;
 
 private:
     struct Storage;  // pixel memory, colour table and the bitmap view over them

@@ -1,12 +1,14 @@
 #pragma once
-// A picture object: what the picture loader delivers and what cDIB::Image()
-// returns. It is a plain value (width, height, bits per pixel, colour table,
+// A picture object: what the picture loader delivers and what cDIB takes
+// in (CreateFromStdPicture). It is a plain value (width, height, bits per pixel, colour table,
 // pixels); the pixel memory is kept alive by Owner, so a loader can hand over
 // its decoded buffer without copying it.
 //
 // The pixels may be shared between copies of a picture: treat them as
 // read-only unless you hold the picture alone (Owner.use_count() == 1), which
 // is what lets cDIB take a sole picture's buffer over instead of copying it.
+
+#include "RowView.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,7 +32,6 @@ struct cPicture {
     bool IsBitmap() const { return Type == PictureType::Bitmap && Bits != nullptr; }
     // Picture row y, 0 the top row, whatever the order in memory.
     const uint8_t* Row(int32_t y) const {
-        const int32_t memoryRow = BottomUp ? Height - 1 - y : y;
-        return Bits + static_cast<std::ptrdiff_t>(memoryRow) * Stride;
+        return RowView<const uint8_t>{Bits, Stride, Height, BottomUp}.Row(y);
     }
 };

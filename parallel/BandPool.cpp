@@ -10,7 +10,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -30,9 +29,7 @@ struct Job {
     int32_t Rows;
     int32_t Bands;
     std::atomic<int32_t> Next{0};
-    std::atomic<bool> Failed{false};
-    std::exception_ptr Error;  // the first band's exception; under Pool::mutex_
-    int Helpers = 0;           // pool threads working on it; under Pool::mutex_
+    int Helpers = 0;  // pool threads working on it; under Pool::mutex_
     std::condition_variable HelpersDone;
 
     // Band b covers rows [b * Rows / Bands, (b + 1) * Rows / Bands).
@@ -55,8 +52,7 @@ public:
             std::lock_guard lock(mutex_);
             // Threads are only ever added: a share asks for at most cores - 1.
             // Without a thread or memory to be had, the caller does the bands
-            // of the helpers it did not get: only a band's own exception
-            // leaves a run.
+            // of the helpers it did not get: nothing leaves a run early.
             try {
                 while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
             } catch (...) {
@@ -77,7 +73,6 @@ public:
         std::unique_lock lock(mutex_);
         requests_.erase(std::remove(requests_.begin(), requests_.end(), &job), requests_.end());
         job.HelpersDone.wait(lock, [&] { return job.Helpers == 0; });
-        if (job.Error) std::rethrow_exception(job.Error);
     }
 
 private:
@@ -99,18 +94,14 @@ private:
         }
     }
 
-    void WorkOn(Job& job) {
+    // noexcept: a band that threw on the caller's thread would leave the
+    // job, on the caller's stack, to helpers still working on it.
+    static void WorkOn(Job& job) noexcept {
         for (;;) {
             const int32_t band = job.Next.fetch_add(1, std::memory_order_relaxed);
-            if (band >= job.Bands || job.Failed.load(std::memory_order_relaxed)) return;
-            try {
-                const int32_t first = job.Row(band);
-                job.Band(job.Context, first, job.Row(band + 1) - first);
-            } catch (...) {
-                job.Failed = true;
-                std::lock_guard lock(mutex_);
-                if (!job.Error) job.Error = std::current_exception();
-            }
+            if (band >= job.Bands) return;
+            const int32_t first = job.Row(band);
+            job.Band(job.Context, first, job.Row(band + 1) - first);
         }
     }
 

@@ -50,10 +50,10 @@ private:
 // [0, rows) exactly once, on up to ThreadShare() threads; rows of
 // pixelsPerRow pixels decide how many bands are worth it (one band, on the
 // calling thread, for a small image or a share of 1). Returns when every band
-// is done. When a band throws, no further band starts, and the first
-// exception is rethrown here once the bands already running have finished;
-// nothing else throws (without a pool thread to be had, the calling thread
-// does all the bands).
+// is done, and never throws (without a pool thread to be had, the calling
+// thread does all the bands). A band must not throw either: every band of the
+// program reports a failure through what it captured (a status it records),
+// and one that throws ends the program.
 using BandFunction = void (*)(void* context, int32_t first, int32_t count);
 void RunBands(int32_t rows, int64_t pixelsPerRow, BandFunction band, void* context);
 

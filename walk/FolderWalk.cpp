@@ -23,7 +23,11 @@ constexpr int kListingStep = 108;
 // Attribute values of system folders the walk keeps out: directory + system +
 // hidden, with or without the reparse-point bit. Linux never sets the system
 // bit, so only a substituted FolderSystem shows them.
-bool IsRefusedAttr(int32_t attr) { return attr == 22 || attr == 1046; }
+bool IsRefusedAttr(int32_t attr) {
+    constexpr int32_t kSystemFolder =
+        FileAttribute::Directory | FileAttribute::System | FileAttribute::Hidden;
+    return attr == kSystemFolder || attr == (kSystemFolder | FileAttribute::ReparsePoint);
+}
 
 bool IsSubFolderNameAccepted(const std::string& name) {
     return name.size() <= NAME_MAX && !HasInvalidNameChars(name) &&

@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressBar>
 
 #include <clocale>
 #include <cstdlib>
@@ -126,6 +127,54 @@ TEST(Helpers, TitleFolderChoiceListLookupAndProgressText) {
     bar.setValue(33);
     bar.SetText("Processing: 100%p-%v.bmp");  // no placeholders filled in
     EXPECT_EQ(bar.text(), "Processing: 100%p-%v.bmp");
+}
+
+// The bar keeps its groove and chunk as drawn while only the text changes: at every
+// step of a run it looks as the plain bar with that text does.
+TEST(ProgressBar, LooksAsThePlainBarAtEveryStep) {
+    struct Step {
+        int value;
+        const char* text;
+        bool enabled = true;
+        const char* styleSheet = "";
+        int width = 520;
+    };
+    const char* skin =
+        "QProgressBar { border: 2px solid grey; } QProgressBar::chunk { background: "
+        "#05B8CC; width: 12px; }";
+    const std::vector<Step> steps = {
+        {0, "Progress Bar"},         {1, "Processing: a.bmp"},     {1, "Processing: b.bmp"},
+        {50, "Processing: b.bmp"},   {50, "Processing: cc.bmp"},   {50, "Disabled", false},
+        {50, "Skinned", true, skin}, {100, "Skinned", true, skin}, {100, "Narrow", true, "", 200},
+        {0, "Progress Bar"}};
+    ProgressBar bar;
+    QProgressBar plain;
+    for (QProgressBar* b : {static_cast<QProgressBar*>(&bar), &plain}) {
+        b->setRange(0, 100);
+        b->setAlignment(Qt::AlignCenter);
+    }
+    for (const Step& step : steps) {
+        for (QProgressBar* b : {static_cast<QProgressBar*>(&bar), &plain}) {
+            b->resize(step.width, 27);
+            b->setValue(step.value);
+            b->setEnabled(step.enabled);
+            b->setStyleSheet(step.styleSheet);
+        }
+        bar.SetText(step.text);
+        plain.setFormat(step.text);
+        const QImage ours = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage theirs = plain.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(ours.size(), theirs.size()) << step.text;
+        int differing = 0;  // pixels off by more than the rounding of one more blend
+        for (int y = 0; y < ours.height(); ++y)
+            for (int x = 0; x < ours.width(); ++x) {
+                const QRgb a = ours.pixel(x, y), b = theirs.pixel(x, y);
+                differing +=
+                    std::abs(qRed(a) - qRed(b)) > 2 || std::abs(qGreen(a) - qGreen(b)) > 2 ||
+                    std::abs(qBlue(a) - qBlue(b)) > 2 || std::abs(qAlpha(a) - qAlpha(b)) > 2;
+            }
+        EXPECT_EQ(differing, 0) << step.text << " at " << step.value;
+    }
 }
 
 // The build tree keeps the optional files beside the program, an installed

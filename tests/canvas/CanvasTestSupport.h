@@ -25,8 +25,8 @@ inline QColor CoordinateColour(int x, int y) { return QColor(x / 256, y % 256, x
 inline void ShowImage(ucCanvas& canvas, int32_t width, int32_t height) {
     cDIB& dib = *canvas.DIB;
     dib.Create(width, height, 32);
-    for (int32_t y = 0; y < height; ++y) {  // rows are stored bottom-up
-        uint8_t* row = dib.lpBits() + ptrdiff_t(height - 1 - y) * dib.BytesPerScanline();
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* row = dib.Rows().Row(y);
         for (int32_t x = 0; x < width; ++x) {
             const QColor colour = CoordinateColour(x, y);
             row[4 * x] = colour.blue();

@@ -118,9 +118,9 @@ TEST(Reporter, WhatGoesWhere) {
         SCOPED_TRACE(c.What);
         Capture out, messages;
         Reporter reporter(out.File(), messages.File(), 2, c.Style);
-        reporter.Working(0, "dir/a.bmp");
+        reporter.Waiting(0, "dir/a.bmp");
         reporter.Finished("dir/a.bmp", c.Style.DryRun ? planned : written);
-        reporter.Working(1, "dir/b.bmp");
+        reporter.Waiting(1, "dir/b.bmp");
         reporter.Finished("dir/b.bmp", *c.Second);
         reporter.Summary(c.Second == &notStarted);
         EXPECT_EQ(out.Text(), c.Out);

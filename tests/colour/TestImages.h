@@ -27,7 +27,7 @@ inline Rgb Grey(int v) { return {uint8_t(v), uint8_t(v), uint8_t(v)}; }
 
 // (x, y) is a memory pixel: y = 0 is the bottom row of the picture.
 inline uint8_t* PixelAt(const cDIB& dib, int32_t x, int32_t y) {
-    return dib.lpBits() + size_t(y) * dib.BytesPerScanline() + size_t(x) * dib.BPP() / 8;
+    return dib.Rows().MemoryRow(y) + size_t(x) * dib.BPP() / 8;
 }
 
 inline Rgb GetPixel(const cDIB& dib, int32_t x, int32_t y) {

@@ -1,6 +1,5 @@
 // The BMP writer and the file deletes it shares with the reduction run, on real files.
 
-#include "FileDelete.h"
 #include "ReplacementFile.h"
 #include "TempTree.h"
 #include "cDIB.h"
@@ -256,36 +255,4 @@ TEST_F(BmpSave, FileLengthBeyondInt32RaisesOverflowBeforeTouchingTheFile) {
     EXPECT_EQ(SaveError(path).Number(), ErrorNumber::Overflow);
     EXPECT_EQ(ReadBytes(path), (Bytes{'1', '2'}));
     EXPECT_EQ(NamesIn(tree.Root()), Names{"big.bmp"});
-}
-
-TEST(FileDelete, DeleteFileSafeRemovesReadOnlyFilesAndNeverReports) {
-    TempTree tree;
-    const std::string readOnly = tree.File("readonly.bmp", 0444), sub = tree.Folder("sub");
-    DeleteFileSafe(readOnly);
-    EXPECT_FALSE(fs::exists(readOnly));
-    EXPECT_NO_THROW(DeleteFileSafe(tree.Path("missing.bmp")));
-    EXPECT_NO_THROW(DeleteFileSafe(tree.Path("missing/deeper.bmp")));
-    EXPECT_NO_THROW(DeleteFileSafe(sub));
-    EXPECT_TRUE(fs::is_directory(sub));
-}
-
-TEST(FileDelete, ForceDeleteFileDeletesOrRaisesWithANumberAndTheName) {
-    TempTree tree;
-    const std::string path = tree.File("x.bmp", 0400), sub = tree.Folder("sub");
-    ForceDeleteFile(path);
-    EXPECT_FALSE(fs::exists(path));
-    const cError missing = ErrorOf([&] { ForceDeleteFile(path); });
-    EXPECT_EQ(missing.Number(), ErrorNumber::FileNotFound);
-    EXPECT_NE(missing.Description().find(path), std::string::npos);
-    EXPECT_THROW(ForceDeleteFile(sub), cError);
-    EXPECT_TRUE(fs::is_directory(sub));
-
-    if (::geteuid() != 0) {  // root deletes from read-only folders
-        const std::string locked = tree.File("locked/f.bmp");
-        fs::permissions(tree.Path("locked"), fs::perms(0555));
-        const cError denied = ErrorOf([&] { ForceDeleteFile(locked); });
-        EXPECT_EQ(denied.Number(), ErrorNumber::PermissionDenied);
-        EXPECT_NO_THROW(DeleteFileSafe(locked));
-        EXPECT_TRUE(fs::exists(locked));
-    }
 }

@@ -73,7 +73,7 @@ void Paint(cDIB& image, int width, int height, int bpp, const std::vector<Rgb>& 
     }
     image.SetPalette(table);
     for (int y = 0; y < height; ++y) {
-        uint8_t* row = image.lpBits() + (height - 1 - y) * image.BytesPerScanline();
+        uint8_t* row = image.Rows().Row(y);
         for (int x = 0; x < width; ++x) {
             const int i = index(x, y);
             if (bpp == 32) {
@@ -86,7 +86,12 @@ void Paint(cDIB& image, int width, int height, int bpp, const std::vector<Rgb>& 
     }
 }
 
-// The status number of the error 5 that SaveJPG raises, or -1 when it raises none.
+// The export as the program runs it: encoded, then written.
+void SaveJPG(const cDIB& image, const std::string& path, uint8_t quality) {
+    WriteJPG(EncodeJPG(image, quality), path);
+}
+
+// The status number of the error 5 that the export raises, or -1 when it raises none.
 int SaveStatus(const cDIB& image, const std::string& path, uint8_t quality = 90) {
     try {
         SaveJPG(image, path, quality);
@@ -104,7 +109,7 @@ int SaveStatus(const cDIB& image, const std::string& path, uint8_t quality = 90)
 
 }  // namespace
 
-TEST(SaveJPG, QualityOneAndHundredBothDecodeAtTheImageSize) {
+TEST(JpegExport, QualityOneAndHundredBothDecodeAtTheImageSize) {
     TempTree tree;
     std::vector<Rgb> colours(256);
     for (int i = 0; i < 256; ++i) colours[i] = {i, 255 - i, (i * 7) % 256};
@@ -122,7 +127,7 @@ TEST(SaveJPG, QualityOneAndHundredBothDecodeAtTheImageSize) {
     EXPECT_EQ(NamesIn(tree.Root()), (Names{"q1.jpg", "q100.jpg"}));
 }
 
-TEST(SaveJPG, EveryDepthKeepsTheColoursWhereThePictureHasThem) {
+TEST(JpegExport, EveryDepthKeepsTheColoursWhereThePictureHasThem) {
     TempTree tree;
     // Table entries a and b (or colours 0 and 1 at 32 bpp) in diagonal quadrants: a flipped,
     // mirrored or channel-swapped picture, or a wrong entry, shows at one of the corners.
@@ -143,7 +148,7 @@ TEST(SaveJPG, EveryDepthKeepsTheColoursWhereThePictureHasThem) {
     }
 }
 
-TEST(SaveJPG, PixelOrderWithinAByteIsKept) {
+TEST(JpegExport, PixelOrderWithinAByteIsKept) {
     TempTree tree;
     // The first pixel of a byte is in its high bits: white, black, white, ...
     for (const auto& [bpp, pattern] : {std::pair{1, 0xAA}, std::pair{4, 0x10}}) {
@@ -161,7 +166,7 @@ TEST(SaveJPG, PixelOrderWithinAByteIsKept) {
     }
 }
 
-TEST(SaveJPG, FailuresRaiseErrorFiveWithAStatusAndKeepWhatWasThere) {
+TEST(JpegExport, FailuresRaiseErrorFiveWithAStatusAndKeepWhatWasThere) {
     TempTree tree;
     const std::string earlier = tree.File("out.jpg", 0644, "earlier result");
     const std::string folder = tree.Folder("dir.jpg");
@@ -192,7 +197,7 @@ TEST(SaveJPG, FailuresRaiseErrorFiveWithAStatusAndKeepWhatWasThere) {
     EXPECT_EQ(NamesIn(tree.Root()), (Names{"dir.jpg", "out.jpg"}));
 }
 
-TEST(SaveJPG, ReplacesAnExistingFileOrLinkWithoutWritingThroughIt) {
+TEST(JpegExport, ReplacesAnExistingFileOrLinkWithoutWritingThroughIt) {
     TempTree tree;
     const std::string other = tree.File("other.txt", 0644, "not mine");
     const std::string target = tree.Link("out.jpg", other);

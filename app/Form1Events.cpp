@@ -1,4 +1,6 @@
-// Wires the list's Qt events and the list buttons to Form1's handlers.
+// Wires Form1's controls to its handlers: the options, the slider, the
+// folder text and the buttons' signals, the mouse moves that change the
+// pointer, and the list's Qt events.
 //
 // Reordering is done with plain mouse events on the list's viewport, so it
 // never meets Qt's drag and drop, which only carries files from outside.
@@ -11,9 +13,14 @@
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QEvent>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRadioButton>
+#include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -108,4 +115,44 @@ void Form1::ConnectListHandlers() {
     listEvents_ = new cListView1Events(*this);
     ListView1->installEventFilter(listEvents_);
     ListView1->viewport()->installEventFilter(listEvents_);
+}
+
+void Form1::ConnectHandlers() {
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) Option2_Click();
+    });
+    connect(Slider2, &QSlider::valueChanged, this, [this] { Slider2_Change(); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+
+    connect(PushButton1, &PushButton::MouseMove, this, &Form1::PushButton1_MouseMove);
+    connect(PushButton2, &PushButton::MouseMove, this, &Form1::PushButton2_MouseMove);
+    connect(PushButton3, &PushButton::MouseMove, this, &Form1::PushButton3_MouseMove);
+    connect(PushButton4, &PushButton::MouseMove, this, &Form1::PushButton4_MouseMove);
+    connect(PushButton7, &PushButton::MouseMove, this, &Form1::PushButton7_MouseMove);
+    connect(PushButton8, &PushButton::MouseMove, this, &Form1::PushButton8_MouseMove);
+    ConnectListHandlers();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        if (watched == Frame1)
+            Frame1_MouseMove();
+        else if (watched == Frame2)
+            Frame2_MouseMove();
+        else if (watched == Frame4)
+            Frame4_MouseMove();
+        else if (watched == Text1)
+            Text1_MouseMove();
+    }
+    return QWidget::eventFilter(watched, event);
 }
