@@ -8,6 +8,7 @@
 // its pixels are printed: replays with the heap filled first with 0x00, then
 // with 0xFF, must print the same, or some pixel came from earlier memory.
 
+#include "FuzzExpect.h"
 #include "FuzzLimits.h"
 #include "PictureLoader.h"
 #include "cError.h"
@@ -16,16 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-void Expect(bool holds, const char* what) {
-    if (holds) return;
-    std::fprintf(stderr, "broken: %s\n", what);
-    std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string kName = "fuzz-input";

@@ -3,6 +3,7 @@
 // them. Besides crashes it checks what the road leaves behind: a written file
 // when it says so, nothing at all when it fails.
 
+#include "FuzzExpect.h"
 #include "FuzzLimits.h"
 #include "ReduceJob.h"
 #include "mDither8bpp.h"
@@ -44,12 +45,6 @@ struct Workplace {
         fs::remove_all(OutputFolder, ignored);
     }
 };
-
-void Expect(bool holds, const char* what) {
-    if (holds) return;
-    std::fprintf(stderr, "broken: %s\n", what);
-    std::abort();
-}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "BmpBands.h"
 #include "PaletteSample.h"
+#include "ReduceJob.h"
 #include "mDither8bpp.h"
 
 #include <algorithm>
@@ -24,18 +25,20 @@ std::unique_ptr<cBandedReduction> cBandedReduction::Open(const std::string& path
 int32_t cBandedReduction::Width() const { return bands_->Width(); }
 int32_t cBandedReduction::Height() const { return bands_->Height(); }
 
-uint64_t cBandedReduction::FileBytes() const {
-    const uint64_t stride = (static_cast<uint64_t>(Width()) + 3) / 4 * 4;
-    return kBmpHeadersBytes + 256 * 4 + stride * static_cast<uint64_t>(Height());
-}
+uint64_t cBandedReduction::FileBytes() const { return ReducedBmpBytes(Width(), Height()); }
 
-void cBandedReduction::Read(int32_t first, int32_t count, uint8_t* pixels) {
+template <typename Step>
+void cBandedReduction::FromSource(const Step& step) {
     try {
-        bands_->Read(first, count, pixels);
+        step();
     } catch (...) {
         sourceFailed_ = true;
         throw;
     }
+}
+
+void cBandedReduction::Read(int32_t first, int32_t count, uint8_t* pixels) {
+    FromSource([&] { bands_->Read(first, count, pixels); });
 }
 
 void cBandedReduction::ReadSample() {
@@ -75,12 +78,7 @@ RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t 
         error.Values += band.Values;
         file.Write(target.data(), targetStride * static_cast<size_t>(count));
     }
-    try {
-        bands_->RequireUnchanged();
-    } catch (...) {
-        sourceFailed_ = true;
-        throw;
-    }
+    FromSource([&] { bands_->RequireUnchanged(); });
     file.Commit();
     return error;
 }

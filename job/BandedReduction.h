@@ -52,6 +52,9 @@ public:
 private:
     cBandedReduction();
     void Read(int32_t first, int32_t count, uint8_t* pixels);
+    // Runs step, a read of the source, marking the source failed when it raises.
+    template <typename Step>
+    void FromSource(const Step& step);
 
     std::string path_;
     std::unique_ptr<cBmpBands> bands_;
