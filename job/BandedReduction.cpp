@@ -1,6 +1,6 @@
 #include "BandedReduction.h"
 
-#include "BmpBands.h"
+#include "BandSource.h"
 #include "PaletteSample.h"
 #include "ReduceJob.h"
 #include "mDither8bpp.h"
@@ -14,7 +14,7 @@ cBandedReduction::~cBandedReduction() = default;
 
 std::unique_ptr<cBandedReduction> cBandedReduction::Open(const std::string& path,
                                                          int64_t maxPixels) {
-    std::unique_ptr<cBmpBands> bands = cBmpBands::Open(path, maxPixels);
+    std::unique_ptr<cBandSource> bands = OpenBandSource(path, maxPixels);
     if (!bands) return nullptr;
     std::unique_ptr<cBandedReduction> reduction(new cBandedReduction);
     reduction->path_ = path;
@@ -64,19 +64,25 @@ RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t 
     std::vector<uint8_t> target(targetStride * static_cast<size_t>(bandRows));
 
     const BITMAPINFOHEADER info = BmpInfoHeader(width, height, 8);
-    cBmpFileWriter file(path,
-                        BmpFileHead(info, std::span<const uint8_t>(plan_->ColourTable(), 1024),
-                                    targetStride * static_cast<uint64_t>(height)));
+    const std::vector<uint8_t> head =
+        BmpFileHead(info, std::span<const uint8_t>(plan_->ColourTable(), 1024),
+                    targetStride * static_cast<uint64_t>(height));
+    cBmpFileWriter file(path, head);
     RgbError error;
-    // Memory rows bottom-up are the file's rows in order.
-    for (int32_t first = 0; first < height; first += bandRows) {
-        const int32_t count = std::min(bandRows, height - first);
+    // Memory rows bottom-up are the file's rows in order; a source that
+    // gives its top rows first has each band written at its place instead
+    // (holding the rows to turn them over would hold the whole reduction).
+    const bool fromTop = bands_->FromTop();
+    for (int32_t done = 0; done < height; done += bandRows) {
+        const int32_t count = std::min(bandRows, height - done);
+        const int32_t first = fromTop ? height - done - count : done;
         Read(first, count, source.data());
         const RgbError band = plan_->DitherRows(source.data(), target.data(), targetStride, width,
                                                 first, count, measure);
         error.SumOfSquares += band.SumOfSquares;
         error.Values += band.Values;
-        file.Write(target.data(), targetStride * static_cast<size_t>(count));
+        file.WriteAt(target.data(), targetStride * static_cast<size_t>(count),
+                     head.size() + targetStride * static_cast<uint64_t>(first));
     }
     FromSource([&] { bands_->RequireUnchanged(); });
     file.Commit();
