@@ -14,6 +14,7 @@
 #include "LoaderErrors.h"
 #include "RowDecoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -193,16 +194,21 @@ void cJpegRows::ReadRows(uint8_t* rows, std::ptrdiff_t stride, int32_t count) {
 
 void cJpegRows::SkipRows(int32_t count) {
     if (count <= 0) return;
+    // Smooth upsampling blends each row with its neighbours' row groups: the
+    // rows just above the next one read are decoded, so that they are the
+    // rows a decoding from the top gives; the rest are passed over unshaped.
+    const int32_t decoded = std::min(count, 2 * decoder_.max_v_samp_factor * DCTSIZE);
     JDIMENSION skipped = 0;
-    while (skipped < static_cast<JDIMENSION>(count)) {
+    const auto toSkip = static_cast<JDIMENSION>(count - decoded);
+    while (skipped < toSkip) {
         JDIMENSION step = 0;
-        if (!Guarded([&] {
-                step = jpeg_skip_scanlines(&decoder_, static_cast<JDIMENSION>(count) - skipped);
-            }))
+        if (!Guarded([&] { step = jpeg_skip_scanlines(&decoder_, toSkip - skipped); }))
             RaiseFailure();
         if (step == 0) RaiseTruncated(*input_.Path);
         skipped += step;
     }
+    std::vector<uint8_t> row(4 * static_cast<std::size_t>(width_));
+    for (int32_t y = 0; y < decoded; ++y) ReadRows(row.data(), 0, 1);
     RequireNothingMissing();
 }
 

@@ -1,7 +1,9 @@
 // libpng's rows turned into the pixels Qt's reader gives: samples as stored
 // (no gamma, no sBIT shift), 16-bit samples to 8 bits rounded (v·255/65535),
-// low-bit grey levels spread over 0..255, a palette's indices past its end
-// black, transparency (alpha, tRNS) over white. Greys and palette colours
+// low-bit grey levels spread over 0..255, transparency (alpha, tRNS) over
+// white. A palette shorter than its indices can reach and a 16-bit RGB
+// picture with a tRNS key, where Qt's pixels follow rules of their own, are
+// left to Qt's reader. Greys and palette colours
 // keep a fourth byte of 0 as Qt's indexed pictures give it, direct colour
 // 255 as its RGB32 pictures do.
 //
@@ -68,7 +70,7 @@ private:
     [[noreturn]] void RaiseFailure() const;
     void RequireNothingMissing() const;
     void ConvertRow(uint8_t* out) const;
-    void BuildPalette();
+    bool BuildPalette();
 
     static void OnError(png_structp png, png_const_charp message);
     static void OnWarning(png_structp png, png_const_charp message);
@@ -159,12 +161,14 @@ bool cPngRows::Open(int64_t maxPixels) {
         const uint32_t limit = bitDepth_ == 16 ? 65535u : (1u << bitDepth_) - 1;
         if (key->gray > limit || key->red > limit || key->green > limit || key->blue > limit)
             return false;
+        // Qt's reader keys a 16-bit colour picture its own way.
+        if (colourType_ == PNG_COLOR_TYPE_RGB && bitDepth_ == 16) return false;
         hasKey_ = true;
         key_[0] = colourType_ == PNG_COLOR_TYPE_GRAY ? key->gray : key->red;
         key_[1] = key->green;
         key_[2] = key->blue;
     }
-    if (colourType_ == PNG_COLOR_TYPE_PALETTE) BuildPalette();
+    if (colourType_ == PNG_COLOR_TYPE_PALETTE && !BuildPalette()) return false;
     const bool set = Guarded([&] {
         if (bitDepth_ < 8) png_set_packing(png_);
         png_read_update_info(png_, info_);
@@ -174,12 +178,14 @@ bool cPngRows::Open(int64_t maxPixels) {
     return true;
 }
 
-// Entries in the order of a picture's memory, over white, 0 past the file's
-// table.
-void cPngRows::BuildPalette() {
+// Entries in the order of a picture's memory, over white. False for a table
+// shorter than its indices can reach: Qt's reader gives the indices past
+// its end colours of its own.
+bool cPngRows::BuildPalette() {
     png_colorp colours = nullptr;
     int count = 0;
     png_get_PLTE(png_, info_, &colours, &count);
+    if (count < (1 << bitDepth_)) return false;
     png_bytep alphas = nullptr;
     int alphaCount = 0;
     png_get_tRNS(png_, info_, &alphas, &alphaCount, nullptr);
@@ -188,6 +194,7 @@ void cPngRows::BuildPalette() {
         Put(&palette_[4 * static_cast<size_t>(i)], OverWhite(colours[i].red, a),
             OverWhite(colours[i].green, a), OverWhite(colours[i].blue, a), kIndexed);
     }
+    return true;
 }
 
 void cPngRows::ConvertRow(uint8_t* out) const {
