@@ -199,6 +199,22 @@ bool cPngRows::BuildPalette() {
 
 void cPngRows::ConvertRow(uint8_t* out) const {
     const uint8_t* in = raw_.data();
+    // The commonest forms of a photograph, in loops of their own.
+    if (bitDepth_ == 8 && !hasKey_ && colourType_ == PNG_COLOR_TYPE_RGB) {
+        for (int32_t x = 0; x < width_; ++x, in += 3, out += 4)
+            Put(out, in[0], in[1], in[2], kDirect);
+        return;
+    }
+    if (bitDepth_ == 8 && colourType_ == PNG_COLOR_TYPE_RGBA) {
+        for (int32_t x = 0; x < width_; ++x, in += 4, out += 4) {
+            const uint32_t a = in[3];
+            if (a == 255)
+                Put(out, in[0], in[1], in[2], kDirect);
+            else
+                Put(out, OverWhite(in[0], a), OverWhite(in[1], a), OverWhite(in[2], a), kDirect);
+        }
+        return;
+    }
     const auto& narrow = Narrow16();
     const bool wide = bitDepth_ == 16;
     const int step = wide ? 2 : 1;
