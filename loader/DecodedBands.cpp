@@ -46,7 +46,7 @@ std::unique_ptr<cDecodedBands> cDecodedBands::Open(const std::string& path, int6
     bands->input_.Path = &bands->path_;
     bands->rows_ = OpenRowDecoder(bands->input_, maxPixels);
     if (!bands->rows_) return nullptr;
-    bands->spool_ = RowFormatOf(head, static_cast<std::size_t>(headBytes)) == RowFormat::Png;
+    bands->spool_ = true;
     ReachedLoadStage(LoadStage::Checked, path);
     return bands;
 }

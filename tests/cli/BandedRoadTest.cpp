@@ -98,8 +98,9 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
                     SCOPED_TRACE(testing::Message()
                                  << threads << " threads, bands of " << bandRows);
                     const parallel::ScopedThreadShare share(threads, 1);
-                    // A PNG's rows go through a temporary file where one can be
-                    // made, else it is decoded twice: one way on each share.
+                    // A PNG's or JPEG's rows go through a temporary file where
+                    // one can be made, else it is decoded twice: one way on each
+                    // share.
                     ::setenv("TMPDIR", threads == 1 ? "" : "/nonexistent-folder", 1);
                     const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
                     ASSERT_TRUE(banded);
