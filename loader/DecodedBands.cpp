@@ -37,7 +37,6 @@ std::unique_ptr<cDecodedBands> cDecodedBands::Open(const std::string& path, int6
     const std::ptrdiff_t headBytes = ReadAt(bands->file_.Fd, head, sizeof head, 0);
     if (headBytes < 0) RaiseDeviceError(errno, path);
     if (RowFormatOf(head, static_cast<std::size_t>(headBytes)) == RowFormat::None) return nullptr;
-    ReachedLoadStage(LoadStage::HeadRead, path);
     const int fd = bands->file_.Fd;
     bands->input_.Read = [fd](void* to, std::size_t size, uint64_t offset) {
         return ReadAt(fd, to, size, offset);
@@ -45,8 +44,9 @@ std::unique_ptr<cDecodedBands> cDecodedBands::Open(const std::string& path, int6
     bands->input_.FileSize = bands->file_.Size();
     bands->input_.Path = &bands->path_;
     bands->rows_ = OpenRowDecoder(bands->input_, maxPixels);
-    if (!bands->rows_) return nullptr;
+    if (!bands->rows_) return nullptr;  // loaded whole: its load calls the hooks
     bands->spool_ = true;
+    ReachedLoadStage(LoadStage::HeadRead, path);
     ReachedLoadStage(LoadStage::Checked, path);
     return bands;
 }
