@@ -2,7 +2,7 @@
 """PNG and JPEG input: whole pixolune-cli runs against Pillow, in paired rounds.
 
   decoders.py --cli CLI --corpus DIR --scratch DIR --out DIR --python PY
-              [--rounds N] [--size 12] [--quality 90]
+              [--rounds N] [--size 12] [--quality 90] [--before CLI]
 
 The photo of the corpus at SIZE MP as PNG (mpN.png), as a JPEG that cjpeg
 makes of its BMP at QUALITY (4:2:0, into SCRATCH) and as the BMP itself.
@@ -10,6 +10,7 @@ Each is reduced to an 8-bit BMP by pixolune-cli and by Pillow (PY, a python3
 with Pillow: Image.open(p).quantize(256).save(out)), once a round, the first
 command rotating from round to round, back to back and with a 3-s pause
 before each command. A ratio is the median of the rounds' own ratios.
+--before names another pixolune-cli (an earlier build) to compare with.
 
 Writes OUT/decoders.tsv (pause, command, round, wall us) and OUT/decoders.md.
 Outputs go to SCRATCH (put it in /dev/shm). Standard library only.
@@ -40,6 +41,7 @@ def main():
     options = bench_options.parser(__doc__, "--python")
     options.add_argument("--size", default="12")
     options.add_argument("--quality", default="90")
+    options.add_argument("--before")
     args = options.parse_args()
     stem = "mp" + args.size.replace(".", "_")
     os.makedirs(args.scratch, exist_ok=True)
@@ -56,6 +58,8 @@ def main():
         commands["pixolune " + form] = [args.cli, "--quiet", "-o", out, path]
         commands["Pillow " + form] = [args.python, "-c", PILLOW, path,
                                       os.path.join(out, "pillow-" + form + ".bmp")]
+        if args.before:
+            commands["before " + form] = [args.before, "--quiet", "-o", out, path]
     names = list(commands)
     rows = []
     for pause in (0, 3):
@@ -76,18 +80,22 @@ def main():
     lines = [f"One {args.size} MP photo, {args.rounds} paired rounds "
              f"(median, range); JPEG made by cjpeg -quality {args.quality}.", "",
              "| input | pause | pixolune ÷ Pillow | target | pixolune ÷ pixolune on the BMP |"
-             " pixolune ms |", "|---|---|---|---|---|---|"]
+             " pixolune ÷ before | pixolune ms |", "|---|---|---|---|---|---|---|"]
     for form in ("png", "jpg"):
         for pause in (0, 3):
             vs = ratios(pause, "pixolune " + form, "Pillow " + form)
             bmpRatio = ratios(pause, "pixolune " + form, "pixolune bmp")
             ms = statistics.median(us for p, n, _, us in rows
                                    if p == pause and n == "pixolune " + form) / 1000
+            before = "–"
+            if args.before:
+                b = ratios(pause, "pixolune " + form, "before " + form)
+                before = f"{statistics.median(b):.2f} ({min(b):.2f}–{max(b):.2f})"
             verdict = "met" if statistics.median(vs) <= TARGETS[form] else "MISSED"
             lines.append(f"| {form.upper()} | {'3 s' if pause else 'none'} | "
                          f"{statistics.median(vs):.3f} ({min(vs):.3f}–{max(vs):.3f}) | "
                          f"≤ {TARGETS[form]} {verdict} | {statistics.median(bmpRatio):.2f} | "
-                         f"{ms:.0f} |")
+                         f"{before} | {ms:.0f} |")
     report = "\n".join(lines) + "\n"
     with open(os.path.join(args.out, "decoders.md"), "w") as md:
         md.write(report)

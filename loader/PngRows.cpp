@@ -283,8 +283,16 @@ void cPngRows::SkipRows(int32_t count) {
     RequireNothingMissing();
 }
 
+// What follows the last row is read to the end chunk, which Qt's reader
+// also takes when the file ends inside its checksum.
 void cPngRows::Finish() {
-    if (!Guarded([&] { png_read_end(png_, nullptr); })) RaiseFailure();
+    if (!Guarded([&] { png_read_end(png_, nullptr); })) {
+        static constexpr uint8_t kEndHead[8] = {0, 0, 0, 0, 'I', 'E', 'N', 'D'};
+        uint8_t head[8] = {};
+        const bool inEndChecksum = cut_ && offset_ >= 8 && input_.Read(head, 8, offset_ - 8) == 8 &&
+                                   std::memcmp(head, kEndHead, 8) == 0;
+        if (!inEndChecksum) RaiseFailure();
+    }
     RequireNothingMissing();
 }
 

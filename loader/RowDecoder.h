@@ -27,8 +27,9 @@ public:
     virtual void ReadRows(uint8_t* rows, std::ptrdiff_t stride, int32_t count) = 0;
     // Passes over the next count rows.
     virtual void SkipRows(int32_t count) = 0;
-    // Reads what follows the last row to the file's end marker: a file cut
-    // after its pixels is refused as well. Call it once every row is read.
+    // Reads what follows the last row as far as Qt's reader reads it (a
+    // JPEG's end marker): a file cut there is refused as well. Call it once
+    // every row is read.
     virtual void Finish() = 0;
 
 protected:
