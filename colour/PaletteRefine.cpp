@@ -84,6 +84,15 @@ Sums GridSums(const cNearestMap& nearest, const Grid& grid) {
     return total;
 }
 
+// The map's blocks the grid's colours fall in: the only ones its steps ask about.
+std::vector<uint8_t> GridBlocks(const Grid& grid) {
+    std::vector<uint8_t> blocks(cNearestMap::kBlocks, 0);
+    const auto* s = reinterpret_cast<const uint8_t*>(grid.Pixels.data());
+    for (size_t i = 0; i < grid.Pixels.size(); ++i, s += 4)
+        blocks[size_t(cNearestMap::Block(s[2], s[1], s[0]))] = 1;
+    return blocks;
+}
+
 uint8_t Mean(uint64_t sum, uint64_t count) {
     return static_cast<uint8_t>((sum + count / 2) / count);
 }
@@ -92,8 +101,9 @@ uint8_t Mean(uint64_t sum, uint64_t count) {
 
 void RefineEntries(cPal8bpp& palette, const cDIB& source, int32_t steps) {
     const Grid grid = GridPixels(source, GridStep(source));
+    const std::vector<uint8_t> blocks = GridBlocks(grid);
     for (int32_t s = 0; s < steps; ++s) {
-        const Sums sums = GridSums(cNearestMap(palette), grid);
+        const Sums sums = GridSums(cNearestMap(palette, blocks), grid);
         for (int32_t i = 0; i < palette.Entries() && i < 256; ++i) {
             if (sums.N[i] == 0) continue;
             const auto entry = static_cast<uint8_t>(i);
