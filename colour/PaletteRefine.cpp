@@ -2,8 +2,6 @@
 
 #include "BandPool.h"
 #include "NearestMap.h"
-#include "RowView.h"
-#include "cDIB.h"
 #include "cPal8bpp.h"
 
 #include <algorithm>
@@ -23,8 +21,8 @@ struct Sums {
     std::array<uint64_t, 256> R{}, G{}, B{}, N{};
 };
 
-int32_t GridStep(const cDIB& source) {
-    const double pixels = double(source.Width()) * double(source.Height());
+int32_t GridStep(int32_t width, int32_t height) {
+    const double pixels = double(width) * double(height);
     return std::max(1, static_cast<int32_t>(std::ceil(std::sqrt(pixels / double(kGridPixels)))));
 }
 
@@ -36,20 +34,19 @@ struct Grid {
     std::vector<uint32_t> Pixels;  // Blue, Green, Red, unused
 };
 
-Grid GridPixels(const cDIB& source, int32_t step) {
+Grid GridPixels(int32_t width, int32_t height, const PictureRows& rows) {
+    const int32_t step = GridStep(width, height);
     Grid grid;
-    const int32_t width = source.Width();
     grid.Width = (width + step - 1) / step;
-    grid.Rows = (source.Height() + step - 1) / step;
+    grid.Rows = (height + step - 1) / step;
     grid.Pixels.resize(size_t(grid.Width) * size_t(grid.Rows));
-    const RowView<uint8_t> pixels = source.Rows();
-    parallel::ForEachBand(grid.Rows, grid.Width, [&](int32_t first, int32_t count) {
-        for (int32_t row = first; row < first + count; ++row) {
-            const uint8_t* s = pixels.MemoryRow(row * step);
-            uint32_t* g = grid.Pixels.data() + size_t(row) * size_t(grid.Width);
-            for (int32_t x = 0; x < width; x += step, s += 4 * step) std::memcpy(g++, s, 4);
-        }
-    });
+    std::vector<uint8_t> row(4 * size_t(width));
+    for (int32_t y = 0; y < grid.Rows; ++y) {
+        rows(y * step, 1, row.data());
+        const uint8_t* s = row.data();
+        uint32_t* g = grid.Pixels.data() + size_t(y) * size_t(grid.Width);
+        for (int32_t x = 0; x < width; x += step, s += 4 * step) std::memcpy(g++, s, 4);
+    }
     return grid;
 }
 
@@ -99,8 +96,9 @@ uint8_t Mean(uint64_t sum, uint64_t count) {
 
 }  // namespace
 
-void RefineEntries(cPal8bpp& palette, const cDIB& source, int32_t steps) {
-    const Grid grid = GridPixels(source, GridStep(source));
+void RefineEntries(cPal8bpp& palette, int32_t width, int32_t height, const PictureRows& rows,
+                   int32_t steps) {
+    const Grid grid = GridPixels(width, height, rows);
     const std::vector<uint8_t> blocks = GridBlocks(grid);
     for (int32_t s = 0; s < steps; ++s) {
         const Sums sums = GridSums(cNearestMap(palette, blocks), grid);

@@ -162,7 +162,7 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     if (!loaded) return false;
     const bool converted = run(ReduceStep::Convert, [&]() -> std::string {
         if (banded) {
-            banded->Plan();
+            banded->Plan(road.Choice.Mapping);
             return {};
         }
         if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;
@@ -205,7 +205,7 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
     road.Source = sourcePath;
     road.Load = [&] { return LoadPicture(sourcePath, choice.MaxPixels); };
     road.Choice = choice;
-    if (type == OutputType::BMP && choice.Mapping == mDither8bpp::Mapping::Exact) {
+    if (type == OutputType::BMP) {
         road.OpenBands = [&] { return cBandedReduction::Open(sourcePath, choice.MaxPixels); };
     }
     const auto writeBands = [&](cBandedReduction& banded, ReduceResult& written) {

@@ -312,7 +312,9 @@ std::vector<Rgb> Pixels(const cDIB& source) {
 void FinePalette(const cDIB& source, cPal8bpp& palette) {
     cDIB scratch;
     palette.CreateOptimal(mDither8bpp::PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
-    mDither8bpp::detail::RefineEntries(palette, source, mDither8bpp::detail::kRefineSteps);
+    mDither8bpp::detail::RefineEntries(palette, source.Width(), source.Height(),
+                                       mDither8bpp::RowsOf(source),
+                                       mDither8bpp::detail::kRefineSteps);
 }
 
 // Each cell of the map holds the lowest entry at the least squared distance from the
