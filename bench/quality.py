@@ -85,18 +85,20 @@ def time_rows(args, machine):
         "fine": base + ["--mapping", "fine", photo],
         "exact-json": [args.cli, "--json", "-o", out, photo],
     }
-    rows = ["| whole run, 12 MP | measured | target | verdict |", "|---|---|---|---|"]
+    # CPU time too: on a shared machine a wall time also holds the waits for a core.
+    rows = ["| whole run, 12 MP | wall time | CPU time | target | verdict (wall) |",
+            "|---|---|---|---|---|"]
     with open(os.path.join(args.out, "quality-times.tsv"), "w") as tsv:
         for when, pause in [("back to back", 0.0), (f"after a {args.pause:g}-s pause", args.pause)]:
             print(f"  whole runs at 12 MP, {when}", file=sys.stderr)
             times = measure("whole/12", commands, args.rounds, machine, tsv, pause)
-            fine_ratio = paired(times, "fine", "exact")
-            psnr_cost = paired(times, "exact-json", "exact")
-            rows.append(f"| fine ÷ exact, {when} | {fmt_ratio(fine_ratio)} | ≤ 1.3× | "
-                        f"{verdict(fine_ratio[0], TARGETS['time'])} |")
-            rows.append(f"| exact with --json (PSNR measured) ÷ exact, {when} "
-                        f"| {fmt_ratio(psnr_cost)} | ≤ 1.05× "
-                        f"| {verdict(psnr_cost[0], TARGETS['psnr_cost'])} |")
+            for what, label, target in [("fine ÷ exact", "fine", "time"),
+                                        ("exact with --json (PSNR measured) ÷ exact",
+                                         "exact-json", "psnr_cost")]:
+                wall = paired(times, label, "exact")
+                cpu = statistics.median(a[2] / b[2] for a, b in zip(times[label], times["exact"]))
+                rows.append(f"| {what}, {when} | {fmt_ratio(wall)} | {cpu:.2f}× "
+                            f"| ≤ {TARGETS[target]:g}× | {verdict(wall[0], TARGETS[target])} |")
     return [f"the whole runs: {args.rounds} rounds, {machine.summary()}.", ""] + rows
 
 
