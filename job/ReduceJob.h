@@ -96,7 +96,7 @@ struct FileRoad {
     std::function<bool(const cDIB& reduced)> Write;
 
     // Where the picture can be read band by band (a plain BMP file reduced
-    // to an 8-bit BMP in the exact mapping): opens it, or gives nullptr for a
+    // in the exact mapping): opens it, or gives nullptr for a
     // file to load whole. Such a picture is never held whole: Picture and
     // Reduced stay empty, and WriteBands writes it (or leaves it unwritten:
     // false) instead of Write.
