@@ -1,5 +1,6 @@
 #include "BandedReduction.h"
 
+#include "BandPool.h"
 #include "BmpBands.h"
 #include "PaletteSample.h"
 #include "ReduceJob.h"
@@ -58,12 +59,16 @@ void cBandedReduction::Plan() {
 
 size_t cBandedReduction::TargetStride() const { return (static_cast<size_t>(Width()) + 3) / 4 * 4; }
 
-RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool measure,
-                                       const BandSink& put) {
-    const int32_t width = Width(), height = Height();
+int32_t cBandedReduction::BandRows(int32_t bandRows) const {
     if (bandRows <= 0)
-        bandRows = static_cast<int32_t>(std::clamp<int64_t>(kBandPixels / width, 1, height));
-    bandRows = std::min(bandRows, height);
+        bandRows = static_cast<int32_t>(std::clamp<int64_t>(kBandPixels / Width(), 1, Height()));
+    return std::min(bandRows, Height());
+}
+
+RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool measure,
+                                       const BandSink& put, const BandSink& prepare) {
+    const int32_t width = Width(), height = Height();
+    bandRows = BandRows(bandRows);
     const size_t targetStride = TargetStride();
     std::vector<uint8_t> source(4 * static_cast<size_t>(width) * static_cast<size_t>(bandRows));
     // One band is handed on while the next is dithered into the other.
@@ -82,6 +87,7 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
             plan_->DitherRows(source.data(), target, targetStride, width, first, count, measure);
         error.SumOfSquares += dithered.SumOfSquares;
         error.Values += dithered.Values;
+        if (prepare) prepare(target, first, count);
         worker.Run([&put, target, first, count] { put(target, first, count); });
     }
     worker.Wait();
@@ -107,27 +113,33 @@ RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t 
 cBandedReduction::cJPG cBandedReduction::EncodeJPG(uint8_t quality, bool measure,
                                                    int32_t bandRows) {
     const int32_t width = Width();
+    bandRows = BandRows(bandRows);
     const size_t targetStride = TargetStride();
-    cJpegEncoder encoder(width, Height(), quality, JpegPixels::BGRX);
-    // Rows expanded through the colour table a few at a time, while they are
-    // in the cache.
-    constexpr int32_t kChunkRows = 16;
     const size_t pixelStride = 4 * static_cast<size_t>(width);
-    std::vector<uint8_t> chunk(pixelStride * kChunkRows);
+    cJpegEncoder encoder(width, Height(), quality, JpegPixels::BGRX);
+    // The encoder, on one core, is the longest step: the bands are expanded
+    // through the colour table on the reading thread's cores instead, one
+    // while the one before is encoded.
+    std::array<std::vector<uint8_t>, 2> expanded;
+    for (std::vector<uint8_t>& band : expanded)
+        band.resize(pixelStride * static_cast<size_t>(bandRows));
     const uint8_t* table = plan_->ColourTable();
-    cJPG jpeg;
-    jpeg.Error = DitherBands(
-        bandRows, BandOrder::TopDown, measure, [&](const uint8_t* rows, int32_t, int32_t count) {
-            // The band's top row is its last memory row.
-            for (int32_t done = 0; done < count; done += kChunkRows) {
-                const int32_t n = std::min(kChunkRows, count - done);
-                for (int32_t i = 0; i < n; ++i)
-                    ExpandIndexedRow(
-                        rows + static_cast<size_t>(count - 1 - done - i) * targetStride, width, 8,
-                        table, chunk.data() + static_cast<size_t>(i) * pixelStride);
-                encoder.WriteRows(chunk.data(), static_cast<std::ptrdiff_t>(pixelStride), n);
-            }
+    size_t prepared = 0, encoded = 0;
+    const auto expand = [&](const uint8_t* rows, int32_t, int32_t count) {
+        uint8_t* to = expanded[prepared++ % 2].data();
+        // The band's top row is its last memory row.
+        parallel::ForEachBand(count, width, [&](int32_t from, int32_t n) {
+            for (int32_t i = from; i < from + n; ++i)
+                ExpandIndexedRow(rows + static_cast<size_t>(count - 1 - i) * targetStride, width, 8,
+                                 table, to + static_cast<size_t>(i) * pixelStride);
         });
+    };
+    const auto encode = [&](const uint8_t*, int32_t, int32_t count) {
+        encoder.WriteRows(expanded[encoded++ % 2].data(), static_cast<std::ptrdiff_t>(pixelStride),
+                          count);
+    };
+    cJPG jpeg;
+    jpeg.Error = DitherBands(bandRows, BandOrder::TopDown, measure, encode, expand);
     FromSource([&] { bands_->RequireUnchanged(); });
     jpeg.Bytes = encoder.Finish();
     return jpeg;
