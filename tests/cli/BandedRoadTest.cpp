@@ -16,10 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -193,3 +196,38 @@ TEST(BandedRoad, TakesPlainBmpFilesOnlyAndRefusesAsTheLoaderDoes) {
 }
 
 }  // namespace
+
+// A write that fails part-way (at the file-size limit, as on a full disk)
+// fails the file at its writing whichever band it reaches, and leaves nothing.
+TEST(BandedRoad, AWriteThatFailsPartWayFailsTheWritingAndLeavesNothing) {
+    const TempTree tree;
+    const std::string source = tree.Path("in.bmp");
+    WriteFile(source, Bmp24(Picture(400, 300, 3)));  // 8-bit output: 121078 bytes
+    const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
+    ASSERT_TRUE(banded);
+    banded->ReadSample();
+    banded->Plan();
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ReduceResult result = ReduceFile(source, tree.Path("road.bmp"), OutputType::BMP, 85);
+    std::string bandsFailure;
+    try {
+        banded->Write(tree.Path("bands.bmp"), false, 1);
+    } catch (const cError& error) {
+        bandsFailure = error.Reason();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(result.Status, ReduceStatus::Failed);
+    EXPECT_EQ(result.FailedStep, ReduceStep::Write);
+    EXPECT_EQ(result.Reason, "File too large");
+    EXPECT_EQ(bandsFailure, "File too large");
+    EXPECT_FALSE(banded->SourceFailed());
+    EXPECT_EQ(NamesIn(tree.Root()), std::vector<std::string>{"in.bmp"});
+}
