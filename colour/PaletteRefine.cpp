@@ -2,8 +2,6 @@
 
 #include "BandPool.h"
 #include "NearestMap.h"
-#include "RowView.h"
-#include "cDIB.h"
 #include "cPal8bpp.h"
 
 #include <algorithm>
@@ -23,8 +21,8 @@ struct Sums {
     std::array<uint64_t, 256> R{}, G{}, B{}, N{};
 };
 
-int32_t GridStep(const cDIB& source) {
-    const double pixels = double(source.Width()) * double(source.Height());
+int32_t GridStep(int32_t width, int32_t height) {
+    const double pixels = double(width) * double(height);
     return std::max(1, static_cast<int32_t>(std::ceil(std::sqrt(pixels / double(kGridPixels)))));
 }
 
@@ -36,20 +34,19 @@ struct Grid {
     std::vector<uint32_t> Pixels;  // Blue, Green, Red, unused
 };
 
-Grid GridPixels(const cDIB& source, int32_t step) {
+Grid GridPixels(int32_t width, int32_t height, const PictureRows& rows) {
+    const int32_t step = GridStep(width, height);
     Grid grid;
-    const int32_t width = source.Width();
     grid.Width = (width + step - 1) / step;
-    grid.Rows = (source.Height() + step - 1) / step;
+    grid.Rows = (height + step - 1) / step;
     grid.Pixels.resize(size_t(grid.Width) * size_t(grid.Rows));
-    const RowView<uint8_t> pixels = source.Rows();
-    parallel::ForEachBand(grid.Rows, grid.Width, [&](int32_t first, int32_t count) {
-        for (int32_t row = first; row < first + count; ++row) {
-            const uint8_t* s = pixels.MemoryRow(row * step);
-            uint32_t* g = grid.Pixels.data() + size_t(row) * size_t(grid.Width);
-            for (int32_t x = 0; x < width; x += step, s += 4 * step) std::memcpy(g++, s, 4);
-        }
-    });
+    std::vector<uint8_t> row(4 * size_t(width));
+    for (int32_t y = 0; y < grid.Rows; ++y) {
+        rows(y * step, 1, row.data());
+        const uint8_t* s = row.data();
+        uint32_t* g = grid.Pixels.data() + size_t(y) * size_t(grid.Width);
+        for (int32_t x = 0; x < width; x += step, s += 4 * step) std::memcpy(g++, s, 4);
+    }
     return grid;
 }
 
@@ -84,16 +81,27 @@ Sums GridSums(const cNearestMap& nearest, const Grid& grid) {
     return total;
 }
 
+// The map's blocks the grid's colours fall in: the only ones its steps ask about.
+std::vector<uint8_t> GridBlocks(const Grid& grid) {
+    std::vector<uint8_t> blocks(cNearestMap::kBlocks, 0);
+    const auto* s = reinterpret_cast<const uint8_t*>(grid.Pixels.data());
+    for (size_t i = 0; i < grid.Pixels.size(); ++i, s += 4)
+        blocks[size_t(cNearestMap::Block(s[2], s[1], s[0]))] = 1;
+    return blocks;
+}
+
 uint8_t Mean(uint64_t sum, uint64_t count) {
     return static_cast<uint8_t>((sum + count / 2) / count);
 }
 
 }  // namespace
 
-void RefineEntries(cPal8bpp& palette, const cDIB& source, int32_t steps) {
-    const Grid grid = GridPixels(source, GridStep(source));
+void RefineEntries(cPal8bpp& palette, int32_t width, int32_t height, const PictureRows& rows,
+                   int32_t steps) {
+    const Grid grid = GridPixels(width, height, rows);
+    const std::vector<uint8_t> blocks = GridBlocks(grid);
     for (int32_t s = 0; s < steps; ++s) {
-        const Sums sums = GridSums(cNearestMap(palette), grid);
+        const Sums sums = GridSums(cNearestMap(palette, blocks), grid);
         for (int32_t i = 0; i < palette.Entries() && i < 256; ++i) {
             if (sums.N[i] == 0) continue;
             const auto entry = static_cast<uint8_t>(i);

@@ -113,11 +113,25 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
     const int32_t mode = choice.PaletteMode;
     if (mode != kCubeMode && mode != kOptimalMode) throw cError::Subscript();  // no palette to read
     RequireConvertible(source);
-    maps_->Mode = mode;
-    const bool fine = choice.PixelMapping == Mapping::Fine;
+    cDIB scratch;
+    Choose(mode, choice.PixelMapping, source.Width(), source.Height(), RowsOf(source),
+           mode == kOptimalMode ? &PaletteSample(source, scratch) : nullptr);
+}
 
+cDitherPlan cDitherPlan::FromRows(int32_t width, int32_t height, const cDIB& sample,
+                                  const PictureRows& rows, Mapping mapping) {
+    RequireConvertible(sample);
+    cDitherPlan plan;
+    plan.Choose(kOptimalMode, mapping, width, height, rows, &sample);
+    return plan;
+}
+
+void cDitherPlan::Choose(int32_t mode, Mapping mapping, int32_t width, int32_t height,
+                         const PictureRows& rows, const cDIB* sample) {
+    maps_->Mode = mode;
+    const bool fine = mapping == Mapping::Fine;
     cPal8bpp palette;
-    if (fine && maps_->Few.emplace().Collect(source))
+    if (fine && maps_->Few.emplace().Collect(width, height, rows))
         maps_->Few->FillPalette(palette);
     else
         maps_->Few.reset();
@@ -125,9 +139,8 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
         if (mode == kCubeMode) {
             palette.CreateHalftone(4);
         } else {
-            cDIB scratch;
-            palette.CreateOptimal(PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
-            if (fine) detail::RefineEntries(palette, source, detail::kRefineSteps);
+            palette.CreateOptimal(*sample, 256, 8, 1.0f, 1.0f, 1.0f);
+            if (fine) detail::RefineEntries(palette, width, height, rows, detail::kRefineSteps);
         }
         if (fine)
             maps_->Fine.emplace(palette);
@@ -135,16 +148,6 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
             FillInverseColorMap(palette, maps_->Inverse);
     }
     std::memcpy(colours_.data(), palette.lpPalette(), colours_.size());
-}
-
-cDitherPlan cDitherPlan::FromSample(const cDIB& sample) {
-    RequireConvertible(sample);
-    cDitherPlan plan;
-    cPal8bpp palette;
-    palette.CreateOptimal(sample, 256, 8, 1.0f, 1.0f, 1.0f);
-    FillInverseColorMap(palette, plan.maps_->Inverse);
-    std::memcpy(plan.colours_.data(), palette.lpPalette(), plan.colours_.size());
-    return plan;
 }
 
 RgbError cDitherPlan::DitherRows(const uint8_t* source, uint8_t* target, size_t targetStride,

@@ -51,9 +51,12 @@ void cBandedReduction::ReadSample() {
     if (!mDither8bpp::TakePaletteSample(Width(), Height(), rows, sample_)) RaiseNoMemory(path_);
 }
 
-void cBandedReduction::Plan() {
-    plan_ =
-        std::make_unique<mDither8bpp::cDitherPlan>(mDither8bpp::cDitherPlan::FromSample(sample_));
+void cBandedReduction::Plan(mDither8bpp::Mapping mapping) {
+    const auto rows = [this](int32_t first, int32_t count, uint8_t* pixels) {
+        Read(first, count, pixels);
+    };
+    plan_ = std::make_unique<mDither8bpp::cDitherPlan>(
+        mDither8bpp::cDitherPlan::FromRows(Width(), Height(), sample_, rows, mapping));
     sample_.Destroy();
 }
 

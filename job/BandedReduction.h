@@ -10,6 +10,7 @@
 #include "LoaderErrors.h"
 #include "RgbError.h"
 #include "cDIB.h"
+#include "mDither8bpp.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,9 +18,6 @@
 #include <string>
 
 class cBmpBands;
-namespace mDither8bpp {
-class cDitherPlan;
-}
 
 class cBandedReduction {
 public:
@@ -38,8 +36,9 @@ public:
 
     // Reads the rows of the palette's sample.
     void ReadSample();
-    // Computes the palette from the sample.
-    void Plan();
+    // Computes the palette from the sample (and, for the fine mapping, the
+    // rows it reads).
+    void Plan(mDither8bpp::Mapping mapping);
 
     // Writes the reduction to path (replacing a file there only once it is
     // complete and the source is known unchanged) and returns its error

@@ -162,7 +162,7 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     if (!loaded) return false;
     const bool converted = run(ReduceStep::Convert, [&]() -> std::string {
         if (banded) {
-            banded->Plan();
+            banded->Plan(road.Choice.Mapping);
             return {};
         }
         if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;
@@ -205,9 +205,7 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
     road.Source = sourcePath;
     road.Load = [&] { return LoadPicture(sourcePath, choice.MaxPixels); };
     road.Choice = choice;
-    if (choice.Mapping == mDither8bpp::Mapping::Exact) {
-        road.OpenBands = [&] { return cBandedReduction::Open(sourcePath, choice.MaxPixels); };
-    }
+    road.OpenBands = [&] { return cBandedReduction::Open(sourcePath, choice.MaxPixels); };
     const auto writeBands = [&](cBandedReduction& banded, ReduceResult& written) {
         if (type == OutputType::JPG) {
             // Encoded in memory first: its size is known before anything is written.
@@ -224,8 +222,7 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
         written.BytesOut = SourceFileSize(outputPath);  // as it is on disk
         return true;
     };
-    return Reduce(road, write, road.OpenBands ? BandedWriter(writeBands) : BandedWriter(),
-                  std::move(result));
+    return Reduce(road, write, BandedWriter(writeBands), std::move(result));
 }
 
 ReduceResult ReduceInMemory(std::span<const uint8_t> source, const std::string& name, int fd,

@@ -1,7 +1,7 @@
 // A plain BMP reduced band by band gives the bytes (of the BMP and of the
-// JPEG) and the error of the same file loaded whole, converted and saved: at
-// every band size and thread share, for each stored form the banded reader
-// takes and for sizes at the edges.
+// JPEG) and the error of the same file loaded whole, converted and saved: in
+// both mappings, at every band size and thread share, for each stored form the
+// banded reader takes and for sizes at the edges.
 
 #include "BandPool.h"
 #include "BandedReduction.h"
@@ -30,7 +30,7 @@ using namespace imagebytes;
 
 // Smooth gradients with a little noise: many colours, so the palette and the
 // dither both matter.
-std::vector<std::vector<Rgb>> Picture(int w, int h, int seed) {
+std::vector<std::vector<Rgb>> Picture(int w, int h, int seed, bool fewColours = false) {
     std::vector<std::vector<Rgb>> rows(h, std::vector<Rgb>(w));
     uint32_t noise = 2463534242u + uint32_t(seed);
     for (int y = 0; y < h; ++y)
@@ -38,6 +38,10 @@ std::vector<std::vector<Rgb>> Picture(int w, int h, int seed) {
             noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
             rows[y][x] = {uint8_t(x * 255 / std::max(w - 1, 1) ^ (noise & 7)),
                           uint8_t(y * 255 / std::max(h - 1, 1)), uint8_t((x + y + seed) * 7)};
+            // 4 x 8 x 8 levels: a picture the fine mapping keeps as it is.
+            if (fewColours)
+                rows[y][x] = {uint8_t(rows[y][x].R & 0xC0), uint8_t(rows[y][x].G & 0xE0),
+                              uint8_t(rows[y][x].B & 0xE0)};
         }
     return rows;
 }
@@ -63,70 +67,79 @@ std::vector<std::pair<std::string, Bytes>> PlainForms(const std::vector<std::vec
 TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
     mDither8bpp::InitDitherTables();
     const TempTree tree;
-    const std::vector<std::pair<int, int>> sizes{{1, 1},    {1, 1000}, {1000, 1}, {151, 149},
-                                                 {640, 37}, {3, 200},  {300, 301}};
+    // The last one has few colours, read in more than one go.
+    const struct {
+        int W, H;
+        bool Few = false;
+    } sizes[] = {{1, 1},    {1, 1000}, {1000, 1},  {151, 149},
+                 {640, 37}, {3, 200},  {300, 301}, {400, 300, true}};
     int seed = 0;
-    for (const auto& [w, h] : sizes) {
-        for (const auto& [form, file] : PlainForms(Picture(w, h, seed++))) {
-            SCOPED_TRACE(testing::Message() << w << " x " << h << ", " << form);
-            const std::string source = tree.Path("source.bmp");
-            WriteFile(source, file);
-            cDIB picture, reduced;
-            ASSERT_NE(picture.CreateFromStdPicture(LoadPicture(source), true), 0);
-            const RgbError wholeError = Convert(picture, reduced, {{}, true});
-            reduced.Save(tree.Path("whole.bmp"));
-            const Bytes whole = ReadFile(tree.Path("whole.bmp"));
-            const cJPGBytes wholeJpeg = EncodeJPG(reduced, 85);
-            const Bytes wholeJpg(wholeJpeg.Data.get(), wholeJpeg.Data.get() + wholeJpeg.Size);
+    for (const auto& [w, h, few] : sizes)
+        for (const auto& [form, file] : PlainForms(Picture(w, h, seed++, few)))
+            for (const mDither8bpp::Mapping mapping :
+                 {mDither8bpp::Mapping::Exact, mDither8bpp::Mapping::Fine}) {
+                SCOPED_TRACE(testing::Message() << w << " x " << h << ", " << form << ", "
+                                                << mDither8bpp::MappingName(mapping));
+                const std::string source = tree.Path("source.bmp");
+                WriteFile(source, file);
+                cDIB picture, reduced;
+                ASSERT_NE(picture.CreateFromStdPicture(LoadPicture(source), true), 0);
+                const RgbError wholeError = Convert(picture, reduced, {mapping, true});
+                reduced.Save(tree.Path("whole.bmp"));
+                const Bytes whole = ReadFile(tree.Path("whole.bmp"));
+                const cJPGBytes wholeJpeg = EncodeJPG(reduced, 85);
+                const Bytes wholeJpg(wholeJpeg.Data.get(), wholeJpeg.Data.get() + wholeJpeg.Size);
 
-            for (const unsigned threads : {1u, 2u})
-                for (const int32_t bandRows : {1, 3, 0, h + 5}) {
-                    SCOPED_TRACE(testing::Message()
-                                 << threads << " threads, bands of " << bandRows);
-                    const parallel::ScopedThreadShare share(threads, 1);
-                    const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
-                    ASSERT_TRUE(banded);
-                    banded->ReadSample();
-                    banded->Plan();
-                    const RgbError error = banded->Write(tree.Path("banded.bmp"), true, bandRows);
-                    EXPECT_EQ(banded->FileBytes(), whole.size());
-                    ASSERT_EQ(ReadFile(tree.Path("banded.bmp")), whole);
-                    EXPECT_EQ(error.SumOfSquares, wholeError.SumOfSquares);
-                    EXPECT_EQ(error.Values, wholeError.Values);
+                for (const unsigned threads : {1u, 2u})
+                    for (const int32_t bandRows : {1, 3, 0, h + 5}) {
+                        SCOPED_TRACE(testing::Message()
+                                     << threads << " threads, bands of " << bandRows);
+                        const parallel::ScopedThreadShare share(threads, 1);
+                        const std::unique_ptr<cBandedReduction> banded =
+                            cBandedReduction::Open(source);
+                        ASSERT_TRUE(banded);
+                        banded->ReadSample();
+                        banded->Plan(mapping);
+                        const RgbError error =
+                            banded->Write(tree.Path("banded.bmp"), true, bandRows);
+                        EXPECT_EQ(banded->FileBytes(), whole.size());
+                        ASSERT_EQ(ReadFile(tree.Path("banded.bmp")), whole);
+                        EXPECT_EQ(error.SumOfSquares, wholeError.SumOfSquares);
+                        EXPECT_EQ(error.Values, wholeError.Values);
 
-                    const cBandedReduction::cJPG jpeg = banded->EncodeJPG(85, true, bandRows);
-                    ASSERT_EQ(Bytes(jpeg.Bytes.Data.get(), jpeg.Bytes.Data.get() + jpeg.Bytes.Size),
-                              wholeJpg);
-                    EXPECT_EQ(jpeg.Error.SumOfSquares, wholeError.SumOfSquares);
-                }
-            // pixolune-cli's road takes the bands in the exact mapping; its size
-            // check sees the size of the file it would write, before writing it.
-            for (const auto& [type, name, file] :
-                 {std::tuple{OutputType::BMP, "road.bmp", &whole},
-                  std::tuple{OutputType::JPG, "road.jpg", &wholeJpg}})
-                for (const bool allowed : {false, true}) {
-                    SCOPED_TRACE(testing::Message() << name << (allowed ? "" : ", refused"));
-                    uint64_t checked = 0;
-                    const ReduceResult result = ReduceFile(source, tree.Path(name), type, 85,
-                                                           [&](const ReduceResult& planned) {
-                                                               checked = planned.BytesOut;
-                                                               return allowed;
-                                                           },
-                                                           {{}, true});
-                    EXPECT_EQ(checked, file->size());
-                    EXPECT_EQ(result.BytesOut, file->size());
-                    if (!allowed) {
-                        EXPECT_EQ(result.Status, ReduceStatus::Skipped);
-                        EXPECT_FALSE(std::filesystem::exists(tree.Path(name)));
-                        continue;
+                        const cBandedReduction::cJPG jpeg = banded->EncodeJPG(85, true, bandRows);
+                        ASSERT_EQ(
+                            Bytes(jpeg.Bytes.Data.get(), jpeg.Bytes.Data.get() + jpeg.Bytes.Size),
+                            wholeJpg);
+                        EXPECT_EQ(jpeg.Error.SumOfSquares, wholeError.SumOfSquares);
                     }
-                    EXPECT_EQ(result.Status, ReduceStatus::Written) << result.Message;
-                    EXPECT_EQ(ReadFile(tree.Path(name)), *file);
-                    EXPECT_EQ(result.Error.SumOfSquares, wholeError.SumOfSquares);
-                    std::filesystem::remove(tree.Path(name));
-                }
-        }
-    }
+                // pixolune-cli's road takes the bands; its size check sees the
+                // size of the file it would write, before writing it.
+                for (const auto& [type, name, output] :
+                     {std::tuple{OutputType::BMP, "road.bmp", &whole},
+                      std::tuple{OutputType::JPG, "road.jpg", &wholeJpg}})
+                    for (const bool allowed : {false, true}) {
+                        SCOPED_TRACE(testing::Message() << name << (allowed ? "" : ", refused"));
+                        uint64_t checked = 0;
+                        const ReduceResult result = ReduceFile(source, tree.Path(name), type, 85,
+                                                               [&](const ReduceResult& planned) {
+                                                                   checked = planned.BytesOut;
+                                                                   return allowed;
+                                                               },
+                                                               {mapping, true});
+                        EXPECT_EQ(checked, output->size());
+                        EXPECT_EQ(result.BytesOut, output->size());
+                        if (!allowed) {
+                            EXPECT_EQ(result.Status, ReduceStatus::Skipped);
+                            EXPECT_FALSE(std::filesystem::exists(tree.Path(name)));
+                            continue;
+                        }
+                        EXPECT_EQ(result.Status, ReduceStatus::Written) << result.Message;
+                        EXPECT_EQ(ReadFile(tree.Path(name)), *output);
+                        EXPECT_EQ(result.Error.SumOfSquares, wholeError.SumOfSquares);
+                        std::filesystem::remove(tree.Path(name));
+                    }
+            }
 }
 
 // Cuts the file to half its length once the reader has checked it.
@@ -184,7 +197,7 @@ TEST(BandedRoad, TakesPlainBmpFilesOnlyAndRefusesAsTheLoaderDoes) {
         const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
         ASSERT_TRUE(banded);
         banded->ReadSample();
-        banded->Plan();
+        banded->Plan(mDither8bpp::Mapping::Exact);
         std::filesystem::resize_file(source, plain.size() / 2);
         if (toJpeg)
             EXPECT_THROW(banded->EncodeJPG(85, false), cError);
@@ -195,8 +208,6 @@ TEST(BandedRoad, TakesPlainBmpFilesOnlyAndRefusesAsTheLoaderDoes) {
     }
 }
 
-}  // namespace
-
 // A write that fails part-way (at the file-size limit, as on a full disk)
 // fails the file at its writing whichever band it reaches, and leaves nothing.
 TEST(BandedRoad, AWriteThatFailsPartWayFailsTheWritingAndLeavesNothing) {
@@ -206,7 +217,7 @@ TEST(BandedRoad, AWriteThatFailsPartWayFailsTheWritingAndLeavesNothing) {
     const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
     ASSERT_TRUE(banded);
     banded->ReadSample();
-    banded->Plan();
+    banded->Plan(mDither8bpp::Mapping::Exact);
 
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -231,3 +242,5 @@ TEST(BandedRoad, AWriteThatFailsPartWayFailsTheWritingAndLeavesNothing) {
     EXPECT_FALSE(banded->SourceFailed());
     EXPECT_EQ(NamesIn(tree.Root()), std::vector<std::string>{"in.bmp"});
 }
+
+}  // namespace
