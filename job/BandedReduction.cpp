@@ -1,6 +1,5 @@
 #include "BandedReduction.h"
 
-#include "BandPool.h"
 #include "BmpBands.h"
 #include "PaletteSample.h"
 #include "ReduceJob.h"
@@ -69,7 +68,7 @@ int32_t cBandedReduction::BandRows(int32_t bandRows) const {
 }
 
 RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool measure,
-                                       const BandSink& put, const BandSink& prepare) {
+                                       const BandSink& put) {
     const int32_t width = Width(), height = Height();
     bandRows = BandRows(bandRows);
     const size_t targetStride = TargetStride();
@@ -90,7 +89,6 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
             plan_->DitherRows(source.data(), target, targetStride, width, first, count, measure);
         error.SumOfSquares += dithered.SumOfSquares;
         error.Values += dithered.Values;
-        if (prepare) prepare(target, first, count);
         worker.Run([&put, target, first, count] { put(target, first, count); });
     }
     worker.Wait();
@@ -116,33 +114,28 @@ RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t 
 cBandedReduction::cJPG cBandedReduction::EncodeJPG(uint8_t quality, bool measure,
                                                    int32_t bandRows) {
     const int32_t width = Width();
-    bandRows = BandRows(bandRows);
     const size_t targetStride = TargetStride();
     const size_t pixelStride = 4 * static_cast<size_t>(width);
     cJpegEncoder encoder(width, Height(), quality, JpegPixels::BGRX);
-    // The encoder, on one core, is the longest step: the bands are expanded
-    // through the colour table on the reading thread's cores instead, one
-    // while the one before is encoded.
-    std::array<std::vector<uint8_t>, 2> expanded;
-    for (std::vector<uint8_t>& band : expanded)
-        band.resize(pixelStride * static_cast<size_t>(bandRows));
+    // The reading and dithering of the next band take longer than the
+    // encoding of one: the encoder's thread also expands the rows through the
+    // colour table, a few at a time, while they are in its cache.
+    constexpr int32_t kChunkRows = 16;
+    std::vector<uint8_t> chunk(pixelStride * kChunkRows);
     const uint8_t* table = plan_->ColourTable();
-    size_t prepared = 0, encoded = 0;
-    const auto expand = [&](const uint8_t* rows, int32_t, int32_t count) {
-        uint8_t* to = expanded[prepared++ % 2].data();
-        // The band's top row is its last memory row.
-        parallel::ForEachBand(count, width, [&](int32_t from, int32_t n) {
-            for (int32_t i = from; i < from + n; ++i)
-                ExpandIndexedRow(rows + static_cast<size_t>(count - 1 - i) * targetStride, width, 8,
-                                 table, to + static_cast<size_t>(i) * pixelStride);
-        });
-    };
-    const auto encode = [&](const uint8_t*, int32_t, int32_t count) {
-        encoder.WriteRows(expanded[encoded++ % 2].data(), static_cast<std::ptrdiff_t>(pixelStride),
-                          count);
+    const auto encode = [&](const uint8_t* rows, int32_t, int32_t count) {
+        for (int32_t done = 0; done < count; done += kChunkRows) {
+            const int32_t n = std::min(kChunkRows, count - done);
+            // The band's top row is its last memory row.
+            for (int32_t i = 0; i < n; ++i)
+                ExpandIndexedRow(rows + static_cast<size_t>(count - 1 - done - i) * targetStride,
+                                 width, 8, table,
+                                 chunk.data() + static_cast<size_t>(i) * pixelStride);
+            encoder.WriteRows(chunk.data(), static_cast<std::ptrdiff_t>(pixelStride), n);
+        }
     };
     cJPG jpeg;
-    jpeg.Error = DitherBands(bandRows, BandOrder::TopDown, measure, encode, expand);
+    jpeg.Error = DitherBands(bandRows, BandOrder::TopDown, measure, encode);
     FromSource([&] { bands_->RequireUnchanged(); });
     jpeg.Bytes = encoder.Finish();
     return jpeg;

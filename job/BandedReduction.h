@@ -70,12 +70,10 @@ private:
     // the first of them memory row first of the picture.
     using BandSink = std::function<void(const uint8_t* rows, int32_t first, int32_t count)>;
     enum class BandOrder { BottomUp, TopDown };
-    // Reads and dithers every band of bandRows rows in order, then hands it
-    // to prepare (on the calling thread: work for every core of its share)
-    // and to put, on a thread of its own while the next band is read and
-    // dithered; returns once put has taken the last.
-    RgbError DitherBands(int32_t bandRows, BandOrder order, bool measure, const BandSink& put,
-                         const BandSink& prepare = {});
+    // Reads and dithers every band of bandRows rows in order (0: the band
+    // size's choice), handing each to put on a thread of its own while the
+    // next is read and dithered; returns once put has taken the last.
+    RgbError DitherBands(int32_t bandRows, BandOrder order, bool measure, const BandSink& put);
     // The rows of a band: bandRows, or the band size's choice for 0.
     int32_t BandRows(int32_t bandRows) const;
     size_t TargetStride() const;
