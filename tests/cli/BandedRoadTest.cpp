@@ -1,13 +1,14 @@
-// A plain BMP reduced band by band gives the bytes and the error of the same
-// file loaded whole, converted and saved: in both mappings, at every band size
-// and thread share, for each stored form the banded reader takes and for sizes
-// at the edges.
+// A plain BMP reduced band by band gives the bytes (of the BMP and of the
+// JPEG) and the error of the same file loaded whole, converted and saved: in
+// both mappings, at every band size and thread share, for each stored form the
+// banded reader takes and for sizes at the edges.
 
 #include "BandPool.h"
 #include "BandedReduction.h"
 #include "ImageBytes.h"
 #include "PictureLoader.h"
 #include "ReduceJob.h"
+#include "SaveAsJPG.h"
 #include "TempTree.h"
 #include "cDIB.h"
 #include "cError.h"
@@ -15,9 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -82,6 +87,8 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
                 const RgbError wholeError = Convert(picture, reduced, {mapping, true});
                 reduced.Save(tree.Path("whole.bmp"));
                 const Bytes whole = ReadFile(tree.Path("whole.bmp"));
+                const cJPGBytes wholeJpeg = EncodeJPG(reduced, 85);
+                const Bytes wholeJpg(wholeJpeg.Data.get(), wholeJpeg.Data.get() + wholeJpeg.Size);
 
                 for (const unsigned threads : {1u, 2u})
                     for (const int32_t bandRows : {1, 3, 0, h + 5}) {
@@ -99,14 +106,39 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
                         ASSERT_EQ(ReadFile(tree.Path("banded.bmp")), whole);
                         EXPECT_EQ(error.SumOfSquares, wholeError.SumOfSquares);
                         EXPECT_EQ(error.Values, wholeError.Values);
+
+                        const cBandedReduction::cJPG jpeg = banded->EncodeJPG(85, true, bandRows);
+                        ASSERT_EQ(
+                            Bytes(jpeg.Bytes.Data.get(), jpeg.Bytes.Data.get() + jpeg.Bytes.Size),
+                            wholeJpg);
+                        EXPECT_EQ(jpeg.Error.SumOfSquares, wholeError.SumOfSquares);
                     }
-                // pixolune-cli's road takes the bands for BMP output.
-                const ReduceResult result = ReduceFile(source, tree.Path("road.bmp"),
-                                                       OutputType::BMP, 85, {}, {mapping, true});
-                EXPECT_EQ(result.Status, ReduceStatus::Written) << result.Message;
-                EXPECT_EQ(ReadFile(tree.Path("road.bmp")), whole);
-                EXPECT_EQ(result.Error.SumOfSquares, wholeError.SumOfSquares);
-                EXPECT_EQ(result.BytesOut, whole.size());
+                // pixolune-cli's road takes the bands; its size check sees the
+                // size of the file it would write, before writing it.
+                for (const auto& [type, name, output] :
+                     {std::tuple{OutputType::BMP, "road.bmp", &whole},
+                      std::tuple{OutputType::JPG, "road.jpg", &wholeJpg}})
+                    for (const bool allowed : {false, true}) {
+                        SCOPED_TRACE(testing::Message() << name << (allowed ? "" : ", refused"));
+                        uint64_t checked = 0;
+                        const ReduceResult result = ReduceFile(source, tree.Path(name), type, 85,
+                                                               [&](const ReduceResult& planned) {
+                                                                   checked = planned.BytesOut;
+                                                                   return allowed;
+                                                               },
+                                                               {mapping, true});
+                        EXPECT_EQ(checked, output->size());
+                        EXPECT_EQ(result.BytesOut, output->size());
+                        if (!allowed) {
+                            EXPECT_EQ(result.Status, ReduceStatus::Skipped);
+                            EXPECT_FALSE(std::filesystem::exists(tree.Path(name)));
+                            continue;
+                        }
+                        EXPECT_EQ(result.Status, ReduceStatus::Written) << result.Message;
+                        EXPECT_EQ(ReadFile(tree.Path(name)), *output);
+                        EXPECT_EQ(result.Error.SumOfSquares, wholeError.SumOfSquares);
+                        std::filesystem::remove(tree.Path(name));
+                    }
             }
 }
 
@@ -138,35 +170,77 @@ TEST(BandedRoad, TakesPlainBmpFilesOnlyAndRefusesAsTheLoaderDoes) {
         {"a BMP cut while its bands are read", plain, CutWhenChecked,
          "the file ends before its pixel data does"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.What);
-        const std::string source = tree.Path("in.bmp"), output = tree.Path("out.bmp");
-        WriteFile(source, c.File);
-        SetLoadHookForTesting(c.Hook);
-        const ReduceResult result = ReduceFile(source, output, OutputType::BMP, 85);
-        SetLoadHookForTesting(nullptr);
-        if (*c.Reason == 0) {
-            EXPECT_EQ(result.Status, ReduceStatus::Written) << result.Message;
-            std::filesystem::remove(output);
-            continue;
+    for (const OutputType type : {OutputType::BMP, OutputType::JPG})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.What << (type == OutputType::JPG ? ", JPEG" : ""));
+            const std::string source = tree.Path("in.bmp"), output = tree.Path("out");
+            WriteFile(source, c.File);
+            SetLoadHookForTesting(c.Hook);
+            const ReduceResult result = ReduceFile(source, output, type, 85);
+            SetLoadHookForTesting(nullptr);
+            if (*c.Reason == 0) {
+                EXPECT_EQ(result.Status, ReduceStatus::Written) << result.Message;
+                std::filesystem::remove(output);
+                continue;
+            }
+            EXPECT_EQ(result.Status, ReduceStatus::Failed);
+            EXPECT_EQ(result.FailedStep, ReduceStep::Load);
+            EXPECT_NE(result.Reason.find(c.Reason), std::string::npos) << result.Reason;
+            EXPECT_FALSE(std::filesystem::exists(output));
         }
-        EXPECT_EQ(result.Status, ReduceStatus::Failed);
-        EXPECT_EQ(result.FailedStep, ReduceStep::Load);
-        EXPECT_NE(result.Reason.find(c.Reason), std::string::npos) << result.Reason;
+
+    // Cut once the sample is taken: a band's read fails, as a failure of the
+    // source, whether the bands go to a file or to the encoder.
+    const std::string source = tree.Path("late.bmp"), output = tree.Path("late-out.bmp");
+    for (const bool toJpeg : {false, true}) {
+        WriteFile(source, plain);
+        const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
+        ASSERT_TRUE(banded);
+        banded->ReadSample();
+        banded->Plan(mDither8bpp::Mapping::Exact);
+        std::filesystem::resize_file(source, plain.size() / 2);
+        if (toJpeg)
+            EXPECT_THROW(banded->EncodeJPG(85, false), cError);
+        else
+            EXPECT_THROW(banded->Write(output, false), cError);
+        EXPECT_TRUE(banded->SourceFailed());
         EXPECT_FALSE(std::filesystem::exists(output));
     }
+}
 
-    // Cut once the sample is taken: a band's read fails, as a failure of the source.
-    const std::string source = tree.Path("late.bmp"), output = tree.Path("late-out.bmp");
-    WriteFile(source, plain);
+// A write that fails part-way (at the file-size limit, as on a full disk)
+// fails the file at its writing whichever band it reaches, and leaves nothing.
+TEST(BandedRoad, AWriteThatFailsPartWayFailsTheWritingAndLeavesNothing) {
+    const TempTree tree;
+    const std::string source = tree.Path("in.bmp");
+    WriteFile(source, Bmp24(Picture(400, 300, 3)));  // 8-bit output: 121078 bytes
     const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
     ASSERT_TRUE(banded);
     banded->ReadSample();
     banded->Plan(mDither8bpp::Mapping::Exact);
-    std::filesystem::resize_file(source, plain.size() / 2);
-    EXPECT_THROW(banded->Write(output, false), cError);
-    EXPECT_TRUE(banded->SourceFailed());
-    EXPECT_FALSE(std::filesystem::exists(output));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ReduceResult result = ReduceFile(source, tree.Path("road.bmp"), OutputType::BMP, 85);
+    std::string bandsFailure;
+    try {
+        banded->Write(tree.Path("bands.bmp"), false, 1);
+    } catch (const cError& error) {
+        bandsFailure = error.Reason();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(result.Status, ReduceStatus::Failed);
+    EXPECT_EQ(result.FailedStep, ReduceStep::Write);
+    EXPECT_EQ(result.Reason, "File too large");
+    EXPECT_EQ(bandsFailure, "File too large");
+    EXPECT_FALSE(banded->SourceFailed());
+    EXPECT_EQ(NamesIn(tree.Root()), std::vector<std::string>{"in.bmp"});
 }
 
 }  // namespace
