@@ -2,6 +2,7 @@
 
 #include "CpuFeatures.h"
 
+#include <array>
 #include <cstring>
 
 // GCC 12's AVX-512 intrinsics start from an uninitialised "undefined" vector
@@ -32,9 +33,13 @@ Offsets RowOffsets(int32_t y, const int32_t* matrix16) {
     return offsets;
 }
 
-// Per pixel of 16-bit lanes Blue, Green, Red, unused: the levels' weights in
-// the map's index, Blue x 256 + Green x 16 in one 32-bit sum, Red x 1 in the other.
-constexpr int64_t kWeights = 0x0000000100100100;
+// The level of each byte sum.
+constexpr auto kLevelsOf = [] {
+    std::array<uint8_t, 256> levels{};
+    for (int32_t v = 0; v < 256; ++v) levels[size_t(v)] = static_cast<uint8_t>(v / 17);
+    return levels;
+};
+alignas(64) constexpr std::array<uint8_t, 256> kLevels = kLevelsOf();
 
 // Sixteen pixels a step, all in bytes: a sum v + 16 - t above 255 has level
 // 15 as 255 itself has, so the sum may saturate, and a byte's level is a
@@ -50,8 +55,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t Avx512Row(const u
         const auto o = static_cast<uint8_t>(16 - matrix16[(y & 3) * 4 + (i & 3)]);
         offsets[4 * i] = offsets[4 * i + 1] = offsets[4 * i + 2] = o;
     }
-    alignas(64) uint8_t levels[256];
-    for (int32_t v = 0; v < 256; ++v) levels[v] = static_cast<uint8_t>(v / 17);
+    const uint8_t* levels = kLevels.data();
     const __m512i offset = _mm512_load_si512(offsets);
     const __m512i low = _mm512_load_si512(levels), lowHigh = _mm512_load_si512(levels + 64);
     const __m512i high = _mm512_load_si512(levels + 128),
@@ -71,6 +75,10 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t Avx512Row(const u
     }
     return x;
 }
+
+// Per pixel of 16-bit lanes Blue, Green, Red, unused: the levels' weights in
+// the map's index, Blue x 256 + Green x 16 in one 32-bit sum, Red x 1 in the other.
+constexpr int64_t kWeights = 0x0000000100100100;
 
 // Four pixels to their map indices, in the low 32 bits of each 64-bit lane.
 __attribute__((target("avx2"))) inline __m256i Indices4(__m256i lanes, __m256i offset) {
