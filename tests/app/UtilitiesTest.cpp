@@ -156,10 +156,11 @@ TEST(ProgressBar, LooksAsThePlainBarAtEveryStep) {
     for (const Step& step : steps) {
         for (QProgressBar* b : {static_cast<QProgressBar*>(&bar), &plain}) {
             b->resize(step.width, 27);
-            b->setValue(step.value);
             b->setEnabled(step.enabled);
             b->setStyleSheet(step.styleSheet);
         }
+        bar.SetValue(step.value);
+        plain.setValue(step.value);
         bar.SetText(step.text);
         plain.setFormat(step.text);
         const QImage ours = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
