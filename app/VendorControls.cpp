@@ -37,13 +37,19 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
     setRange(0, 100);
     setTextVisible(true);
     setAlignment(Qt::AlignCenter);
+    frameEnd_.setSingleShot(true);
+    connect(&frameEnd_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 void ProgressBar::SetText(const QString& text) {
     if (text == text_) return;
     text_ = text;
     label_ = QRect();
-    update();
+    const qint64 drawnAgo = sinceDrawn_.isValid() ? sinceDrawn_.elapsed() : kFrameMs;
+    if (drawnAgo >= kFrameMs)
+        update();
+    else if (!frameEnd_.isActive())
+        frameEnd_.start(static_cast<int>(kFrameMs - drawnAgo));
 }
 
 void ProgressBar::SetValue(int value) {
@@ -99,6 +105,8 @@ void ProgressBar::DrawBar(const QStyleOptionProgressBar& option, const BarLook& 
 // style lays them out), with the groove and chunk from the kept drawing
 // while their look is unchanged.
 void ProgressBar::paintEvent(QPaintEvent*) {
+    sinceDrawn_.start();
+    frameEnd_.stop();  // the text set is drawn now
     QStyleOptionProgressBar option;
     initStyleOption(&option);
     const BarLook look = LookOf(option);
