@@ -61,7 +61,7 @@ void Form1::PushButton2_Click() {
         for (int32_t i = 1; i <= n && !bUnloaded_; ++i) ReduceListItem(guard, outputs, i);
         if (!bUnloaded_) {
             guard.Step(176, [&] { SetMousePointer(PointerKind::Default); });
-            guard.Step(178, [&] { ProgressBar1->setValue(0); });
+            guard.Step(178, [&] { ProgressBar1->SetValue(0); });
             guard.Step(180, [&] { ProgressBar1->SetText(kProgressBarIdle); });
             guard.Step(182, [&] { ShowMessage(dialogs_, kDone); });
         }
@@ -78,7 +78,7 @@ void Form1::ReduceListItem(cStepGuard& guard, cRunOutputs& outputs, int32_t i) {
     guard.Step(112, [&] { SetMousePointer(PointerKind::Hourglass); });
     // Shown before the file is worked on: the last file shows 100.
     guard.Step(114, [&] {
-        ProgressBar1->setValue(RoundHalfEven(static_cast<double>(i) / ListItemCount() * 100));
+        ProgressBar1->SetValue(RoundHalfEven(static_cast<double>(i) / ListItemCount() * 100));
     });
     std::string source;
     if (!guard.Step(116, [&] { source = ListItemText(i); })) return;

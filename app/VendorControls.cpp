@@ -37,49 +37,88 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
     setRange(0, 100);
     setTextVisible(true);
     setAlignment(Qt::AlignCenter);
+    frameEnd_.setSingleShot(true);
+    connect(&frameEnd_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 void ProgressBar::SetText(const QString& text) {
+    if (text == text_) return;
     text_ = text;
-    update();
+    label_ = QRect();
+    const qint64 drawnAgo = sinceDrawn_.isValid() ? sinceDrawn_.elapsed() : kFrameMs;
+    if (drawnAgo >= kFrameMs)
+        update();
+    else if (!frameEnd_.isActive())
+        frameEnd_.start(static_cast<int>(kFrameMs - drawnAgo));
+}
+
+void ProgressBar::SetValue(int value) {
+    if (value == this->value()) return;
+    setUpdatesEnabled(false);  // repaint() does nothing while updates are off
+    setValue(value);
+    setUpdatesEnabled(true);  // and this asks for the drawing, with update()
+}
+
+void ProgressBar::changeEvent(QEvent* event) {
+    // A style sheet can change the style's rules without changing the style.
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange) {
+        bar_ = QPixmap();
+        label_ = QRect();
+    }
+    QProgressBar::changeEvent(event);
+}
+
+ProgressBar::BarLook ProgressBar::LookOf(const QStyleOptionProgressBar& option) const {
+    BarLook look;
+    look.Size = size();
+    look.PixelRatio = devicePixelRatioF();
+    look.Minimum = option.minimum;
+    look.Maximum = option.maximum;
+    look.Value = option.progress;
+    look.State = static_cast<int>(option.state);
+    look.Direction = option.direction;
+    look.Palette = option.palette.cacheKey();
+    look.Style = style();
+    look.Inverted = option.invertedAppearance;
+    look.Alignment = static_cast<int>(option.textAlignment);
+    look.TextVisible = option.textVisible;
+    if (option.textVisible && !(option.textAlignment & Qt::AlignHCenter)) look.Beside = option.text;
+    return look;
+}
+
+void ProgressBar::DrawBar(const QStyleOptionProgressBar& option, const BarLook& look) {
+    const QStyle& style = *look.Style;
+    bar_ = QPixmap(look.Size * look.PixelRatio);
+    bar_.setDevicePixelRatio(look.PixelRatio);
+    bar_.fill(Qt::transparent);
+    QPainter painter(&bar_);
+    QStyleOptionProgressBar part = option;
+    part.rect = style.subElementRect(QStyle::SE_ProgressBarGroove, &option, this);
+    style.drawControl(QStyle::CE_ProgressBarGroove, &part, &painter, this);
+    part.rect = style.subElementRect(QStyle::SE_ProgressBarContents, &option, this);
+    style.drawControl(QStyle::CE_ProgressBarContents, &part, &painter, this);
+    barLook_ = look;
+    label_ = QRect();
 }
 
 // What QProgressBar draws in one go (groove, chunk, label, as the common
 // style lays them out), with the groove and chunk from the kept drawing
 // while their look is unchanged.
 void ProgressBar::paintEvent(QPaintEvent*) {
+    sinceDrawn_.start();
+    frameEnd_.stop();  // the text set is drawn now
     QStyleOptionProgressBar option;
     initStyleOption(&option);
-    const QStyle& look = *style();
-    BarLook now;
-    now.Size = size();
-    now.PixelRatio = devicePixelRatioF();
-    now.Groove = look.subElementRect(QStyle::SE_ProgressBarGroove, &option, this);
-    now.Contents = look.subElementRect(QStyle::SE_ProgressBarContents, &option, this);
-    now.Minimum = option.minimum;
-    now.Maximum = option.maximum;
-    now.Value = option.progress;
-    now.State = static_cast<int>(option.state);
-    now.Direction = option.direction;
-    now.Palette = option.palette.cacheKey();
-    now.Style = &look;
-    if (bar_.isNull() || !(now == barLook_)) {
-        bar_ = QPixmap(now.Size * now.PixelRatio);
-        bar_.setDevicePixelRatio(now.PixelRatio);
-        bar_.fill(Qt::transparent);
-        QPainter barPainter(&bar_);
-        QStyleOptionProgressBar part = option;
-        part.rect = now.Groove;
-        look.drawControl(QStyle::CE_ProgressBarGroove, &part, &barPainter, this);
-        part.rect = now.Contents;
-        look.drawControl(QStyle::CE_ProgressBarContents, &part, &barPainter, this);
-        barLook_ = now;
-    }
+    const BarLook look = LookOf(option);
+    if (bar_.isNull() || !(look == barLook_)) DrawBar(option, look);
     QPainter painter(this);
     painter.drawPixmap(0, 0, bar_);
     if (option.textVisible) {
-        option.rect = look.subElementRect(QStyle::SE_ProgressBarLabel, &option, this);
-        look.drawControl(QStyle::CE_ProgressBarLabel, &option, &painter, this);
+        // Asking the style measures the text (twice, in the common style).
+        if (label_.isNull())
+            label_ = style()->subElementRect(QStyle::SE_ProgressBarLabel, &option, this);
+        option.rect = label_;
+        style()->drawControl(QStyle::CE_ProgressBarLabel, &option, &painter, this);
     }
 }
 

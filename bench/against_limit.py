@@ -2,10 +2,15 @@
 """Whole pixolune-cli runs against the single-thread limit, in paired rounds.
 
   against_limit.py --cli CLI --limits LIMITS --corpus DIR --scratch DIR --out DIR
-                   [--rounds N] [--sizes 0.3,2,12,50] [--batches 0.3:300,2:40]
+                   [--rounds N] [--sizes 0.3,2,12,50,100] [--batches 0.3:300,2:40]
+                   [--jpeg-sizes 12,100]
 
 LIMITS is ../shared/bench/limit_pipeline.c built with gcc -O2; CORPUS holds
-mpN.bmp (mp0_3.bmp for 0.3 MP), as make_photo_corpus.sh makes them. Every
+mpN.bmp (mp0_3.bmp for 0.3 MP), as make_photo_corpus.sh makes them; without
+an mp100.bmp, the 100 MP picture is mp50.bmp twice, one above the other, made
+in the scratch folder. JPEG output (--jpeg-sizes; needs cjpeg) is measured
+against a BMP run plus cjpeg of the BMP it wrote, at the CLI's default
+quality. Every
 command of a set runs once a round, the first one rotating from round to
 round (A B, B A, ...), after one round that is not counted (page cache, the
 output files' first creation). A ratio is the median of the rounds' own
@@ -36,10 +41,42 @@ BATCH_TARGET = 1.3          # cost per file ÷ (limit - limit's process start)
 MEMORY_TARGET_PER_PIXEL = 0.5
 MEMORY_TARGET_FIXED = 8 * 1024 * 1024
 MEMORY_PIXELS = 10_000_000   # sizes below are hidden under the parent's resident size
+# A JPEG run, at most this times a BMP run plus cjpeg of the BMP it wrote.
+JPEG_TARGETS = {"12": 0.6}
+JPEG_QUALITY = 85            # pixolune-cli's default
 
 
-def corpus_file(corpus, size):
-    return os.path.join(corpus, "mp" + size.replace(".", "_") + ".bmp")
+def corpus_file(corpus, size, scratch=None):
+    path = os.path.join(corpus, "mp" + size.replace(".", "_") + ".bmp")
+    if size == "100" and scratch and not os.path.isfile(path):
+        path = os.path.join(scratch, "mp100.bmp")
+        if not os.path.isfile(path):
+            stack_twice(corpus_file(corpus, "50"), path)
+    return path
+
+
+def stack_twice(source, target):
+    """A 24- or 32-bit BMP of twice the height: the picture above itself,
+    copied in pieces (this process's resident size is every child's floor)."""
+    with open(source, "rb") as f:
+        head = bytearray(f.read(54))
+        offset, = struct.unpack_from("<I", head, 10)
+        width, height = struct.unpack_from("<ii", head, 18)
+        bpp, = struct.unpack_from("<H", head, 28)
+        head += f.read(offset - len(head))
+        size = (width * bpp + 31) // 32 * 4 * abs(height)
+        struct.pack_into("<I", head, 2, offset + 2 * size)
+        struct.pack_into("<i", head, 22, 2 * height)
+        struct.pack_into("<I", head, 34, 2 * size)
+        with open(target, "wb") as out:
+            out.write(head)
+            for _ in range(2):
+                f.seek(offset)
+                left = size
+                while left:
+                    piece = f.read(min(left, 1 << 20))
+                    out.write(piece)
+                    left -= len(piece)
 
 
 def bmp_pixels(path):
@@ -151,6 +188,13 @@ def paired(results, numerator, denominator, num_scale=1.0, den_offset=None):
     return med(ratios), min(ratios), max(ratios)
 
 
+def paired_sum(results, numerator, denominators):
+    """Per-round ratios numerator / (sum of denominators): median, lowest, highest."""
+    ratios = [rounds[0][0] / sum(r[0] for r in rounds[1:])
+              for rounds in zip(results[numerator], *(results[d] for d in denominators))]
+    return med(ratios), min(ratios), max(ratios)
+
+
 def verdict(ratio, target):
     if target is None:
         return "—"
@@ -163,7 +207,8 @@ def fmt_ratio(r):
 
 def main():
     parser = bench_options.parser(__doc__, "--limits")
-    parser.add_argument("--sizes", default="0.3,2,12,50")
+    parser.add_argument("--sizes", default="0.3,2,12,50,100")
+    parser.add_argument("--jpeg-sizes", default="12,100")
     parser.add_argument("--batches", default="0.3:300,2:40")
     parser.add_argument("--pause", type=float, default=3.0,
                         help="seconds before each run of the one-file rounds after a pause")
@@ -171,8 +216,15 @@ def main():
 
     sizes = [s for s in args.sizes.split(",") if s]
     batches = [(b.split(":")[0], int(b.split(":")[1])) for b in args.batches.split(",") if b]
-    for size in set(sizes) | {b[0] for b in batches}:
-        if not os.path.isfile(corpus_file(args.corpus, size)):
+    cjpeg = shutil.which("cjpeg")
+    jpeg_sizes = [s for s in args.jpeg_sizes.split(",") if s] if cjpeg else []
+    if not cjpeg:
+        print("against_limit.py: no cjpeg (libjpeg-turbo-progs): no JPEG table", file=sys.stderr)
+    wanted = set(sizes) | set(jpeg_sizes) | {b[0] for b in batches}
+    if "100" in wanted and not os.path.isfile(corpus_file(args.corpus, "100")):
+        wanted.add("50")  # stacked into the 100 MP picture
+    for size in wanted:
+        if size != "100" and not os.path.isfile(corpus_file(args.corpus, size)):
             sys.exit(f"against_limit.py: {corpus_file(args.corpus, size)} is missing")
 
     os.makedirs(args.out, exist_ok=True)
@@ -186,8 +238,10 @@ def main():
     def limit_cmd(path, mode="floor"):
         return [limits, mode, path, limit_out]
 
-    def cli_cmd(path, jobs=None):
-        return [cli] + (["-j", str(jobs)] if jobs else []) + ["--quiet", "-o", out, path]
+    def cli_cmd(path, jobs=None, jpeg=False):
+        return ([cli] + (["-j", str(jobs)] if jobs else []) +
+                (["-t", "jpg", "-q", str(JPEG_QUALITY)] if jpeg else []) +
+                ["--quiet", "-o", out, path])
 
     machine = Machine()
     tsv = open(os.path.join(args.out, "limit.tsv"), "w")
@@ -199,7 +253,7 @@ def main():
     # One file, whole runs.
     whole = {}
     for size in sizes:
-        path = corpus_file(args.corpus, size)
+        path = corpus_file(args.corpus, size, args.scratch)
         print(f"  whole run, {size} MP", file=sys.stderr)
         whole[size] = (bmp_pixels(path), measure(
             f"whole/{size}",
@@ -209,12 +263,25 @@ def main():
     paused = {}
     if args.pause > 0:
         for size in sizes:
-            path = corpus_file(args.corpus, size)
+            path = corpus_file(args.corpus, size, args.scratch)
             print(f"  whole run, {size} MP, after a {args.pause:g}-s pause", file=sys.stderr)
             paused[size] = measure(
                 f"paused/{size}",
                 {"limit": limit_cmd(path), "cli": cli_cmd(path), "io": limit_cmd(path, "io")},
                 args.rounds, machine, tsv, args.pause)
+
+    # JPEG output against a BMP run and cjpeg of the BMP that run writes.
+    jpeg = {}
+    for size in jpeg_sizes:
+        path = corpus_file(args.corpus, size, args.scratch)
+        written = os.path.join(out, os.path.basename(path)[:-len(".bmp")] + "-reduced.bmp")
+        print(f"  JPEG output, {size} MP", file=sys.stderr)
+        jpeg[size] = measure(
+            f"jpeg/{size}",
+            {"cli-jpg": cli_cmd(path, jpeg=True), "cli-bmp": cli_cmd(path),
+             "cjpeg": [cjpeg, "-quality", str(JPEG_QUALITY), "-outfile",
+                       os.path.join(args.scratch, "cjpeg.jpg"), written]},
+            args.rounds, machine, tsv)
 
     # Batches of one photograph under many names.
     batch = {}
@@ -284,6 +351,22 @@ def main():
                   f"{fmt_ratio(io_now)} | {fmt_ratio(io_later) if later else '—'} | "
                   f"{'≤ %.1f×' % target if target else '—'} | {verdict(worst, target)} |")
     md.append("")
+    if jpeg:
+        md.append(f"JPEG output at quality {JPEG_QUALITY}: a pixolune-cli run writing the JPEG "
+                  "against a run writing the 8-bit BMP plus `cjpeg` of that BMP, both measured "
+                  "in the same rounds:")
+        md.append("")
+        md.append("| size | JPEG run | BMP run | cjpeg of it | ÷ (BMP run + cjpeg) | target | "
+                  "verdict |")
+        md.append("|---|---|---|---|---|---|---|")
+        for size, res in jpeg.items():
+            r = paired_sum(res, "cli-jpg", ["cli-bmp", "cjpeg"])
+            target = JPEG_TARGETS.get(size)
+            md.append(f"| {size} MP | {med([x[0] for x in res['cli-jpg']]) / 1e3:.1f} ms | "
+                      f"{med([x[0] for x in res['cli-bmp']]) / 1e3:.1f} ms | "
+                      f"{med([x[0] for x in res['cjpeg']]) / 1e3:.1f} ms | {fmt_ratio(r)} | "
+                      f"{'≤ %.1f×' % target if target else '—'} | {verdict(r[0], target)} |")
+        md.append("")
     if batch:
         md.append("Batches (one pixolune-cli call over a folder), cost per file against the "
                   "limit's time for that image minus the limit's process start, both measured "

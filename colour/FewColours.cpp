@@ -8,27 +8,43 @@
 
 namespace mDither8bpp::detail {
 
-bool cFewColours::Collect(const cDIB& source) {
-    keys_.fill(kNoKey);
-    count_ = 0;
-    const int32_t width = source.Width();
-    const uint8_t* bits = source.lpBits();
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(source.Height());
+namespace {
+
+// The pixels read at a time: a photograph tells within its first rows.
+constexpr size_t kChunkPixels = size_t{1} << 16;
+
+}  // namespace
+
+bool cFewColours::Add(const uint8_t* pixels, size_t count) {
     uint32_t last = kNoKey;
-    for (size_t i = 0; i < pixels; ++i) {
-        const uint32_t key = Key(bits + 4 * i);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t key = Key(pixels + 4 * i);
         if (key == last) continue;  // runs of one colour are the common case in such pictures
         last = key;
         uint32_t slot = Slot(key);
         while (keys_[slot] != key && keys_[slot] != kNoKey) slot = (slot + 1) & (kSlots - 1);
         if (keys_[slot] == key) continue;
-        if (count_ == kMaxColours) {
+        if (count_ == kMaxColours) return false;
+        keys_[slot] = key;
+        ++count_;
+    }
+    return true;
+}
+
+bool cFewColours::Collect(int32_t width, int32_t height, const PictureRows& rows) {
+    keys_.fill(kNoKey);
+    count_ = 0;
+    const int32_t chunkRows =
+        static_cast<int32_t>(std::clamp<size_t>(kChunkPixels / size_t(width), 1, size_t(height)));
+    std::vector<uint8_t> chunk(4 * size_t(width) * size_t(chunkRows));
+    for (int32_t first = 0; first < height; first += chunkRows) {
+        const int32_t count = std::min(chunkRows, height - first);
+        rows(first, count, chunk.data());
+        if (!Add(chunk.data(), size_t(width) * size_t(count))) {
             keys_.fill(kNoKey);
             count_ = 0;
             return false;
         }
-        keys_[slot] = key;
-        ++count_;
     }
 
     std::vector<uint32_t> sorted;

@@ -2,10 +2,11 @@
 // The colours of a picture that has no more than a palette's worth of them:
 // such a picture keeps every colour as it is.
 
+#include "PaletteSample.h"
+
 #include <array>
 #include <cstdint>
 
-class cDIB;
 class cPal8bpp;
 
 namespace mDither8bpp::detail {
@@ -14,10 +15,11 @@ class cFewColours {
 public:
     static constexpr int32_t kMaxColours = 256;
 
-    // Gathers the distinct colours of the 32-bpp source (the fourth byte is
-    // not part of a colour). False, with nothing gathered, as soon as there
-    // are more than kMaxColours; most photographs tell within a few rows.
-    bool Collect(const cDIB& source);
+    // Gathers the distinct colours of a width x height picture read through
+    // rows (the fourth byte is not part of a colour), a few rows at a time.
+    // False, with nothing gathered, as soon as there are more than
+    // kMaxColours; most photographs tell within the first rows.
+    bool Collect(int32_t width, int32_t height, const PictureRows& rows);
 
     // The gathered colours as palette entries 0 .. Count - 1, in ascending
     // order of (Red, Green, Blue): the order follows from the colours alone,
@@ -43,6 +45,9 @@ private:
         return uint32_t(s[2]) << 16 | uint32_t(s[1]) << 8 | s[0];
     }
     static uint32_t Slot(uint32_t key) { return (key * 2654435761u) >> 22; }
+
+    // Adds the colours of count pixels; false once there are too many.
+    bool Add(const uint8_t* pixels, size_t count);
 
     std::array<uint32_t, kSlots> keys_{};
     std::array<uint8_t, kSlots> entries_{};

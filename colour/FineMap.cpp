@@ -104,7 +104,7 @@ cFineMap::cFineMap(const cPal8bpp& palette) : nearest_(palette) {
         for (int32_t g = 0; g < 16; ++g)
             for (int32_t r = 0; r < 16; ++r) {
                 const uint8_t entry = nearest_.Nearest(16 * r + 8, 16 * g + 8, 16 * b + 8);
-                amplitude_[Coarse(16 * r, 16 * g, 16 * b)] = static_cast<int32_t>(
+                amplitude_[Coarse(16 * r, 16 * g, 16 * b)] = static_cast<uint8_t>(
                     std::lround(std::min(kAmplitudeCap, kAmplitudeShare * spacing[entry])));
             }
 }
@@ -138,7 +138,9 @@ __attribute__((target("avx2"))) int32_t cFineMap::Avx2Row(const uint8_t* source,
             _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 20), nibble),
                             _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 8), nibble1),
                                             _mm256_and_si256(_mm256_slli_epi32(p, 4), nibble2)));
-        const __m256i amplitude = _mm256_i32gather_epi32(amplitude_.data(), coarse, 4);
+        const __m256i amplitude = _mm256_and_si256(
+            _mm256_i32gather_epi32(reinterpret_cast<const int*>(amplitude_.data()), coarse, 1),
+            _mm256_set1_epi32(0xFF));
         const __m256i offset = _mm256_srai_epi32(
             _mm256_add_epi32(_mm256_mullo_epi32(amplitude, threshold), _mm256_set1_epi32(256)), 9);
         const __m256i cell = _mm256_or_si256(
@@ -154,31 +156,46 @@ __attribute__((target("avx2"))) int32_t cFineMap::Avx2Row(const uint8_t* source,
     return x;
 }
 
-// Sixteen pixels at a time, which is one row of the mask; returns where it stopped.
+// Sixteen pixels at a time, which is one row of the mask; returns where it
+// stopped. The channels stay bytes: the offset, at most 32 either way, is
+// added with saturation as its positive part and taken away as its negative
+// one, which clamps as Clamp does; the cells' and the coarse cells' indices
+// are sums of the bytes' shifted values, weighted in two multiply-adds.
 __attribute__((target("avx512f,avx512bw"))) int32_t cFineMap::Avx512Row(const uint8_t* source,
                                                                         uint8_t* target,
                                                                         int32_t width,
                                                                         int32_t y) const {
     const __m512i threshold = _mm512_cvtepi16_epi32(_mm256_loadu_si256(
         reinterpret_cast<const __m256i*>(&kThresholds[(y & (kSide - 1)) * kSide])));
-    const __m512i nibble = _mm512_set1_epi32(0x00F), nibble1 = _mm512_set1_epi32(0x0F0),
-                  nibble2 = _mm512_set1_epi32(0xF00), half = _mm512_set1_epi32(256);
+    const __m512i half = _mm512_set1_epi32(256), zero = _mm512_setzero_si512();
+    // Byte 0 of each 32-bit lane into its Blue, Green and Red bytes.
+    const __m512i spread = _mm512_broadcast_i32x4(
+        _mm_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128));
+    const __m512i lowSix = _mm512_set1_epi8(0x3F), lowFour = _mm512_set1_epi8(0x0F);
+    // Per pixel: Blue x 64 + Green, Red x 1 (cells of 6 bits); then x 64 and x 1.
+    const __m512i cellPairs = _mm512_set1_epi32(0x00010140),
+                  cellSum = _mm512_set1_epi32(0x00010040);
+    // The same for the coarse cells of 4 bits, with 16.
+    const __m512i coarsePairs = _mm512_set1_epi32(0x00010110),
+                  coarseSum = _mm512_set1_epi32(0x00010010);
     const int* cells = reinterpret_cast<const int*>(nearest_.Cells());
-    constexpr int32_t bits = cNearestMap::kBits;
+    static_assert(cNearestMap::kBits == 6);
     int32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m512i p = _mm512_loadu_si512(source + 4 * size_t(x));
+        const __m512i fours = _mm512_and_si512(_mm512_srli_epi16(p, 4), lowFour);
         const __m512i coarse =
-            _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(p, 20), nibble),
-                            _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(p, 8), nibble1),
-                                            _mm512_and_si512(_mm512_slli_epi32(p, 4), nibble2)));
-        const __m512i amplitude = _mm512_i32gather_epi32(coarse, amplitude_.data(), 4);
+            _mm512_madd_epi16(_mm512_maddubs_epi16(fours, coarsePairs), coarseSum);
+        const __m512i amplitude = _mm512_and_si512(
+            _mm512_i32gather_epi32(coarse, amplitude_.data(), 1), _mm512_set1_epi32(0xFF));
         const __m512i offset =
             _mm512_srai_epi32(_mm512_add_epi32(_mm512_mullo_epi32(amplitude, threshold), half), 9);
-        const __m512i cell = _mm512_or_si512(
-            DitheredCell16<16>(p, offset),
-            _mm512_or_si512(_mm512_slli_epi32(DitheredCell16<8>(p, offset), bits),
-                            _mm512_slli_epi32(DitheredCell16<0>(p, offset), 2 * bits)));
+        const __m512i up = _mm512_shuffle_epi8(_mm512_max_epi32(offset, zero), spread);
+        const __m512i down =
+            _mm512_shuffle_epi8(_mm512_max_epi32(_mm512_sub_epi32(zero, offset), zero), spread);
+        const __m512i dithered = _mm512_subs_epu8(_mm512_adds_epu8(p, up), down);
+        const __m512i sixes = _mm512_and_si512(_mm512_srli_epi16(dithered, 2), lowSix);
+        const __m512i cell = _mm512_madd_epi16(_mm512_maddubs_epi16(sixes, cellPairs), cellSum);
         const __m512i index = _mm512_i32gather_epi32(cell, cells, 1);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), _mm512_cvtepi32_epi8(index));
     }

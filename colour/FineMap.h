@@ -59,8 +59,10 @@ private:
     int32_t Avx512Row(const uint8_t* source, uint8_t* target, int32_t width, int32_t y) const;
 
     cNearestMap nearest_;
-    // The amplitude in colour units by 16 x 16 x 16 coarse cell.
-    std::array<int32_t, 4096> amplitude_{};
+    // The amplitude in colour units (at most 64) by 16 x 16 x 16
+    // coarse cell, bytes that stay in the first-level cache, and 3 bytes that
+    // a 4-byte read of the last cell may touch.
+    std::array<uint8_t, 4096 + 3> amplitude_{};
 };
 
 }  // namespace mDither8bpp::detail

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int32_t kBlockCells = 4;  // a side of a block, in cells
 constexpr int32_t kSide = 1 << cNearestMap::kBits;
-constexpr int32_t kBlocks = kSide / kBlockCells;  // a side of the map, in blocks
+constexpr int32_t kBlocksASide = kSide / kBlockCells;
 constexpr int32_t kCellsPerBlock = kBlockCells * kBlockCells * kBlockCells;
 constexpr int32_t kGroup = 4;  // a side of a group of blocks, in blocks
 
@@ -139,25 +139,37 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillBlo
 
 }  // namespace
 
-cNearestMap::cNearestMap(const cPal8bpp& palette)
+cNearestMap::cNearestMap(const cPal8bpp& palette) : cNearestMap(palette, {}) {}
+
+cNearestMap::cNearestMap(const cPal8bpp& palette, const std::vector<uint8_t>& blocks)
     : cells_(new uint8_t[(size_t{1} << (3 * kBits)) + 3]()) {
+    static_assert(kBlocks == kBlocksASide * kBlocksASide * kBlocksASide);
+    const auto wanted = [&blocks](int32_t br, int32_t bg, int32_t bb) {
+        return blocks.empty() || blocks[size_t(br | bg << 4 | bb << 8)] != 0;
+    };
     const Entries2 entries = DoubledEntries(palette);
     uint8_t* cells = cells_.get();
     // A group of kGroup x kGroup x kGroup blocks first sorts out the entries
     // that cannot be nearest anywhere in it. A band takes whole lines of
     // groups along red, so that no two threads write into one cache line.
-    constexpr int32_t groups = kBlocks / kGroup, groupCells = kGroup * kBlockCells;
+    constexpr int32_t groups = kBlocksASide / kGroup, groupCells = kGroup * kBlockCells;
     parallel::ForEachBand(groups * groups, int64_t{1} << 16, [&](int32_t first, int32_t count) {
         Entries2 group;
         for (int32_t n = first; n < first + count; ++n)
             for (int32_t gr = 0; gr < groups; ++gr) {
                 const int32_t gg = n % groups, gb = n / groups;
+                bool any = false;
+                for (int32_t bb = gb * kGroup; bb < (gb + 1) * kGroup; ++bb)
+                    for (int32_t bg = gg * kGroup; bg < (gg + 1) * kGroup; ++bg)
+                        for (int32_t br = gr * kGroup; br < (gr + 1) * kGroup; ++br)
+                            any = any || wanted(br, bg, bb);
+                if (!any) continue;
                 Candidates(entries, gr * groupCells, gg * groupCells, gb * groupCells, groupCells,
                            group);
                 for (int32_t bb = gb * kGroup; bb < (gb + 1) * kGroup; ++bb)
                     for (int32_t bg = gg * kGroup; bg < (gg + 1) * kGroup; ++bg)
                         for (int32_t br = gr * kGroup; br < (gr + 1) * kGroup; ++br)
-                            FillBlock(group, br, bg, bb, cells);
+                            if (wanted(br, bg, bb)) FillBlock(group, br, bg, bb, cells);
             }
     });
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class cPal8bpp;
 
@@ -18,6 +19,18 @@ public:
     // as in the palette's own search. An empty palette raises an overflow
     // error, as a nearest-entry question to it does.
     explicit cNearestMap(const cPal8bpp& palette);
+
+    // The blocks of 4 x 4 x 4 cells, 16 along each channel: block
+    // (r >> 4) | (g >> 4) << 4 | (b >> 4) << 8 holds the colour (r, g, b).
+    static constexpr int32_t kBlocks = 4096;
+    static int32_t Block(int32_t r, int32_t g, int32_t b) {
+        return (r >> 4) | (g >> 4) << 4 | (b >> 4) << 8;
+    }
+    // The same map filled only in the blocks whose flag is set (kBlocks
+    // flags): a question about a colour of any other block has no answer
+    // (it reads entry 0). For a fixed set of colours asked against palette
+    // after palette, that leaves out most of the work.
+    cNearestMap(const cPal8bpp& palette, const std::vector<uint8_t>& blocks);
 
     static int32_t Cell(int32_t r, int32_t g, int32_t b) {
         return (r >> kShift) | (g >> kShift) << kBits | (b >> kShift) << (2 * kBits);

@@ -21,20 +21,22 @@ cFitSize SampleSize(int32_t width, int32_t height) {
 
 }  // namespace
 
+PictureRows RowsOf(const cDIB& picture) {
+    const size_t stride = 4 * static_cast<size_t>(picture.Width());
+    return [bits = picture.lpBits(), stride](int32_t first, int32_t count, uint8_t* pixels) {
+        std::memcpy(pixels, bits + static_cast<size_t>(first) * stride,
+                    static_cast<size_t>(count) * stride);
+    };
+}
+
 const cDIB& PaletteSample(const cDIB& source, cDIB& scratch) {
     const cFitSize size = SampleSize(source.Width(), source.Height());
     if (size.Width == source.Width() && size.Height == source.Height()) return source;
-    const size_t stride = 4 * static_cast<size_t>(source.Width());
-    const auto rows = [&](int32_t first, int32_t count, uint8_t* pixels) {
-        std::memcpy(pixels, source.lpBits() + static_cast<size_t>(first) * stride,
-                    static_cast<size_t>(count) * stride);
-    };
-    TakePaletteSample(source.Width(), source.Height(), rows, scratch);
+    TakePaletteSample(source.Width(), source.Height(), RowsOf(source), scratch);
     return scratch;  // empty without memory: the palette stays empty
 }
 
-bool TakePaletteSample(int32_t width, int32_t height,
-                       const std::function<void(int32_t, int32_t, uint8_t*)>& rows, cDIB& sample) {
+bool TakePaletteSample(int32_t width, int32_t height, const PictureRows& rows, cDIB& sample) {
     const cFitSize size = SampleSize(width, height);
     if (!sample.Create(size.Width, size.Height, 32)) return false;
     uint8_t* bits = sample.lpBits();

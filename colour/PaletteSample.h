@@ -10,6 +10,14 @@ namespace mDither8bpp {
 
 inline constexpr int32_t kSampleBox = 150;
 
+// Gives memory rows first .. first + count - 1 of a picture (row 0 the
+// bottom) into pixels, 4 x its width bytes each: how the palette's steps read
+// a picture that may not be held whole.
+using PictureRows = std::function<void(int32_t first, int32_t count, uint8_t* pixels)>;
+
+// The rows of a 32-bpp picture held whole.
+PictureRows RowsOf(const cDIB& picture);
+
 // The source fitted into 150 x 150 by nearest-pixel sampling, aspect ratio
 // kept, never enlarged. When the source already fits, the source itself is
 // returned; otherwise scratch is rebuilt as the 32-bpp sample and returned.
@@ -18,12 +26,8 @@ inline constexpr int32_t kSampleBox = 150;
 const cDIB& PaletteSample(const cDIB& source, cDIB& scratch);
 
 // The same sample for a picture of width x height that is not held whole,
-// built into sample (the picture's own size when it fits): rows(first, count,
-// pixels) gives memory rows first .. first + count - 1 of the picture (row 0
-// the bottom), 4 x width bytes each. Returns false, with sample empty, when
-// there is no memory for it.
-bool TakePaletteSample(
-    int32_t width, int32_t height,
-    const std::function<void(int32_t first, int32_t count, uint8_t* pixels)>& rows, cDIB& sample);
+// built into sample (the picture's own size when it fits) from its rows.
+// Returns false, with sample empty, when there is no memory for it.
+bool TakePaletteSample(int32_t width, int32_t height, const PictureRows& rows, cDIB& sample);
 
 }  // namespace mDither8bpp

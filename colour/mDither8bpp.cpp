@@ -5,6 +5,7 @@
 
 #include "BandPool.h"
 #include "DitherTables.h"
+#include "ExactRow.h"
 #include "FewColours.h"
 #include "FineMap.h"
 #include "PaletteRefine.h"
@@ -14,6 +15,7 @@
 #include "cError.h"
 #include "cPal8bpp.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstring>
@@ -78,7 +80,7 @@ void DitherRow(const uint8_t* src, uint8_t* dst, int32_t width, int32_t row, con
     for (; x < width; ++x) pixel(x, row + (x & 3));
 }
 
-void FillInverseColorMap(const cPal8bpp& palette, std::array<uint8_t, 4096>& map) {
+void FillInverseColorMap(const cPal8bpp& palette, uint8_t* map) {
     for (int32_t b = 0; b < 16; ++b)
         for (int32_t g = 0; g < 16; ++g)
             for (int32_t r = 0; r < 16; ++r)
@@ -96,7 +98,9 @@ void RequireConvertible(const cDIB& source) {
 
 struct cDitherPlan::Maps {
     int32_t Mode = kOptimalMode;
-    std::array<uint8_t, 4096> Inverse{};  // of the exact mapping over the optimal palette
+    // The inverse colour map of the exact mapping over the optimal palette,
+    // and 3 bytes that a 4-byte read of its last entry may touch.
+    std::array<uint8_t, 4096 + 3> Inverse{};
     std::optional<detail::cFewColours> Few;
     std::optional<detail::cFineMap> Fine;
 };
@@ -113,11 +117,25 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
     const int32_t mode = choice.PaletteMode;
     if (mode != kCubeMode && mode != kOptimalMode) throw cError::Subscript();  // no palette to read
     RequireConvertible(source);
-    maps_->Mode = mode;
-    const bool fine = choice.PixelMapping == Mapping::Fine;
+    cDIB scratch;
+    Choose(mode, choice.PixelMapping, source.Width(), source.Height(), RowsOf(source),
+           mode == kOptimalMode ? &PaletteSample(source, scratch) : nullptr);
+}
 
+cDitherPlan cDitherPlan::FromRows(int32_t width, int32_t height, const cDIB& sample,
+                                  const PictureRows& rows, Mapping mapping) {
+    RequireConvertible(sample);
+    cDitherPlan plan;
+    plan.Choose(kOptimalMode, mapping, width, height, rows, &sample);
+    return plan;
+}
+
+void cDitherPlan::Choose(int32_t mode, Mapping mapping, int32_t width, int32_t height,
+                         const PictureRows& rows, const cDIB* sample) {
+    maps_->Mode = mode;
+    const bool fine = mapping == Mapping::Fine;
     cPal8bpp palette;
-    if (fine && maps_->Few.emplace().Collect(source))
+    if (fine && maps_->Few.emplace().Collect(width, height, rows))
         maps_->Few->FillPalette(palette);
     else
         maps_->Few.reset();
@@ -125,26 +143,15 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
         if (mode == kCubeMode) {
             palette.CreateHalftone(4);
         } else {
-            cDIB scratch;
-            palette.CreateOptimal(PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
-            if (fine) detail::RefineEntries(palette, source, detail::kRefineSteps);
+            palette.CreateOptimal(*sample, 256, 8, 1.0f, 1.0f, 1.0f);
+            if (fine) detail::RefineEntries(palette, width, height, rows, detail::kRefineSteps);
         }
         if (fine)
             maps_->Fine.emplace(palette);
         else if (mode == kOptimalMode)
-            FillInverseColorMap(palette, maps_->Inverse);
+            FillInverseColorMap(palette, maps_->Inverse.data());
     }
     std::memcpy(colours_.data(), palette.lpPalette(), colours_.size());
-}
-
-cDitherPlan cDitherPlan::FromSample(const cDIB& sample) {
-    RequireConvertible(sample);
-    cDitherPlan plan;
-    cPal8bpp palette;
-    palette.CreateOptimal(sample, 256, 8, 1.0f, 1.0f, 1.0f);
-    FillInverseColorMap(palette, plan.maps_->Inverse);
-    std::memcpy(plan.colours_.data(), palette.lpPalette(), plan.colours_.size());
-    return plan;
 }
 
 RgbError cDitherPlan::DitherRows(const uint8_t* source, uint8_t* target, size_t targetStride,
@@ -171,8 +178,12 @@ RgbError cDitherPlan::DitherRows(const uint8_t* source, uint8_t* target, size_t 
     }
     const uint8_t* inverse = maps_->Inverse.data();
     const detail::PositionTables16& tables = detail::OptimalTables();
-    return rows([inverse, &tables](const uint8_t* src, uint8_t* dst, int32_t w, int32_t y) {
-        DitherRow(src, dst, w, (y & 3) * 4, tables,
+    const int32_t* matrix = DitherMatrix16();
+    return rows([inverse, &tables, matrix](const uint8_t* src, uint8_t* dst, int32_t w, int32_t y) {
+        // The vectors leave a multiple of 8 pixels behind them: the tables'
+        // positions go on from where they stopped.
+        const int32_t done = detail::ExactRowVector(src, dst, w, y, matrix, inverse);
+        DitherRow(src + 4 * static_cast<size_t>(done), dst + done, w - done, (y & 3) * 4, tables,
                   [inverse](int32_t levels) { return inverse[levels]; });
     });
 }
@@ -182,7 +193,7 @@ int32_t PaletteMode() { return tPaletteMode; }
 const uint8_t* InverseColorMap() { return tInverseColorMap.data(); }
 
 void BuildInverseColorMap(const cPal8bpp& palette) {
-    FillInverseColorMap(palette, tInverseColorMap);
+    FillInverseColorMap(palette, tInverseColorMap.data());
 }
 
 const char* MappingName(Mapping mapping) { return mapping == Mapping::Fine ? "fine" : "exact"; }
@@ -190,7 +201,7 @@ const char* MappingName(Mapping mapping) { return mapping == Mapping::Fine ? "fi
 RgbError DitherTo8bpp(const cDIB& source, cDIB& target, const DitherChoice& choice) {
     const cDitherPlan plan(source, choice);
     if (choice.PaletteMode == kOptimalMode && choice.PixelMapping == Mapping::Exact)
-        tInverseColorMap = plan.maps_->Inverse;
+        std::copy_n(plan.maps_->Inverse.begin(), tInverseColorMap.size(), tInverseColorMap.begin());
 
     if (!target.Create(source.Width(), source.Height(), 8))
         throw cError::Subscript();  // no rows to write

@@ -10,6 +10,7 @@
 // thread's share of the band pool (BandPool.h); the bytes are the same as on
 // one thread, and the call returns once every pixel is written.
 
+#include "PaletteSample.h"
 #include "RgbError.h"
 
 #include <array>
@@ -55,9 +56,12 @@ public:
     // For picture (32 bpp), as choice says. Raises as DitherTo8bpp does.
     cDitherPlan(const cDIB& picture, const DitherChoice& choice);
 
-    // The exact mapping over the optimal palette of the picture's palette
-    // sample (PaletteSample), for a picture that is not held whole.
-    static cDitherPlan FromSample(const cDIB& sample);
+    // The plan over the optimal palette of a width x height picture that is
+    // not held whole, the same as for the picture: sample is its palette
+    // sample (TakePaletteSample), and rows read what else the mapping needs
+    // (the fine one: the picture's colours, and a grid of its pixels).
+    static cDitherPlan FromRows(int32_t width, int32_t height, const cDIB& sample,
+                                const PictureRows& rows, Mapping mapping);
 
     cDitherPlan(cDitherPlan&&) noexcept;
     ~cDitherPlan();
@@ -76,6 +80,9 @@ public:
 private:
     struct Maps;
     cDitherPlan();
+    // The palette of the mode (the optimal one from sample) and the mapping's maps.
+    void Choose(int32_t mode, Mapping mapping, int32_t width, int32_t height,
+                const PictureRows& rows, const cDIB* sample);
     friend RgbError DitherTo8bpp(const cDIB&, cDIB&, const DitherChoice&);
 
     std::array<uint8_t, 1024> colours_{};

@@ -1,5 +1,5 @@
 // JPEG export: the reduced image as a baseline JPEG file (24-bit colour, 4:2:0
-// chroma subsampling) through libturbojpeg.
+// chroma subsampling) through the row encoder of JpegEncoder.h.
 //
 // The file replaces an earlier one only once it is complete (cReplacementFile),
 // so a failed save never leaves a truncated JPEG behind.
@@ -23,56 +23,18 @@
 #include "ReplacementFile.h"
 #include "RowView.h"
 #include "cDIB.h"
-#include "cError.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <memory>
 #include <string>
-#include <system_error>
 #include <vector>
-#include <turbojpeg.h>
 
 namespace {
 
-namespace JpegStatus {
-constexpr int EncoderStart = 1001;
-constexpr int Encoding = 1002;
-constexpr int Unsupported = 1003;
-constexpr int Quality = 1004;
-}  // namespace JpegStatus
-
-// The status in words, for the error's reason.
-std::string StatusReason(int status) {
-    switch (status) {
-    case JpegStatus::EncoderStart:
-        return "the JPEG encoder could not be started";
-    case JpegStatus::Encoding:
-        return "the JPEG encoder failed";
-    case JpegStatus::Unsupported:
-        return "the image is empty or of a depth JPEG cannot hold";
-    case JpegStatus::Quality:
-        return "a JPEG quality above 100";
-    default:
-        return std::generic_category().message(status);
-    }
-}
-
-[[noreturn]] void RaiseSaveError(int status) {
-    throw cError(ErrorNumber::InvalidCall,
-                 "Cannot save the image. GDI+ Error:" + std::to_string(status),
-                 StatusReason(status));
-}
-
-struct EncoderCloser {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-
-using EncodedBytes = std::unique_ptr<unsigned char, JPGBytesFree>;
-
-// Indexed pixels (1, 4 or 8 bpp) as top-down RGB rows through the colour
-// table, in bands of rows on the calling thread's share of the band pool.
-// Every byte is written, so the buffer needs no clearing first.
-std::unique_ptr<unsigned char[]> ExpandIndexed(const cDIB& image) {
+// Indexed rows go to the encoder through the colour table in chunks of rows,
+// each chunk expanded on the calling thread's share of the band pool: no copy
+// of the whole picture at 3 or 4 bytes a pixel.
+void EncodeIndexed(const cDIB& image, cJpegEncoder& encoder) {
     const int32_t width = image.Width();
     const int32_t height = image.Height();
     const int32_t bpp = image.BPP();
@@ -80,85 +42,45 @@ std::unique_ptr<unsigned char[]> ExpandIndexed(const cDIB& image) {
     image.GetPalette(table);
     table.resize(static_cast<size_t>(4) << bpp);  // a short table reads as black
 
-    const size_t rgbStride = static_cast<size_t>(width) * 3;
-    std::unique_ptr<unsigned char[]> rgb(
-        new unsigned char[rgbStride * static_cast<size_t>(height)]);
+    const size_t stride = static_cast<size_t>(width) * 4;
+    const int32_t chunkRows = static_cast<int32_t>(
+        std::min<int64_t>(height, std::max<int64_t>((int64_t{1} << 20) / width, 16)));
+    std::vector<uint8_t> chunk(stride * static_cast<size_t>(chunkRows));
     const RowView<uint8_t> rows = image.Rows();
-    parallel::ForEachBand(height, width, [&](int32_t first, int32_t count) {
-        for (int32_t y = first; y < first + count; ++y) {
-            const uint8_t* row = rows.Row(y);
-            unsigned char* out = rgb.get() + static_cast<size_t>(y) * rgbStride;
-            for (int32_t x = 0; x < width; ++x) {
-                const uint8_t* entry = &table[static_cast<size_t>(PixelIndex(row, x, bpp)) * 4];
-                *out++ = entry[2];
-                *out++ = entry[1];
-                *out++ = entry[0];
-            }
-        }
-    });
-    return rgb;
-}
-
-// Encodes the image; the result is owned by the returned pointer.
-EncodedBytes Encode(const cDIB& image, int quality, unsigned long& length) {
-    const int32_t width = image.Width();
-    const int32_t height = image.Height();
-    const int32_t bpp = image.BPP();
-    if (image.hDIB() == 0 || image.lpBits() == nullptr || width <= 0 || height <= 0) {
-        RaiseSaveError(JpegStatus::Unsupported);
-    }
-    if (!IsSupportedDepth(bpp)) {
-        RaiseSaveError(JpegStatus::Unsupported);
-    }
-    int rgbPitch = 0;
-    if (__builtin_mul_overflow(width, 3, &rgbPitch)) {
-        RaiseSaveError(JpegStatus::Unsupported);
-    }
-
-    std::unique_ptr<void, EncoderCloser> encoder(tjInitCompress());
-    if (!encoder) {
-        RaiseSaveError(JpegStatus::EncoderStart);
-    }
-
-    unsigned char* bytes = nullptr;
-    int result = 0;
-    if (bpp == 32) {
-        // Blue, green, red, unused and bottom-up: the encoder reads that as it is.
-        result = tjCompress2(encoder.get(), image.lpBits(), width, image.BytesPerScanline(), height,
-                             TJPF_BGRX, &bytes, &length, TJSAMP_420, quality, TJFLAG_BOTTOMUP);
-    } else {
-        const std::unique_ptr<unsigned char[]> rgb = ExpandIndexed(image);
-        result = tjCompress2(encoder.get(), rgb.get(), width, rgbPitch, height, TJPF_RGB, &bytes,
-                             &length, TJSAMP_420, quality, 0);
-    }
-    EncodedBytes encoded(bytes);
-    if (result != 0 || !encoded || length == 0) {
-        RaiseSaveError(JpegStatus::Encoding);
-    }
-    return encoded;
-}
-
-void CheckQuality(uint8_t quality) {
-    if (quality > 100) {
-        RaiseSaveError(JpegStatus::Quality);
+    for (int32_t top = 0; top < height; top += chunkRows) {
+        const int32_t count = std::min(chunkRows, height - top);
+        parallel::ForEachBand(count, width, [&](int32_t first, int32_t n) {
+            for (int32_t y = first; y < first + n; ++y)
+                ExpandIndexedRow(rows.Row(top + y), width, bpp, table.data(),
+                                 chunk.data() + static_cast<size_t>(y) * stride);
+        });
+        encoder.WriteRows(chunk.data(), static_cast<std::ptrdiff_t>(stride), count);
     }
 }
 
 void CheckFilename(const std::string& filename) {
     if (filename.empty() || filename.back() == '/') {
-        RaiseSaveError(filename.empty() ? ENOENT : EISDIR);
+        RaiseJpegSaveError(filename.empty() ? ENOENT : EISDIR);
     }
 }
 
 }  // namespace
 
-void JPGBytesFree::operator()(unsigned char* bytes) const { tjFree(bytes); }
-
 cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality) {
-    CheckQuality(quality);
-    unsigned long length = 0;
-    EncodedBytes encoded = Encode(Image, quality, length);
-    return {std::move(encoded), static_cast<size_t>(length)};
+    if (quality > 100) RaiseJpegSaveError(JpegStatus::Quality);
+    if (Image.hDIB() == 0 || Image.lpBits() == nullptr || Image.Width() <= 0 ||
+        Image.Height() <= 0 || !IsSupportedDepth(Image.BPP()))
+        RaiseJpegSaveError(JpegStatus::Unsupported);
+    const bool indexed = Image.BPP() != 32;
+    cJpegEncoder encoder(Image.Width(), Image.Height(), quality, JpegPixels::BGRX);
+    if (indexed) {
+        EncodeIndexed(Image, encoder);
+    } else {
+        // Blue, green, red, unused and bottom-up: the encoder reads that as it is.
+        const RowView<uint8_t> rows = Image.Rows();
+        encoder.WriteRows(rows.Row(0), -rows.Stride, Image.Height());
+    }
+    return encoder.Finish();
 }
 
 void WriteJPG(const cJPGBytes& jpeg, const std::string& filename) {
@@ -167,9 +89,9 @@ void WriteJPG(const cJPGBytes& jpeg, const std::string& filename) {
     int error = file.Open();
     if (error == 0) error = file.Write(jpeg.Data.get(), jpeg.Size);
     if (error == 0) error = file.Commit();
-    if (error != 0) RaiseSaveError(error);
+    if (error != 0) RaiseJpegSaveError(error);
 }
 
 void WriteJPGTo(const cJPGBytes& jpeg, int fd) {
-    if (const int error = WriteAll(fd, jpeg.Data.get(), jpeg.Size)) RaiseSaveError(error);
+    if (const int error = WriteAll(fd, jpeg.Data.get(), jpeg.Size)) RaiseJpegSaveError(error);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // JPEG export of a reduced image.
 
-#include <cstddef>
+#include "JpegEncoder.h"
+
 #include <cstdint>
-#include <memory>
 #include <string>
 
 class cDIB;
@@ -13,13 +13,6 @@ class cDIB;
 // quality (1..100, passed to the encoder unchanged); WriteJPG then writes it
 // to filename, so a caller knows the file's size before anything is written.
 // Any failure raises error 5, "Cannot save the image. GDI+ Error:" + status.
-struct JPGBytesFree {
-    void operator()(unsigned char* bytes) const;
-};
-struct cJPGBytes {
-    std::unique_ptr<unsigned char, JPGBytesFree> Data;
-    size_t Size = 0;
-};
 cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality);
 void WriteJPG(const cJPGBytes& jpeg, const std::string& filename);
 // Writes the encoded file to an open descriptor (standard output, say).

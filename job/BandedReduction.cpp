@@ -3,9 +3,11 @@
 #include "BandSource.h"
 #include "PaletteSample.h"
 #include "ReduceJob.h"
+#include "SerialWorker.h"
 #include "mDither8bpp.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <vector>
 
@@ -48,43 +50,98 @@ void cBandedReduction::ReadSample() {
     if (!mDither8bpp::TakePaletteSample(Width(), Height(), rows, sample_)) RaiseNoMemory(path_);
 }
 
-void cBandedReduction::Plan() {
-    plan_ =
-        std::make_unique<mDither8bpp::cDitherPlan>(mDither8bpp::cDitherPlan::FromSample(sample_));
+void cBandedReduction::Plan(mDither8bpp::Mapping mapping) {
+    const auto rows = [this](int32_t first, int32_t count, uint8_t* pixels) {
+        Read(first, count, pixels);
+    };
+    plan_ = std::make_unique<mDither8bpp::cDitherPlan>(
+        mDither8bpp::cDitherPlan::FromRows(Width(), Height(), sample_, rows, mapping));
     sample_.Destroy();
 }
 
-RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t bandRows) {
-    const int32_t width = Width(), height = Height();
-    if (bandRows <= 0)
-        bandRows = static_cast<int32_t>(std::clamp<int64_t>(kBandPixels / width, 1, height));
-    bandRows = std::min(bandRows, height);
-    const size_t targetStride = (static_cast<size_t>(width) + 3) / 4 * 4;
-    std::vector<uint8_t> source(4 * static_cast<size_t>(width) * static_cast<size_t>(bandRows));
-    std::vector<uint8_t> target(targetStride * static_cast<size_t>(bandRows));
+size_t cBandedReduction::TargetStride() const { return (static_cast<size_t>(Width()) + 3) / 4 * 4; }
 
-    const BITMAPINFOHEADER info = BmpInfoHeader(width, height, 8);
+int32_t cBandedReduction::BandRows(int32_t bandRows) const {
+    if (bandRows <= 0)
+        bandRows = static_cast<int32_t>(std::clamp<int64_t>(kBandPixels / Width(), 1, Height()));
+    return std::min(bandRows, Height());
+}
+
+RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool measure,
+                                       const BandSink& put) {
+    const int32_t width = Width(), height = Height();
+    bandRows = BandRows(bandRows);
+    const size_t targetStride = TargetStride();
+    std::vector<uint8_t> source(4 * static_cast<size_t>(width) * static_cast<size_t>(bandRows));
+    // One band is handed on while the next is dithered into the other.
+    std::array<std::vector<uint8_t>, 2> targets;
+    for (std::vector<uint8_t>& target : targets)
+        target.resize(targetStride * static_cast<size_t>(bandRows));
+    RgbError error;
+    // Destroyed first, waiting for the band in hand to be put.
+    parallel::cSerialWorker worker;
+    for (int32_t done = 0, band = 0; done < height; done += bandRows, ++band) {
+        const int32_t count = std::min(bandRows, height - done);
+        const int32_t first = order == BandOrder::BottomUp ? done : height - done - count;
+        Read(first, count, source.data());
+        uint8_t* target = targets[static_cast<size_t>(band % 2)].data();
+        const RgbError dithered =
+            plan_->DitherRows(source.data(), target, targetStride, width, first, count, measure);
+        error.SumOfSquares += dithered.SumOfSquares;
+        error.Values += dithered.Values;
+        worker.Run([&put, target, first, count] { put(target, first, count); });
+    }
+    worker.Wait();
+    return error;
+}
+
+RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t bandRows) {
+    const size_t targetStride = TargetStride();
+    const BITMAPINFOHEADER info = BmpInfoHeader(Width(), Height(), 8);
     const std::vector<uint8_t> head =
         BmpFileHead(info, std::span<const uint8_t>(plan_->ColourTable(), 1024),
-                    targetStride * static_cast<uint64_t>(height));
+                    targetStride * static_cast<uint64_t>(Height()));
     cBmpFileWriter file(path, head);
-    RgbError error;
     // Memory rows bottom-up are the file's rows in order; a source that
     // gives its top rows first has each band written at its place instead
     // (holding the rows to turn them over would hold the whole reduction).
-    const bool fromTop = bands_->FromTop();
-    for (int32_t done = 0; done < height; done += bandRows) {
-        const int32_t count = std::min(bandRows, height - done);
-        const int32_t first = fromTop ? height - done - count : done;
-        Read(first, count, source.data());
-        const RgbError band = plan_->DitherRows(source.data(), target.data(), targetStride, width,
-                                                first, count, measure);
-        error.SumOfSquares += band.SumOfSquares;
-        error.Values += band.Values;
-        file.WriteAt(target.data(), targetStride * static_cast<size_t>(count),
-                     head.size() + targetStride * static_cast<uint64_t>(first));
-    }
+    const BandOrder order = bands_->FromTop() ? BandOrder::TopDown : BandOrder::BottomUp;
+    const RgbError error = DitherBands(
+        bandRows, order, measure, [&](const uint8_t* rows, int32_t first, int32_t count) {
+            file.WriteAt(rows, targetStride * static_cast<size_t>(count),
+                         head.size() + targetStride * static_cast<uint64_t>(first));
+        });
     FromSource([&] { bands_->RequireUnchanged(); });
     file.Commit();
     return error;
+}
+
+cBandedReduction::cJPG cBandedReduction::EncodeJPG(uint8_t quality, bool measure,
+                                                   int32_t bandRows) {
+    const int32_t width = Width();
+    const size_t targetStride = TargetStride();
+    const size_t pixelStride = 4 * static_cast<size_t>(width);
+    cJpegEncoder encoder(width, Height(), quality, JpegPixels::BGRX);
+    // The reading and dithering of the next band take longer than the
+    // encoding of one: the encoder's thread also expands the rows through the
+    // colour table, a few at a time, while they are in its cache.
+    constexpr int32_t kChunkRows = 16;
+    std::vector<uint8_t> chunk(pixelStride * kChunkRows);
+    const uint8_t* table = plan_->ColourTable();
+    const auto encode = [&](const uint8_t* rows, int32_t, int32_t count) {
+        for (int32_t done = 0; done < count; done += kChunkRows) {
+            const int32_t n = std::min(kChunkRows, count - done);
+            // The band's top row is its last memory row.
+            for (int32_t i = 0; i < n; ++i)
+                ExpandIndexedRow(rows + static_cast<size_t>(count - 1 - done - i) * targetStride,
+                                 width, 8, table,
+                                 chunk.data() + static_cast<size_t>(i) * pixelStride);
+            encoder.WriteRows(chunk.data(), static_cast<std::ptrdiff_t>(pixelStride), n);
+        }
+    };
+    cJPG jpeg;
+    jpeg.Error = DitherBands(bandRows, BandOrder::TopDown, measure, encode);
+    FromSource([&] { bands_->RequireUnchanged(); });
+    jpeg.Bytes = encoder.Finish();
+    return jpeg;
 }

@@ -1,22 +1,23 @@
 #pragma once
 // A picture reduced band by band, never held whole (a plain BMP file, a PNG
 // or a JPEG: BandSource.h): the rows its palette's sample takes are read
-// first, then bands of rows are read, dithered and written to the 8-bit BMP
-// in the source's order, one band in memory at a time. The bytes are those
-// of the whole picture's road.
+// first, then bands of rows are read and dithered, each band handed on
+// (written to the 8-bit BMP, or encoded as a JPEG from the top down) while
+// the next one is read and dithered, two bands in memory at a time. The
+// bytes are those of the whole picture's road.
 
+#include "JpegEncoder.h"
 #include "LoaderErrors.h"
 #include "RgbError.h"
 #include "cDIB.h"
+#include "mDither8bpp.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 class cBandSource;
-namespace mDither8bpp {
-class cDitherPlan;
-}
 
 class cBandedReduction {
 public:
@@ -35,8 +36,9 @@ public:
 
     // Reads the rows of the palette's sample.
     void ReadSample();
-    // Computes the palette from the sample.
-    void Plan();
+    // Computes the palette from the sample (and, for the fine mapping, the
+    // rows it reads).
+    void Plan(mDither8bpp::Mapping mapping);
 
     // Writes the reduction to path (replacing a file there only once it is
     // complete and the source is known unchanged) and returns its error
@@ -44,6 +46,16 @@ public:
     // size. A failure to read the source raises the loader's error and sets
     // SourceFailed.
     RgbError Write(const std::string& path, bool measure, int32_t bandRows = 0);
+
+    // The reduction encoded as a JPEG file in memory at quality (nothing
+    // written: the caller checks its size first), with its error against the
+    // source when measure is set. Raises as Write does; a failure of the
+    // encoder raises error 5.
+    struct cJPG {
+        cJPGBytes Bytes;
+        RgbError Error;
+    };
+    cJPG EncodeJPG(uint8_t quality, bool measure, int32_t bandRows = 0);
 
     bool SourceFailed() const { return sourceFailed_; }
 
@@ -53,6 +65,18 @@ public:
 private:
     cBandedReduction();
     void Read(int32_t first, int32_t count, uint8_t* pixels);
+
+    // count memory rows of the 8-bit reduction, targetStride bytes apart,
+    // the first of them memory row first of the picture.
+    using BandSink = std::function<void(const uint8_t* rows, int32_t first, int32_t count)>;
+    enum class BandOrder { BottomUp, TopDown };
+    // Reads and dithers every band of bandRows rows in order (0: the band
+    // size's choice), handing each to put on a thread of its own while the
+    // next is read and dithered; returns once put has taken the last.
+    RgbError DitherBands(int32_t bandRows, BandOrder order, bool measure, const BandSink& put);
+    // The rows of a band: bandRows, or the band size's choice for 0.
+    int32_t BandRows(int32_t bandRows) const;
+    size_t TargetStride() const;
     // Runs step, a read of the source, marking the source failed when it raises.
     template <typename Step>
     void FromSource(const Step& step);

@@ -162,7 +162,7 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     if (!loaded) return false;
     const bool converted = run(ReduceStep::Convert, [&]() -> std::string {
         if (banded) {
-            banded->Plan();
+            banded->Plan(road.Choice.Mapping);
             return {};
         }
         if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;
@@ -205,18 +205,24 @@ ReduceResult ReduceFile(const std::string& sourcePath, const std::string& output
     road.Source = sourcePath;
     road.Load = [&] { return LoadPicture(sourcePath, choice.MaxPixels); };
     road.Choice = choice;
-    if (type == OutputType::BMP && choice.Mapping == mDither8bpp::Mapping::Exact) {
-        road.OpenBands = [&] { return cBandedReduction::Open(sourcePath, choice.MaxPixels); };
-    }
+    road.OpenBands = [&] { return cBandedReduction::Open(sourcePath, choice.MaxPixels); };
     const auto writeBands = [&](cBandedReduction& banded, ReduceResult& written) {
-        written.BytesOut = banded.FileBytes();
-        if (check && !check(written)) return false;
-        written.Error = banded.Write(outputPath, choice.MeasureError);
+        if (type == OutputType::JPG) {
+            // Encoded in memory first: its size is known before anything is written.
+            cBandedReduction::cJPG jpeg = banded.EncodeJPG(quality, choice.MeasureError);
+            written.BytesOut = jpeg.Bytes.Size;
+            if (check && !check(written)) return false;
+            WriteJPG(jpeg.Bytes, outputPath);
+            written.Error = jpeg.Error;
+        } else {
+            written.BytesOut = banded.FileBytes();
+            if (check && !check(written)) return false;
+            written.Error = banded.Write(outputPath, choice.MeasureError);
+        }
         written.BytesOut = SourceFileSize(outputPath);  // as it is on disk
         return true;
     };
-    return Reduce(road, write, road.OpenBands ? BandedWriter(writeBands) : BandedWriter(),
-                  std::move(result));
+    return Reduce(road, write, BandedWriter(writeBands), std::move(result));
 }
 
 ReduceResult ReduceInMemory(std::span<const uint8_t> source, const std::string& name, int fd,

@@ -11,6 +11,8 @@
 #include "cError.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -156,10 +158,11 @@ TEST(ProgressBar, LooksAsThePlainBarAtEveryStep) {
     for (const Step& step : steps) {
         for (QProgressBar* b : {static_cast<QProgressBar*>(&bar), &plain}) {
             b->resize(step.width, 27);
-            b->setValue(step.value);
             b->setEnabled(step.enabled);
             b->setStyleSheet(step.styleSheet);
         }
+        bar.SetValue(step.value);
+        plain.setValue(step.value);
         bar.SetText(step.text);
         plain.setFormat(step.text);
         const QImage ours = bar.grab().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -175,6 +178,46 @@ TEST(ProgressBar, LooksAsThePlainBarAtEveryStep) {
             }
         EXPECT_EQ(differing, 0) << step.text << " at " << step.value;
     }
+}
+
+// A run sets a text per file, faster than a screen shows them: the texts of a
+// frame are drawn once, the last one set, and the last text of all is drawn.
+TEST(ProgressBar, TextsSetWithinAFrameAreDrawnOnceTheLastOneSet) {
+    struct PaintLog : QObject {
+        std::vector<QString> Texts;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                Texts.push_back(static_cast<QProgressBar*>(watched)->text());
+            return false;
+        }
+    } log;
+    ProgressBar bar;
+    bar.installEventFilter(&log);
+    bar.show();
+    const auto pumpFor = [](int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        do QCoreApplication::processEvents();
+        while (clock.elapsed() < ms);
+    };
+    pumpFor(2 * ProgressBar::kFrameMs);
+    log.Texts.clear();
+
+    constexpr int texts = 200;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 1; i <= texts; ++i) {
+        bar.SetText("Processing: " + QString::number(i) + ".bmp");
+        QCoreApplication::processEvents();
+    }
+    const qint64 setting = clock.elapsed();
+    pumpFor(3 * ProgressBar::kFrameMs);
+    ASSERT_FALSE(log.Texts.empty());
+    EXPECT_EQ(log.Texts.back(), "Processing: 200.bmp");
+    EXPECT_EQ(bar.text(), "Processing: 200.bmp");
+    // A frame drawn on its first text, at most one more at its end.
+    EXPECT_LE(log.Texts.size(), static_cast<size_t>(2 + 2 * setting / ProgressBar::kFrameMs))
+        << "in " << setting << " ms";
 }
 
 // The build tree keeps the optional files beside the program, an installed

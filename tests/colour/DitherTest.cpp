@@ -134,13 +134,17 @@ TEST_F(Dither, CubeIndicesOfPrimariesAtEveryPosition) {
     }
 }
 
+// The widths take the vector loops' steps of 16 and 8 and the table loop's
+// tail in every mix; the tall picture gives every value of every channel at
+// every matrix position.
 TEST_F(Dither, PixelLoopsMatchTheFormulasOnRandomImages) {
     std::mt19937 random(12345);
     for (int32_t mode : {0, 1})
-        for (int32_t width : {1, 3, 5, 7, 13, 161}) {
+        for (int32_t width : {1, 3, 5, 7, 13, 161, 88}) {
             SetPaletteMode(mode);
             cDIB source, target;
-            MakeImage(source, width, 1 + int32_t(random() % 9), [&](int32_t, int32_t) {
+            const int32_t height = width == 88 ? 600 : 1 + int32_t(random() % 9);
+            MakeImage(source, width, height, [&](int32_t, int32_t) {
                 const uint32_t v = random();
                 return Rgb{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)};
             });
@@ -312,7 +316,9 @@ std::vector<Rgb> Pixels(const cDIB& source) {
 void FinePalette(const cDIB& source, cPal8bpp& palette) {
     cDIB scratch;
     palette.CreateOptimal(mDither8bpp::PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
-    mDither8bpp::detail::RefineEntries(palette, source, mDither8bpp::detail::kRefineSteps);
+    mDither8bpp::detail::RefineEntries(palette, source.Width(), source.Height(),
+                                       mDither8bpp::RowsOf(source),
+                                       mDither8bpp::detail::kRefineSteps);
 }
 
 // Each cell of the map holds the lowest entry at the least squared distance from the
@@ -356,6 +362,17 @@ TEST_F(Dither, NearestMapHoldsTheNearestEntryOfEveryCell) {
                     ASSERT_EQ(map.Nearest(r * width, g * width, b * width), best)
                         << r << ", " << g << ", " << b;
                 }
+    }
+    // Filled only in some blocks, the map holds the same entries there.
+    cPal8bpp palette;
+    fill(palette, spread);
+    std::vector<uint8_t> blocks(cNearestMap::kBlocks, 0);
+    for (int32_t i = 0; i < 300; ++i) blocks[random() % blocks.size()] = 1;
+    const cNearestMap whole(palette), some(palette, blocks);
+    for (int32_t colour = 0; colour < (1 << 24); colour += 7) {
+        const int32_t r = colour & 0xFF, g = colour >> 8 & 0xFF, b = colour >> 16;
+        if (!blocks[size_t(cNearestMap::Block(r, g, b))]) continue;
+        ASSERT_EQ(some.Nearest(r, g, b), whole.Nearest(r, g, b)) << r << ", " << g << ", " << b;
     }
     cPal8bpp empty;
     empty.Initialize(0);

@@ -23,7 +23,7 @@ build)
 metadata)  # dependencies worked out from the binaries
   fields=$(dpkg-deb -f "$work/pixolune.deb" Package Depends Homepage Section)
   echo "$fields"
-  for wanted in "Package: pixolune" "libqt6widgets6" "libturbojpeg0" "libc6" \
+  for wanted in "Package: pixolune" "libqt6widgets6" "libjpeg62-turbo" "libc6" \
                 "Homepage: https://pixolune.example/" "Section: graphics"; do
     grep -qF "$wanted" <<<"$fields" || fail "no '$wanted' in the package fields"
   done

@@ -211,3 +211,57 @@ TEST(JpegExport, ReplacesAnExistingFileOrLinkWithoutWritingThroughIt) {
     EXPECT_EQ(Decode(target).height, 16);
     EXPECT_EQ(NamesIn(tree.Root()), (Names{"other.txt", "out.jpg"}));
 }
+
+// The file as the one-call encoder makes it with the settings the export has
+// always used: the bytes of every earlier JPEG output.
+std::vector<unsigned char> OneCallEncoding(const cDIB& image, int quality) {
+    const int w = image.Width(), h = image.Height();
+    std::vector<uint8_t> table;
+    image.GetPalette(table);
+    table.resize(1024);
+    std::vector<unsigned char> rgb;
+    for (int y = 0; y < h && image.BPP() != 32; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* row = image.Rows().Row(y);
+            const int bpp = image.BPP(), perByte = 8 / bpp, shift = 8 - bpp * (x % perByte + 1);
+            const int i = (row[x / perByte] >> shift) & ((1 << bpp) - 1);
+            rgb.insert(rgb.end(), {table[i * 4 + 2], table[i * 4 + 1], table[i * 4]});
+        }
+    tjhandle encoder = tjInitCompress();
+    unsigned char* bytes = nullptr;
+    unsigned long size = 0;
+    const int status =
+        image.BPP() == 32
+            ? tjCompress2(encoder, image.lpBits(), w, image.BytesPerScanline(), h, TJPF_BGRX,
+                          &bytes, &size, TJSAMP_420, quality, TJFLAG_BOTTOMUP)
+            : tjCompress2(encoder, rgb.data(), w, 0, h, TJPF_RGB, &bytes, &size, TJSAMP_420,
+                          quality, 0);
+    std::vector<unsigned char> file;
+    if (status == 0) file.assign(bytes, bytes + size);
+    tjFree(bytes);
+    tjDestroy(encoder);
+    return file;
+}
+
+TEST(JpegExport, KeepsTheBytesOfEveryEarlierFileAtEveryQualityAndDepth) {
+    std::vector<Rgb> colours(256);
+    for (int i = 0; i < 256; ++i) colours[i] = {i, (i * 91) % 256, 255 - i};
+    const auto busy = [](int x, int y) { return (x * 13 + y * 29 + (x * y) % 17) % 256; };
+    const struct {
+        int Width, Height, Bpp;
+    } images[] = {{1, 1, 8}, {17, 9, 8}, {123, 77, 8}, {40, 300, 4}, {33, 18, 1}, {123, 77, 32}};
+    for (const auto& c : images) {
+        cDIB image;
+        Paint(image, c.Width, c.Height, c.Bpp, colours,
+              [&](int x, int y) { return busy(x, y) % (c.Bpp == 32 ? 256 : 1 << c.Bpp); });
+        for (const int quality : {1, 50, 85, 95, 96, 100}) {
+            SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height << " at " << c.Bpp
+                                            << " bpp, quality " << quality);
+            const cJPGBytes jpeg = EncodeJPG(image, static_cast<uint8_t>(quality));
+            const std::vector<unsigned char> expected = OneCallEncoding(image, quality);
+            ASSERT_FALSE(expected.empty());
+            EXPECT_EQ(std::vector<unsigned char>(jpeg.Data.get(), jpeg.Data.get() + jpeg.Size),
+                      expected);
+        }
+    }
+}

@@ -37,8 +37,10 @@ TEST(PixelRows, WideningInPlaceGivesTheSameBytesWholeOrInBands) {
     struct Case {
         int32_t width, height, band;
     };
-    const Case cases[] = {{1, 1, 1}, {1, 7, 3},  {2, 5, 5},    {3, 4, 1},  {5, 9, 4},
-                          {7, 3, 2}, {64, 6, 4}, {1000, 2, 1}, {4, 5, 100}};
+    // From 16 pixels on, steps of 16 from the row's end, the rest one by one.
+    const Case cases[] = {{1, 1, 1},  {1, 7, 3},  {2, 5, 5},    {3, 4, 1},
+                          {5, 9, 4},  {7, 3, 2},  {16, 3, 1},   {17, 4, 3},
+                          {33, 2, 2}, {64, 6, 4}, {1000, 2, 1}, {4, 5, 100}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", bands of " << c.band);
         const Bytes file = FileRows(c.width, c.height);
