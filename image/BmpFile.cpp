@@ -94,6 +94,10 @@ void cBmpFileWriter::Write(const uint8_t* rows, std::size_t bytes) {
     if (const int error = file_.Write(rows, bytes)) RaiseFileError(path_, error, true);
 }
 
+void cBmpFileWriter::WriteAt(const uint8_t* rows, std::size_t bytes, uint64_t offset) {
+    if (const int error = file_.WriteAt(rows, bytes, offset)) RaiseFileError(path_, error, true);
+}
+
 void cBmpFileWriter::Commit() {
     if (const int error = file_.Commit()) RaiseFileError(path_, error, true);
 }

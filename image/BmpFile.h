@@ -48,12 +48,14 @@ std::vector<uint8_t> BmpFileHead(const BITMAPINFOHEADER& info, std::span<const u
 [[noreturn]] void RaiseFileError(const std::string& path, int error, bool writing);
 
 // A BMP file written in pieces into a replacement of path: the head, then
-// rows in file order. The file replaces an earlier one only on Commit;
+// rows in file order, or at their place in the file (WriteAt, for rows that
+// come top row first). The file replaces an earlier one only on Commit;
 // destroyed before, it leaves nothing. Every step raises its failure.
 class cBmpFileWriter {
 public:
     cBmpFileWriter(const std::string& path, std::span<const uint8_t> head);
     void Write(const uint8_t* rows, std::size_t bytes);
+    void WriteAt(const uint8_t* rows, std::size_t bytes, uint64_t offset);
     void Commit();
 
 private:

@@ -7,3 +7,6 @@
 // Writes all length bytes, going on after a partial write or an interrupted
 // one. Returns 0, or the errno of the write that failed.
 int WriteAll(int fd, const void* data, std::size_t length);
+
+// The same at offset in a file, whatever the descriptor's position (pwrite).
+int WriteAllAt(int fd, const void* data, std::size_t length, unsigned long long offset);

@@ -123,6 +123,10 @@ int cReplacementFile::Open() {
 
 int cReplacementFile::Write(const void* data, size_t length) { return WriteAll(fd_, data, length); }
 
+int cReplacementFile::WriteAt(const void* data, size_t length, unsigned long long offset) {
+    return WriteAllAt(fd_, data, length, offset);
+}
+
 // Under the registry's lock. A link cannot replace an existing file, so the
 // complete file is linked in under a temporary name and then renamed.
 int cReplacementFile::LinkHidden() {

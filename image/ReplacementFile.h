@@ -30,6 +30,7 @@ public:
 
     int Open();
     int Write(const void* data, size_t length);
+    int WriteAt(const void* data, size_t length, unsigned long long offset);
     int Commit();  // closes the file and renames it over the target
 
     // Removes the temporary file of every object of the process, on any

@@ -1,6 +1,6 @@
 #include "BandedReduction.h"
 
-#include "BmpBands.h"
+#include "BandSource.h"
 #include "PaletteSample.h"
 #include "ReduceJob.h"
 #include "SerialWorker.h"
@@ -16,7 +16,7 @@ cBandedReduction::~cBandedReduction() = default;
 
 std::unique_ptr<cBandedReduction> cBandedReduction::Open(const std::string& path,
                                                          int64_t maxPixels) {
-    std::unique_ptr<cBmpBands> bands = cBmpBands::Open(path, maxPixels);
+    std::unique_ptr<cBandSource> bands = OpenBandSource(path, maxPixels);
     if (!bands) return nullptr;
     std::unique_ptr<cBandedReduction> reduction(new cBandedReduction);
     reduction->path_ = path;
@@ -98,13 +98,18 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
 RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t bandRows) {
     const size_t targetStride = TargetStride();
     const BITMAPINFOHEADER info = BmpInfoHeader(Width(), Height(), 8);
-    cBmpFileWriter file(path,
-                        BmpFileHead(info, std::span<const uint8_t>(plan_->ColourTable(), 1024),
-                                    targetStride * static_cast<uint64_t>(Height())));
-    // Memory rows bottom-up are the file's rows in order.
+    const std::vector<uint8_t> head =
+        BmpFileHead(info, std::span<const uint8_t>(plan_->ColourTable(), 1024),
+                    targetStride * static_cast<uint64_t>(Height()));
+    cBmpFileWriter file(path, head);
+    // Memory rows bottom-up are the file's rows in order; a source that
+    // gives its top rows first has each band written at its place instead
+    // (holding the rows to turn them over would hold the whole reduction).
+    const BandOrder order = bands_->FromTop() ? BandOrder::TopDown : BandOrder::BottomUp;
     const RgbError error = DitherBands(
-        bandRows, BandOrder::BottomUp, measure, [&](const uint8_t* rows, int32_t, int32_t count) {
-            file.Write(rows, targetStride * static_cast<size_t>(count));
+        bandRows, order, measure, [&](const uint8_t* rows, int32_t first, int32_t count) {
+            file.WriteAt(rows, targetStride * static_cast<size_t>(count),
+                         head.size() + targetStride * static_cast<uint64_t>(first));
         });
     FromSource([&] { bands_->RequireUnchanged(); });
     file.Commit();

@@ -1,10 +1,10 @@
 #pragma once
-// A plain BMP file reduced band by band, never held whole: the rows its
-// palette's sample takes are read first, then bands of rows are read and
-// dithered, each band handed on (written to the 8-bit BMP in file order, or
-// encoded as a JPEG from the top down) while the next one is read and
-// dithered, two bands in memory at a time. The bytes are those of the whole
-// picture's road.
+// A picture reduced band by band, never held whole (a plain BMP file, a PNG
+// or a JPEG: BandSource.h): the rows its palette's sample takes are read
+// first, then bands of rows are read and dithered, each band handed on
+// (written to the 8-bit BMP, or encoded as a JPEG from the top down) while
+// the next one is read and dithered, two bands in memory at a time. The
+// bytes are those of the whole picture's road.
 
 #include "JpegEncoder.h"
 #include "LoaderErrors.h"
@@ -17,15 +17,15 @@
 #include <memory>
 #include <string>
 
-class cBmpBands;
+class cBandSource;
 
 class cBandedReduction {
 public:
     // The pixels of a band: about 1 MiB of 32-bit rows, 256 KiB of 8-bit ones.
     static constexpr int64_t kBandPixels = int64_t{1} << 18;
 
-    // The file at path when it is a plain (uncompressed 24- or 32-bit) BMP
-    // file, nullptr for any other file (load it whole). Raises the loader's
+    // The file at path when it can be read band by band (OpenBandSource),
+    // nullptr for any other file (load it whole). Raises the loader's
     // error for a file it refuses, as LoadPicture does.
     static std::unique_ptr<cBandedReduction> Open(const std::string& path,
                                                   int64_t maxPixels = kMaxPicturePixels);
@@ -82,7 +82,7 @@ private:
     void FromSource(const Step& step);
 
     std::string path_;
-    std::unique_ptr<cBmpBands> bands_;
+    std::unique_ptr<cBandSource> bands_;
     cDIB sample_;
     std::unique_ptr<mDither8bpp::cDitherPlan> plan_;
     bool sourceFailed_ = false;

@@ -27,7 +27,7 @@ std::unique_ptr<cBmpBands> cBmpBands::Open(const std::string& path, int64_t maxP
     return bands;
 }
 
-void cBmpBands::Read(int32_t first, int32_t count, uint8_t* pixels) const {
+void cBmpBands::Read(int32_t first, int32_t count, uint8_t* pixels) {
     const int fd = file_.Fd;
     const ReadFileAt read = [fd](void* to, std::size_t size, uint64_t offset) {
         return ReadAt(fd, to, size, offset);

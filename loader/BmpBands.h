@@ -3,6 +3,7 @@
 // the whole picture: opened and checked as LoadPicture opens and checks it,
 // its rows read when they are asked for.
 
+#include "BandSource.h"
 #include "BmpHeader.h"
 #include "LoaderErrors.h"
 #include "OpenFile.h"
@@ -11,7 +12,7 @@
 #include <memory>
 #include <string>
 
-class cBmpBands {
+class cBmpBands final : public cBandSource {
 public:
     // The file at path when it is one the native reader reads (an
     // uncompressed 24- or 32-bit BMP file), nullptr for any other file (load
@@ -19,18 +20,13 @@ public:
     static std::unique_ptr<cBmpBands> Open(const std::string& path,
                                            int64_t maxPixels = kMaxPicturePixels);
 
-    int32_t Width() const { return static_cast<int32_t>(header_.Width); }
-    int32_t Height() const { return static_cast<int32_t>(header_.Rows()); }
+    int32_t Width() const override { return static_cast<int32_t>(header_.Width); }
+    int32_t Height() const override { return static_cast<int32_t>(header_.Rows()); }
+    bool FromTop() const override { return false; }
 
-    // Memory rows first to first + count - 1 (row 0 the bottom of the
-    // picture) into pixels, 4 x Width() bytes a row as a loaded picture holds
-    // them, read on every core of the calling thread's share of the band pool.
-    // Raises the loader's error for a file that is cut or cannot be read.
-    void Read(int32_t first, int32_t count, uint8_t* pixels) const;
-
-    // Raises when the file changed since it was opened: call it once every
-    // row has been read.
-    void RequireUnchanged() const;
+    // Read on every core of the calling thread's share of the band pool.
+    void Read(int32_t first, int32_t count, uint8_t* pixels) override;
+    void RequireUnchanged() const override;
 
 private:
     cBmpBands() = default;

@@ -1,6 +1,7 @@
 // The picture loader: the commonest BMP files through the native reader,
-// every other file through Qt's image reader (QtDecoder.h, loaded only when
-// a file needs it). Either way the decoded pixels are handed over as they are
+// PNG and JPEG files through their own libraries (RowDecoder.h), every other
+// file through Qt's image reader (QtDecoder.h, loaded only when a file needs
+// it). Either way the decoded pixels are handed over as they are
 // (no copy): the picture's Owner keeps them alive, and as its only holder the
 // caller may write to them (cDIB takes them over that way).
 //
@@ -25,6 +26,7 @@
 #include "OpenFile.h"
 #include "PixelMemory.h"
 #include "QtDecoder.h"
+#include "RowDecoder.h"
 
 #include <atomic>
 #include <cerrno>
@@ -73,6 +75,52 @@ cPicture ReadNative(const ReadFileAt& read, uint64_t size, const BmpHeader& head
     const BmpReadStatus status = ReadNativeBmp(read, size, header, picture);
     RequireRead(status, errno, path);
     return picture;
+}
+
+ReadFileAt MemoryReader(std::span<const uint8_t> file) {
+    return [file](void* to, std::size_t size, uint64_t offset) {
+        if (offset >= file.size()) return std::ptrdiff_t(0);
+        const std::size_t count = std::min<uint64_t>(size, file.size() - offset);
+        std::memcpy(to, file.data() + offset, count);
+        return static_cast<std::ptrdiff_t>(count);
+    };
+}
+
+// Every row of a decoder into zero-filled memory that keeps them bottom-up,
+// as cDIB does: the image takes the picture over as it is.
+cPicture PictureOfRows(cRowDecoder& rows, const std::string& path) {
+    const int32_t width = rows.Width(), height = rows.Height();
+    const std::size_t stride = 4 * static_cast<std::size_t>(width);
+    std::shared_ptr<void> memory = AllocateZeroed(stride * static_cast<std::size_t>(height));
+    if (!memory)
+        RaiseNoMemory(path,
+                      " (" + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
+    auto* bits = static_cast<uint8_t*>(memory.get());
+    rows.ReadRows(bits + (height - 1) * stride, -static_cast<std::ptrdiff_t>(stride), height);
+    rows.Finish();
+    cPicture picture;
+    picture.Type = PictureType::Bitmap;
+    picture.Width = width;
+    picture.Height = height;
+    picture.BPP = 32;
+    picture.Stride = static_cast<int32_t>(stride);
+    picture.Bits = bits;
+    picture.Owner = std::move(memory);
+    picture.BottomUp = true;
+    return picture;
+}
+
+// A PNG or JPEG file its own decoder reads, checked as Qt's reader would
+// have it checked; nothing for any other file.
+std::optional<cPicture> DecodeOwn(std::span<const uint8_t> file, const std::string& path,
+                                  int64_t maxPixels) {
+    const cRowInput input{MemoryReader(file), file.size(), &path};
+    const std::unique_ptr<cRowDecoder> rows = OpenRowDecoder(input, maxPixels);
+    if (!rows) return std::nullopt;
+    if (RowFormatOf(file.data(), file.size()) == RowFormat::Jpeg)
+        RequireWhole(JpegExtent(file), path);
+    Reached(LoadStage::Checked, path);
+    return PictureOfRows(*rows, path);
 }
 
 // ---- channels narrower than 8 bits in 16-bit and bit-field BMP files
@@ -136,13 +184,7 @@ cPicture Decode(std::span<const uint8_t> file, const std::string& path, int64_t 
     if (bmp && bmp->IsRle()) RequireWhole(RleExtent(file, *bmp), path);
     if (bmp && IsNativeBmp(*bmp)) {
         Reached(LoadStage::Checked, path);
-        const ReadFileAt read = [file](void* to, std::size_t size, uint64_t offset) {
-            if (offset >= file.size()) return std::ptrdiff_t(0);
-            const std::size_t count = std::min<uint64_t>(size, file.size() - offset);
-            std::memcpy(to, file.data() + offset, count);
-            return static_cast<std::ptrdiff_t>(count);
-        };
-        return ReadNative(read, file.size(), *bmp, path);
+        return ReadNative(MemoryReader(file), file.size(), *bmp, path);
     }
     const std::string_view start(reinterpret_cast<const char*>(file.data()), file.size());
     // Qt's reader of these animations makes a blank picture of the frame size
@@ -150,6 +192,8 @@ cPicture Decode(std::span<const uint8_t> file, const std::string& path, int64_t 
     // missing or cut; it reports nothing.
     if (start.starts_with("\x8AMNG\r\n\x1A\n") || start.starts_with("\x8BJNG\r\n\x1A\n"))
         RaiseInvalid(path, "an MNG or JNG animation, which this program does not read");
+    if (!bmp)
+        if (std::optional<cPicture> own = DecodeOwn(file, path, maxPixels)) return std::move(*own);
     QtDecodeRequest request;
     request.File = file;
     // The file's own structure walk, for the formats whose decoders accept a cut file.

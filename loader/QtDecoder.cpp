@@ -5,6 +5,7 @@
 
 #include "QtDecoder.h"
 
+#include "DecoderMessages.h"
 #include "LoaderErrors.h"
 #include "PixelRows.h"
 #include "cError.h"
@@ -16,7 +17,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <future>
@@ -60,19 +60,8 @@ public:
 
     // The first message that says the decoder ran out of data, or nothing.
     std::optional<std::string> MissingData() const {
-        // The words the decoders use: libjpeg ("Premature end of JPEG file",
-        // "premature end of data segment"), libpng ("Not enough image data",
-        // "Read Error"), Qt's XPM reader ("pixels missing").
-        static constexpr const char* kMissing[] = {
-            "premature end", "not enough image data", "read error", "mng error", "pixels missing",
-            "truncated",     "unexpected end"};
-        for (const std::string& message : messages_) {
-            std::string lower = message;
-            std::transform(lower.begin(), lower.end(), lower.begin(),
-                           [](unsigned char c) { return std::tolower(c); });
-            for (const char* words : kMissing)
-                if (lower.find(words) != std::string::npos) return message;
-        }
+        for (const std::string& message : messages_)
+            if (SaysDataMissing(message)) return message;
         return std::nullopt;
     }
 

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins
-          libjpeg62-turbo-dev libturbojpeg0-dev fonts-liberation2
+          libpng-dev libjpeg62-turbo-dev libturbojpeg0-dev fonts-liberation2
           dpkg-dev file)  # cpack -G DEB: dependencies from the binaries
 testing=OFF
 if [ "${1:-}" = --tests ]; then

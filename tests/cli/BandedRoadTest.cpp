@@ -1,10 +1,12 @@
-// A plain BMP reduced band by band gives the bytes (of the BMP and of the
-// JPEG) and the error of the same file loaded whole, converted and saved: in
-// both mappings, at every band size and thread share, for each stored form the
-// banded reader takes and for sizes at the edges.
+// A picture reduced band by band gives the bytes (of the BMP and of the JPEG)
+// and the error of the same file loaded whole, converted and saved: in both
+// mappings, at every band size and thread share, for each stored form the
+// banded road takes (plain BMP files, PNG and JPEG files through their
+// decoders) and for sizes at the edges.
 
 #include "BandPool.h"
 #include "BandedReduction.h"
+#include "CodecVariants.h"
 #include "ImageBytes.h"
 #include "PictureLoader.h"
 #include "ReduceJob.h"
@@ -18,10 +20,12 @@
 
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include <stdlib.h>
 #include <sys/resource.h>
 
 namespace {
@@ -64,6 +68,20 @@ std::vector<std::pair<std::string, Bytes>> PlainForms(const std::vector<std::vec
             {"32-bit bit fields, V5 header", BuildBmp(fields)}};
 }
 
+// PNG and JPEG variants decoded row by row, one for each way rows are passed
+// over on the way to the palette's sample (each row decoded; JPEG row groups
+// skipped, with the rows that shape the next ones blended in).
+std::vector<std::pair<std::string, Bytes>> DecodedForms(int w, int h, int seed) {
+    static const std::set<std::string> kTaken = {"PNG palette 2 with tRNS", "JPEG 4:2:0",
+                                                 "JPEG 4:4:0", "JPEG grey progressive"};
+    std::vector<std::pair<std::string, Bytes>> forms;
+    std::vector<CodecVariant> variants = PngVariants(w, h, seed);
+    for (CodecVariant& jpeg : JpegVariants(w, h, seed)) variants.push_back(std::move(jpeg));
+    for (CodecVariant& variant : variants)
+        if (kTaken.count(variant.Name)) forms.emplace_back(variant.Name, std::move(variant.File));
+    return forms;
+}
+
 TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
     mDither8bpp::InitDitherTables();
     const TempTree tree;
@@ -74,8 +92,10 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
     } sizes[] = {{1, 1},    {1, 1000}, {1000, 1},  {151, 149},
                  {640, 37}, {3, 200},  {300, 301}, {400, 300, true}};
     int seed = 0;
-    for (const auto& [w, h, few] : sizes)
-        for (const auto& [form, file] : PlainForms(Picture(w, h, seed++, few)))
+    for (const auto& [w, h, few] : sizes) {
+        std::vector<std::pair<std::string, Bytes>> forms = PlainForms(Picture(w, h, seed++, few));
+        for (auto& decoded : DecodedForms(w, h, seed)) forms.push_back(std::move(decoded));
+        for (const auto& [form, file] : forms)
             for (const mDither8bpp::Mapping mapping :
                  {mDither8bpp::Mapping::Exact, mDither8bpp::Mapping::Fine}) {
                 SCOPED_TRACE(testing::Message() << w << " x " << h << ", " << form << ", "
@@ -95,6 +115,10 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
                         SCOPED_TRACE(testing::Message()
                                      << threads << " threads, bands of " << bandRows);
                         const parallel::ScopedThreadShare share(threads, 1);
+                        // A PNG's or JPEG's rows go through a temporary file
+                        // where one can be made, else it is decoded twice: one
+                        // way on each share.
+                        ::setenv("TMPDIR", threads == 1 ? "" : "/nonexistent-folder", 1);
                         const std::unique_ptr<cBandedReduction> banded =
                             cBandedReduction::Open(source);
                         ASSERT_TRUE(banded);
@@ -112,6 +136,7 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
                             Bytes(jpeg.Bytes.Data.get(), jpeg.Bytes.Data.get() + jpeg.Bytes.Size),
                             wholeJpg);
                         EXPECT_EQ(jpeg.Error.SumOfSquares, wholeError.SumOfSquares);
+                        ::unsetenv("TMPDIR");
                     }
                 // pixolune-cli's road takes the bands; its size check sees the
                 // size of the file it would write, before writing it.
@@ -140,6 +165,7 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
                         std::filesystem::remove(tree.Path(name));
                     }
             }
+    }
 }
 
 // Cuts the file to half its length once the reader has checked it.
@@ -148,15 +174,24 @@ void CutWhenChecked(LoadStage stage, const std::string& path) {
         std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
 }
 
-// Files the banded reader does not take are loaded whole; files it refuses
+// Files the banded road does not take are loaded whole; files it refuses
 // fail as the whole load fails them, also when the file is cut only while its
 // bands are read, with nothing written.
-TEST(BandedRoad, TakesPlainBmpFilesOnlyAndRefusesAsTheLoaderDoes) {
+TEST(BandedRoad, TakesWhatItCanReadInBandsAndRefusesAsTheLoaderDoes) {
     const TempTree tree;
     const Bytes plain = Bmp24(Picture(400, 300, 1));
     Bytes cut = plain;
     cut.resize(54 + 400 * 3 * 12);
     BmpLayout eightBit{4, 4, 8, 0, std::vector<Rgb>(256), {}, Bytes(16, 7)};
+    const std::vector<CodecVariant> pngs = PngVariants(400, 300, 1),
+                                    jpegs = JpegVariants(400, 300, 1);
+    const Bytes& png = pngs.front().File;
+    const Bytes& jpeg = jpegs.front().File;
+    const Bytes& interlaced = pngs[pngs.size() - 2].File;
+    const Bytes& progressive = jpegs[4].File;
+    const auto cutTo = [](const Bytes& file, std::size_t size) {
+        return Bytes(file.begin(), file.begin() + std::ptrdiff_t(size));
+    };
     const struct {
         const char* What;
         Bytes File;
@@ -165,9 +200,25 @@ TEST(BandedRoad, TakesPlainBmpFilesOnlyAndRefusesAsTheLoaderDoes) {
     } cases[] = {
         {"a plain 24-bit BMP", plain, nullptr, ""},
         {"an 8-bit BMP: loaded whole", BuildBmp(eightBit), nullptr, ""},
-        {"a PNG: loaded whole", BuildPng(Picture(5, 5, 2)), nullptr, ""},
+        {"a PNG", png, nullptr, ""},
+        {"an interlaced PNG: loaded whole", interlaced, nullptr, ""},
+        {"a progressive JPEG", progressive, nullptr, ""},
         {"a cut BMP", cut, nullptr, "the file ends before its pixel data does"},
         {"a BMP cut while its bands are read", plain, CutWhenChecked,
+         "the file ends before its pixel data does"},
+        {"a PNG cut in its pixels", cutTo(png, png.size() / 2), nullptr,
+         "the file ends before its pixel data does"},
+        {"a PNG without its end chunk", cutTo(png, png.size() - 12), nullptr,
+         "the file ends before its pixel data does"},
+        {"a JPEG cut in its pixels", cutTo(jpeg, jpeg.size() * 2 / 3), nullptr,
+         "the file ends before its pixel data does"},
+        {"a JPEG without its end marker", cutTo(jpeg, jpeg.size() - 2), nullptr,
+         "the file ends before its pixel data does"},
+        {"a progressive JPEG cut in its last scan", cutTo(progressive, progressive.size() - 40),
+         nullptr, "the file ends before its pixel data does"},
+        {"a PNG cut while its bands are read", png, CutWhenChecked,
+         "the file ends before its pixel data does"},
+        {"a JPEG cut while its bands are read", jpeg, CutWhenChecked,
          "the file ends before its pixel data does"},
     };
     for (const OutputType type : {OutputType::BMP, OutputType::JPG})
@@ -192,20 +243,21 @@ TEST(BandedRoad, TakesPlainBmpFilesOnlyAndRefusesAsTheLoaderDoes) {
     // Cut once the sample is taken: a band's read fails, as a failure of the
     // source, whether the bands go to a file or to the encoder.
     const std::string source = tree.Path("late.bmp"), output = tree.Path("late-out.bmp");
-    for (const bool toJpeg : {false, true}) {
-        WriteFile(source, plain);
-        const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
-        ASSERT_TRUE(banded);
-        banded->ReadSample();
-        banded->Plan(mDither8bpp::Mapping::Exact);
-        std::filesystem::resize_file(source, plain.size() / 2);
-        if (toJpeg)
-            EXPECT_THROW(banded->EncodeJPG(85, false), cError);
-        else
-            EXPECT_THROW(banded->Write(output, false), cError);
-        EXPECT_TRUE(banded->SourceFailed());
-        EXPECT_FALSE(std::filesystem::exists(output));
-    }
+    for (const Bytes* file : {&plain, &png, &jpeg})
+        for (const bool toJpeg : {false, true}) {
+            WriteFile(source, *file);
+            const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
+            ASSERT_TRUE(banded);
+            banded->ReadSample();
+            banded->Plan(mDither8bpp::Mapping::Exact);
+            std::filesystem::resize_file(source, file->size() / 2);
+            if (toJpeg)
+                EXPECT_THROW(banded->EncodeJPG(85, false), cError);
+            else
+                EXPECT_THROW(banded->Write(output, false), cError);
+            EXPECT_TRUE(banded->SourceFailed());
+            EXPECT_FALSE(std::filesystem::exists(output));
+        }
 }
 
 // A write that fails part-way (at the file-size limit, as on a full disk)

@@ -65,9 +65,9 @@ completion)  # every option that --help lists is completed
   [ -z "$missing" ] || fail "not completed: $missing"
   ;;
 
-cli)  # the packaged pixolune-cli reduces a BMP, a PNG and a JPEG (the last two
-     # through the decoder module), and says so when the module is missing
-  out=$work/cli-out && rm -rf "$out" && mkdir -p "$out/jpeg" "$out/from-jpeg"
+cli)  # the packaged pixolune-cli reduces a BMP, a PNG and a JPEG (through their own
+     # libraries); an 8-bit BMP needs the decoder module, and says so when it is missing
+  out=$work/cli-out && rm -rf "$out" && mkdir -p "$out/jpeg" "$out/from-jpeg" "$out/png"
   cli=$root/usr/bin/pixolune-cli
   "$cli" -o "$out" "$share/pixolune/Samples/photo.bmp" "$share/pixolune/Samples/disc-alpha.png"
   "$cli" -o "$out/jpeg" -t jpg "$share/pixolune/Samples/photo.bmp"
@@ -81,10 +81,12 @@ cli)  # the packaged pixolune-cli reduces a BMP, a PNG and a JPEG (the last two
   broken=$work/without-module && rm -rf "$broken" && cp -a "$root" "$broken"
   rm "$broken/${module#"$root"/}"
   status=0
-  message=$("$broken/usr/bin/pixolune-cli" -o "$out" "$share/pixolune/Samples/disc-alpha.png" 2>&1) ||
+  "$broken/usr/bin/pixolune-cli" -o "$out/png" "$share/pixolune/Samples/disc-alpha.png" ||
+    fail "a PNG needs the decoder module"
+  message=$("$broken/usr/bin/pixolune-cli" -o "$out" "$share/pixolune/Samples/rings-8bit.bmp" 2>&1) ||
     status=$?
   echo "$message"
-  [ $status -eq 1 ] || fail "a PNG without the decoder module: exit status $status, not 1"
+  [ $status -eq 1 ] || fail "an 8-bit BMP without the decoder module: exit status $status, not 1"
   grep -qF "cannot be loaded" <<<"$message" || fail "the missing module is not named"
   ;;
 
