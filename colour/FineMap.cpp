@@ -1,22 +1,12 @@
 #include "FineMap.h"
 
 #include "CpuFeatures.h"
+#include "VectorIntrinsics.h"
 #include "cPal8bpp.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-// GCC 12's AVX-512 intrinsics start from an uninitialised "undefined" vector
-// and warn about it wherever they are inlined (fixed in GCC 13).
-// Clang has neither the fault nor the second warning's name.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#pragma GCC diagnostic pop
 
 namespace mDither8bpp::detail {
 namespace {

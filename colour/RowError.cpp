@@ -6,10 +6,9 @@
 #include "RowError.h"
 
 #include "CpuFeatures.h"
+#include "VectorIntrinsics.h"
 
 #include <cstring>
-
-#include <immintrin.h>
 
 namespace mDither8bpp::detail {
 namespace {

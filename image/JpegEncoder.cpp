@@ -1,6 +1,7 @@
 #include "JpegEncoder.h"
 
 #include "GraphicsLayer.h"
+#include "VectorIntrinsics.h"
 #include "cError.h"
 
 #include <csetjmp>
@@ -8,16 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
-
-// GCC 12's AVX-512 intrinsics start from an uninitialised "undefined" vector
-// and warn about it wherever they are inlined (fixed in GCC 13).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#pragma GCC diagnostic pop
 
 #include <jerror.h>
 #include <jpeglib.h>
