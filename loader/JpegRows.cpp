@@ -127,18 +127,10 @@ void cJpegRows::OnSkip(j_decompress_ptr decoder, long count) {
 }
 
 void cJpegRows::RaiseFailure() const {
-    const std::string& path = *input_.Path;
-    if (readError_ != 0) RaiseDeviceError(readError_, path);
-    if (cut_) RaiseTruncated(path);
-    if (SaysDataMissing(message_))
-        RaiseInvalid(path, std::string("the decoder found data missing: ") + message_);
-    RaiseInvalid(path, message_[0] ? message_ : "unknown reason");
+    RaiseDecoderFailure(*input_.Path, readError_, cut_, message_);
 }
 
-void cJpegRows::RequireNothingMissing() const {
-    if (!missing_.empty())
-        RaiseInvalid(*input_.Path, "the decoder found data missing: " + missing_);
-}
+void cJpegRows::RequireNothingMissing() const { ::RequireNothingMissing(*input_.Path, missing_); }
 
 bool cJpegRows::Open(int64_t maxPixels) {
     links_.Self = this;

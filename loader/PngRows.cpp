@@ -118,18 +118,10 @@ void cPngRows::OnRead(png_structp png, png_bytep to, png_size_t size) {
 }
 
 void cPngRows::RaiseFailure() const {
-    const std::string& path = *input_.Path;
-    if (readError_ != 0) RaiseDeviceError(readError_, path);
-    if (cut_) RaiseTruncated(path);
-    if (SaysDataMissing(message_))
-        RaiseInvalid(path, std::string("the decoder found data missing: ") + message_);
-    RaiseInvalid(path, message_[0] ? message_ : "unknown reason");
+    RaiseDecoderFailure(*input_.Path, readError_, cut_, message_);
 }
 
-void cPngRows::RequireNothingMissing() const {
-    if (!missing_.empty())
-        RaiseInvalid(*input_.Path, "the decoder found data missing: " + missing_);
-}
+void cPngRows::RequireNothingMissing() const { ::RequireNothingMissing(*input_.Path, missing_); }
 
 bool cPngRows::Open(int64_t maxPixels) {
     png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, this, OnError, OnWarning);

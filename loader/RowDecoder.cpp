@@ -1,6 +1,21 @@
 #include "RowDecoder.h"
 
+#include "DecoderMessages.h"
+#include "LoaderErrors.h"
+
 #include <cstring>
+
+void RaiseDecoderFailure(const std::string& path, int readError, bool cut, const char* message) {
+    if (readError != 0) RaiseDeviceError(readError, path);
+    if (cut) RaiseTruncated(path);
+    if (SaysDataMissing(message))
+        RaiseInvalid(path, std::string("the decoder found data missing: ") + message);
+    RaiseInvalid(path, message[0] ? message : "unknown reason");
+}
+
+void RequireNothingMissing(const std::string& path, const std::string& missing) {
+    if (!missing.empty()) RaiseInvalid(path, "the decoder found data missing: " + missing);
+}
 
 RowFormat RowFormatOf(const uint8_t* head, std::size_t size) {
     static constexpr uint8_t kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

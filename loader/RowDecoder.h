@@ -55,5 +55,13 @@ struct cRowInput {
 // pixels.
 std::unique_ptr<cRowDecoder> OpenRowDecoder(const cRowInput& input, int64_t maxPixels);
 
+// Raise the loader's error for a decoder's failure, as its library left it:
+// a read that failed (readError, an errno), a file cut short, else the
+// library's message (named as data missing where it says so); and for a
+// warning of data missing (missing, empty when there was none).
+[[noreturn]] void RaiseDecoderFailure(const std::string& path, int readError, bool cut,
+                                      const char* message);
+void RequireNothingMissing(const std::string& path, const std::string& missing);
+
 std::unique_ptr<cRowDecoder> OpenPngRows(const cRowInput& input, int64_t maxPixels);
 std::unique_ptr<cRowDecoder> OpenJpegRows(const cRowInput& input, int64_t maxPixels);
