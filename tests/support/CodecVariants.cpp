@@ -20,7 +20,7 @@ uint32_t Sample(int x, int y, int channel, int seed, int bits) {
     return (ramp ^ (v & (max >> 2))) & max;
 }
 
-struct PngSpec {
+struct PngForm {
     const char* Name;
     int ColourType;
     int Depth;
@@ -36,7 +36,7 @@ void Append(png_structp png, png_bytep data, png_size_t size) {
     out->insert(out->end(), data, data + size);
 }
 
-Bytes EncodePng(const PngSpec& spec, int w, int h, int seed) {
+Bytes EncodePng(const PngForm& form, int w, int h, int seed) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -45,11 +45,11 @@ Bytes EncodePng(const PngSpec& spec, int w, int h, int seed) {
         throw std::runtime_error("libpng could not write the variant");
     }
     png_set_write_fn(png, &out, Append, nullptr);
-    png_set_IHDR(png, info, uint32_t(w), uint32_t(h), spec.Depth, spec.ColourType,
-                 spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, uint32_t(w), uint32_t(h), form.Depth, form.ColourType,
+                 form.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    const int entries = spec.ColourType == PNG_COLOR_TYPE_PALETTE
-                            ? (1 << spec.Depth) - (spec.ShortPalette ? 1 : 0)
+    const int entries = form.ColourType == PNG_COLOR_TYPE_PALETTE
+                            ? (1 << form.Depth) - (form.ShortPalette ? 1 : 0)
                             : 0;
     std::vector<png_color> palette;
     Bytes alphas;
@@ -60,15 +60,15 @@ Bytes EncodePng(const PngSpec& spec, int w, int h, int seed) {
     }
     if (entries) png_set_PLTE(png, info, palette.data(), entries);
     png_set_check_for_invalid_index(png, 0);  // indices past the palette are written too
-    const int max = spec.Depth == 16 ? 65535 : (1 << spec.Depth) - 1;
+    const int max = form.Depth == 16 ? 65535 : (1 << form.Depth) - 1;
     png_color_16 key{};
-    key.gray = key.red = png_uint_16(Sample(2, 0, 0, seed, spec.Depth));
-    key.green = png_uint_16(Sample(2, 0, 1, seed, spec.Depth));
-    key.blue = png_uint_16(Sample(2, 0, 2, seed, spec.Depth));
-    if (spec.Key)
+    key.gray = key.red = png_uint_16(Sample(2, 0, 0, seed, form.Depth));
+    key.green = png_uint_16(Sample(2, 0, 1, seed, form.Depth));
+    key.blue = png_uint_16(Sample(2, 0, 2, seed, form.Depth));
+    if (form.Key)
         png_set_tRNS(png, info, entries ? alphas.data() : nullptr, entries ? entries / 2 : 0,
                      entries ? nullptr : &key);
-    if (spec.Gamma) {
+    if (form.Gamma) {
         png_set_gAMA(png, info, 0.8);
         png_color_8 bits{5, 6, 5, 5, 4};
         png_set_sBIT(png, info, &bits);
@@ -81,20 +81,20 @@ Bytes EncodePng(const PngSpec& spec, int w, int h, int seed) {
             for (int c = 0; c < channels; ++c) {
                 // The key's colour at every fifth pixel, entries past the palette's end
                 // at every seventh.
-                uint32_t v = Sample(x, y, c, seed, spec.Depth);
-                if (x % 5 == 2 && spec.Key && !entries)
+                uint32_t v = Sample(x, y, c, seed, form.Depth);
+                if (x % 5 == 2 && form.Key && !entries)
                     v = c == 0 ? key.red : c == 1 ? key.green : key.blue;
                 if (entries && x % 7 == 3) v = uint32_t(max);
                 Bytes& row = rows[std::size_t(y)];
                 const int at = x * channels + c;
-                if (spec.Depth == 16) {
+                if (form.Depth == 16) {
                     row[2 * std::size_t(at)] = uint8_t(v >> 8);
                     row[2 * std::size_t(at) + 1] = uint8_t(v);
-                } else if (spec.Depth == 8) {
+                } else if (form.Depth == 8) {
                     row[std::size_t(at)] = uint8_t(v);
                 } else {
-                    const int bit = at * spec.Depth;
-                    row[std::size_t(bit / 8)] |= uint8_t(v << (8 - spec.Depth - bit % 8));
+                    const int bit = at * form.Depth;
+                    row[std::size_t(bit / 8)] |= uint8_t(v << (8 - form.Depth - bit % 8));
                 }
             }
     std::vector<png_bytep> pointers;
@@ -105,7 +105,7 @@ Bytes EncodePng(const PngSpec& spec, int w, int h, int seed) {
     return out;
 }
 
-struct JpegSpec {
+struct JpegForm {
     const char* Name;
     J_COLOR_SPACE Input;
     J_COLOR_SPACE Stored;
@@ -117,7 +117,7 @@ struct JpegSpec {
     bool Exif = false;
 };
 
-Bytes EncodeJpeg(const JpegSpec& spec, int w, int h, int seed) {
+Bytes EncodeJpeg(const JpegForm& form, int w, int h, int seed) {
     jpeg_compress_struct encoder{};
     jpeg_error_mgr errors{};
     encoder.err = jpeg_std_error(&errors);
@@ -127,18 +127,18 @@ Bytes EncodeJpeg(const JpegSpec& spec, int w, int h, int seed) {
     jpeg_mem_dest(&encoder, &memory, &size);
     encoder.image_width = JDIMENSION(w);
     encoder.image_height = JDIMENSION(h);
-    encoder.input_components = spec.Input == JCS_GRAYSCALE ? 1 : spec.Input == JCS_CMYK ? 4 : 3;
-    encoder.in_color_space = spec.Input;
+    encoder.input_components = form.Input == JCS_GRAYSCALE ? 1 : form.Input == JCS_CMYK ? 4 : 3;
+    encoder.in_color_space = form.Input;
     jpeg_set_defaults(&encoder);
-    jpeg_set_colorspace(&encoder, spec.Stored);
-    jpeg_set_quality(&encoder, spec.Quality, TRUE);
-    encoder.comp_info[0].h_samp_factor = spec.H;
-    encoder.comp_info[0].v_samp_factor = spec.V;
-    if (spec.Progressive) jpeg_simple_progression(&encoder);
-    encoder.arith_code = spec.Arithmetic;
-    encoder.restart_in_rows = spec.Restart;
+    jpeg_set_colorspace(&encoder, form.Stored);
+    jpeg_set_quality(&encoder, form.Quality, TRUE);
+    encoder.comp_info[0].h_samp_factor = form.H;
+    encoder.comp_info[0].v_samp_factor = form.V;
+    if (form.Progressive) jpeg_simple_progression(&encoder);
+    encoder.arith_code = form.Arithmetic;
+    encoder.restart_in_rows = form.Restart;
     jpeg_start_compress(&encoder, TRUE);
-    if (spec.Exif) {
+    if (form.Exif) {
         static const char exif[] = "Exif\0\0MM\0\x2A\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06";
         jpeg_write_marker(&encoder, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif),
                           sizeof exif - 1);
@@ -163,7 +163,7 @@ Bytes EncodeJpeg(const JpegSpec& spec, int w, int h, int seed) {
 }  // namespace
 
 std::vector<CodecVariant> PngVariants(int w, int h, int seed) {
-    const PngSpec specs[] = {
+    const PngForm forms[] = {
         {"PNG RGB 8", PNG_COLOR_TYPE_RGB, 8},
         {"PNG RGB 8, gAMA and sBIT", PNG_COLOR_TYPE_RGB, 8, false, false, true},
         {"PNG RGB 8 with a tRNS key", PNG_COLOR_TYPE_RGB, 8, true},
@@ -192,13 +192,13 @@ std::vector<CodecVariant> PngVariants(int w, int h, int seed) {
         {"PNG RGB 16 with a tRNS key", PNG_COLOR_TYPE_RGB, 16, true, false, false, false},
     };
     std::vector<CodecVariant> variants;
-    for (const PngSpec& spec : specs)
-        variants.push_back({spec.Name, EncodePng(spec, w, h, seed), spec.Own});
+    for (const PngForm& form : forms)
+        variants.push_back({form.Name, EncodePng(form, w, h, seed), form.Own});
     return variants;
 }
 
 std::vector<CodecVariant> JpegVariants(int w, int h, int seed) {
-    const JpegSpec specs[] = {
+    const JpegForm forms[] = {
         {"JPEG 4:2:0", JCS_RGB, JCS_YCbCr, 2, 2},
         {"JPEG 4:2:2", JCS_RGB, JCS_YCbCr, 2, 1},
         {"JPEG 4:4:0", JCS_RGB, JCS_YCbCr, 1, 2},
@@ -212,11 +212,11 @@ std::vector<CodecVariant> JpegVariants(int w, int h, int seed) {
         {"JPEG grey progressive", JCS_GRAYSCALE, JCS_GRAYSCALE, 1, 1, true},
     };
     std::vector<CodecVariant> variants;
-    for (const JpegSpec& spec : specs)
-        variants.push_back({spec.Name, EncodeJpeg(spec, w, h, seed)});
-    for (const JpegSpec& spec :
-         {JpegSpec{"JPEG CMYK", JCS_CMYK, JCS_CMYK}, JpegSpec{"JPEG YCCK", JCS_CMYK, JCS_YCCK}})
-        variants.push_back({spec.Name, EncodeJpeg(spec, w, h, seed), false});
+    for (const JpegForm& form : forms)
+        variants.push_back({form.Name, EncodeJpeg(form, w, h, seed)});
+    for (const JpegForm& form :
+         {JpegForm{"JPEG CMYK", JCS_CMYK, JCS_CMYK}, JpegForm{"JPEG YCCK", JCS_CMYK, JCS_YCCK}})
+        variants.push_back({form.Name, EncodeJpeg(form, w, h, seed), false});
     return variants;
 }
 
