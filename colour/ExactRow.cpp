@@ -9,20 +9,20 @@
 namespace mDither8bpp::detail {
 namespace {
 
-// 16 - t for the pixels of matrix row y & 3, in the Blue, Green and Red
-// 16-bit lanes of each (0 in the unused one): eight pixels, the matrix row twice.
-struct Offsets {
-    alignas(64) int16_t Lanes[32];
-};
+// 16 - t for pixels 0 .. Pixels - 1 of matrix row y & 3 (the matrix row over
+// and over), in the Blue, Green and Red lanes of each (0 in the unused one):
+// one vector's worth, lanes of type Lane.
+template <typename Lane, int32_t Pixels>
+struct alignas(64) Offsets {
+    std::array<Lane, 4 * Pixels> Lanes{};
 
-Offsets RowOffsets(int32_t y, const int32_t* matrix16) {
-    Offsets offsets{};
-    for (int32_t i = 0; i < 8; ++i) {
-        const auto o = static_cast<int16_t>(16 - matrix16[(y & 3) * 4 + (i & 3)]);
-        offsets.Lanes[4 * i] = offsets.Lanes[4 * i + 1] = offsets.Lanes[4 * i + 2] = o;
+    Offsets(int32_t y, const int32_t* matrix16) {
+        for (int32_t i = 0; i < Pixels; ++i) {
+            const auto o = static_cast<Lane>(16 - matrix16[(y & 3) * 4 + (i & 3)]);
+            Lanes[size_t(4 * i)] = Lanes[size_t(4 * i + 1)] = Lanes[size_t(4 * i + 2)] = o;
+        }
     }
-    return offsets;
-}
+};
 
 // The level of each byte sum.
 constexpr auto kLevelsOf = [] {
@@ -41,13 +41,9 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t Avx512Row(const u
                                                                          int32_t width, int32_t y,
                                                                          const int32_t* matrix16,
                                                                          const uint8_t* inverse) {
-    alignas(64) uint8_t offsets[64] = {};
-    for (int32_t i = 0; i < 16; ++i) {
-        const auto o = static_cast<uint8_t>(16 - matrix16[(y & 3) * 4 + (i & 3)]);
-        offsets[4 * i] = offsets[4 * i + 1] = offsets[4 * i + 2] = o;
-    }
+    const Offsets<uint8_t, 16> offsets(y, matrix16);
     const uint8_t* levels = kLevels.data();
-    const __m512i offset = _mm512_load_si512(offsets);
+    const __m512i offset = _mm512_load_si512(offsets.Lanes.data());
     const __m512i low = _mm512_load_si512(levels), lowHigh = _mm512_load_si512(levels + 64);
     const __m512i high = _mm512_load_si512(levels + 128),
                   highHigh = _mm512_load_si512(levels + 192);
@@ -83,8 +79,9 @@ __attribute__((target("avx2"))) inline __m256i Indices4(__m256i lanes, __m256i o
 __attribute__((target("avx2"))) int32_t Avx2Row(const uint8_t* source, uint8_t* target,
                                                 int32_t first, int32_t width, int32_t y,
                                                 const int32_t* matrix16, const uint8_t* inverse) {
-    const Offsets offsets = RowOffsets(y, matrix16);
-    const __m256i offset = _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets.Lanes));
+    const Offsets<int16_t, 4> offsets(y, matrix16);
+    const __m256i offset =
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(offsets.Lanes.data()));
     // The low 32 bits of the four 64-bit lanes of two registers, in order.
     const __m256i evens = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
     int32_t x = first;

@@ -1,6 +1,5 @@
 #include "FewColours.h"
 
-#include "cDIB.h"
 #include "cPal8bpp.h"
 
 #include <algorithm>

@@ -73,17 +73,6 @@ constexpr std::array<int16_t, 256> Thresholds() {
     return t;
 }
 
-// The same for sixteen pixels.
-template <int At>
-__attribute__((target("avx512f,avx512bw"))) inline __m512i DitheredCell16(__m512i pixels,
-                                                                          __m512i offset) {
-    const __m512i byte = _mm512_set1_epi32(0xFF);
-    const __m512i v =
-        _mm512_add_epi32(_mm512_and_si512(_mm512_srli_epi32(pixels, At), byte), offset);
-    return _mm512_srli_epi32(_mm512_min_epi32(_mm512_max_epi32(v, _mm512_setzero_si512()), byte),
-                             cNearestMap::kShift);
-}
-
 }  // namespace
 
 const std::array<int16_t, 256> cFineMap::kThresholds = Thresholds();

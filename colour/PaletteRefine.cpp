@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 

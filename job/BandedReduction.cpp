@@ -43,19 +43,17 @@ void cBandedReduction::Read(int32_t first, int32_t count, uint8_t* pixels) {
     FromSource([&] { bands_->Read(first, count, pixels); });
 }
 
+mDither8bpp::PictureRows cBandedReduction::Rows() {
+    return [this](int32_t first, int32_t count, uint8_t* pixels) { Read(first, count, pixels); };
+}
+
 void cBandedReduction::ReadSample() {
-    const auto rows = [this](int32_t first, int32_t count, uint8_t* pixels) {
-        Read(first, count, pixels);
-    };
-    if (!mDither8bpp::TakePaletteSample(Width(), Height(), rows, sample_)) RaiseNoMemory(path_);
+    if (!mDither8bpp::TakePaletteSample(Width(), Height(), Rows(), sample_)) RaiseNoMemory(path_);
 }
 
 void cBandedReduction::Plan(mDither8bpp::Mapping mapping) {
-    const auto rows = [this](int32_t first, int32_t count, uint8_t* pixels) {
-        Read(first, count, pixels);
-    };
     plan_ = std::make_unique<mDither8bpp::cDitherPlan>(
-        mDither8bpp::cDitherPlan::FromRows(Width(), Height(), sample_, rows, mapping));
+        mDither8bpp::cDitherPlan::FromRows(Width(), Height(), sample_, Rows(), mapping));
     sample_.Destroy();
 }
 
@@ -122,9 +120,8 @@ cBandedReduction::cJPG cBandedReduction::EncodeJPG(uint8_t quality, bool measure
     const size_t targetStride = TargetStride();
     const size_t pixelStride = 4 * static_cast<size_t>(width);
     cJpegEncoder encoder(width, Height(), quality, JpegPixels::BGRX);
-    // The reading and dithering of the next band take longer than the
-    // encoding of one: the encoder's thread also expands the rows through the
-    // colour table, a few at a time, while they are in its cache.
+    // The encoder's thread expands the rows through the colour table, a few
+    // at a time, so that they are still in its cache when it encodes them.
     constexpr int32_t kChunkRows = 16;
     std::vector<uint8_t> chunk(pixelStride * kChunkRows);
     const uint8_t* table = plan_->ColourTable();

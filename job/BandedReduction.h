@@ -65,6 +65,8 @@ public:
 private:
     cBandedReduction();
     void Read(int32_t first, int32_t count, uint8_t* pixels);
+    // The picture's rows as the palette's steps read them, through Read.
+    mDither8bpp::PictureRows Rows();
 
     // count memory rows of the 8-bit reduction, targetStride bytes apart,
     // the first of them memory row first of the picture.

@@ -95,10 +95,11 @@ struct FileRoad {
     // Writes the reduction, or leaves it unwritten (false: the file is skipped).
     std::function<bool(const cDIB& reduced)> Write;
 
-    // Where the picture can be read band by band (a plain BMP file): opens
-    // it, or gives nullptr for a file to load whole. Such a picture is never held whole: Picture
-    // and Reduced stay empty, and WriteBands writes it (or leaves it unwritten: false) instead of
-    // Write.
+    // Where the picture can be read band by band (a plain BMP file, a PNG
+    // or a JPEG its own decoder reads): opens it, or gives nullptr for a file
+    // to load whole. Such a picture is never held whole: Picture and Reduced
+    // stay empty, and WriteBands writes it (or leaves it unwritten: false)
+    // instead of Write.
     std::function<std::unique_ptr<cBandedReduction>()> OpenBands;
     std::function<bool(cBandedReduction& banded)> WriteBands;
 
