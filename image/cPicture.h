@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 enum class PictureType { None, Bitmap, Icon, Metafile };
@@ -35,3 +36,20 @@ struct cPicture {
         return RowView<const uint8_t>{Bits, Stride, Height, BottomUp}.Row(y);
     }
 };
+
+// A 32-bpp picture of width x height whose rows, 4 x width bytes each, lie
+// bottom row first at bits, in memory that owner keeps: as cDIB keeps them,
+// so that an image takes the picture over as it is.
+inline cPicture BottomUpBitmap32(int32_t width, int32_t height, uint8_t* bits,
+                                 std::shared_ptr<const void> owner) {
+    cPicture picture;
+    picture.Type = PictureType::Bitmap;
+    picture.Width = width;
+    picture.Height = height;
+    picture.BPP = 32;
+    picture.Stride = 4 * width;
+    picture.Bits = bits;
+    picture.Owner = std::move(owner);
+    picture.BottomUp = true;
+    return picture;
+}

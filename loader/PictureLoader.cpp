@@ -98,16 +98,7 @@ cPicture PictureOfRows(cRowDecoder& rows, const std::string& path) {
     auto* bits = static_cast<uint8_t*>(memory.get());
     rows.ReadRows(bits + (height - 1) * stride, -static_cast<std::ptrdiff_t>(stride), height);
     rows.Finish();
-    cPicture picture;
-    picture.Type = PictureType::Bitmap;
-    picture.Width = width;
-    picture.Height = height;
-    picture.BPP = 32;
-    picture.Stride = static_cast<int32_t>(stride);
-    picture.Bits = bits;
-    picture.Owner = std::move(memory);
-    picture.BottomUp = true;
-    return picture;
+    return BottomUpBitmap32(width, height, bits, std::move(memory));
 }
 
 // A PNG or JPEG file its own decoder reads, checked as Qt's reader would

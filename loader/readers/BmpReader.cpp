@@ -122,14 +122,6 @@ BmpReadStatus ReadNativeBmp(const ReadFileAt& read, uint64_t fileSize, const Bmp
         return outcome.Status;
     }
 
-    picture = cPicture{};
-    picture.Type = PictureType::Bitmap;
-    picture.Width = width;
-    picture.Height = rows;
-    picture.BPP = 32;
-    picture.Stride = static_cast<int32_t>(stride);
-    picture.Bits = bits;
-    picture.BottomUp = true;
-    picture.Owner = std::move(memory);
+    picture = BottomUpBitmap32(width, rows, bits, std::move(memory));
     return BmpReadStatus::Read;
 }
