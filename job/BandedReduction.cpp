@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <utility>
 #include <vector>
 
 cBandedReduction::cBandedReduction() = default;
@@ -70,26 +71,40 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
     const int32_t width = Width(), height = Height();
     bandRows = BandRows(bandRows);
     const size_t targetStride = TargetStride();
-    std::vector<uint8_t> source(4 * static_cast<size_t>(width) * static_cast<size_t>(bandRows));
-    // One band is handed on while the next is dithered into the other.
-    std::array<std::vector<uint8_t>, 2> targets;
+    const auto bandAt = [&](int32_t done) {
+        const int32_t count = std::min(bandRows, height - done);
+        return std::pair(order == BandOrder::BottomUp ? done : height - done - count, count);
+    };
+    // One band is read while the one before it is dithered from the other
+    // buffer, and handed on while the next is dithered into the other: on two
+    // cores the file's reading and writing share one, the dither has the other.
+    std::array<std::vector<uint8_t>, 2> sources, targets;
+    for (std::vector<uint8_t>& source : sources)
+        source.resize(4 * static_cast<size_t>(width) * static_cast<size_t>(bandRows));
     for (std::vector<uint8_t>& target : targets)
         target.resize(targetStride * static_cast<size_t>(bandRows));
     RgbError error;
-    // Destroyed first, waiting for the band in hand to be put.
-    parallel::cSerialWorker worker;
+    // Destroyed before the buffers, each waiting for the step it has in hand.
+    parallel::cSerialWorker writer, reader;
+    const auto readAhead = [&](int32_t done, int32_t band) {
+        const auto [first, count] = bandAt(done);
+        uint8_t* pixels = sources[static_cast<size_t>(band % 2)].data();
+        reader.Run([this, first, count, pixels] { bands_->Read(first, count, pixels); });
+    };
+    readAhead(0, 0);
     for (int32_t done = 0, band = 0; done < height; done += bandRows, ++band) {
-        const int32_t count = std::min(bandRows, height - done);
-        const int32_t first = order == BandOrder::BottomUp ? done : height - done - count;
-        Read(first, count, source.data());
+        const auto [first, count] = bandAt(done);
+        FromSource([&] { reader.Wait(); });
+        if (done + bandRows < height) readAhead(done + bandRows, band + 1);
         uint8_t* target = targets[static_cast<size_t>(band % 2)].data();
-        const RgbError dithered =
-            plan_->DitherRows(source.data(), target, targetStride, width, first, count, measure);
+        const RgbError dithered = plan_->DitherRows(sources[static_cast<size_t>(band % 2)].data(),
+                                                    target, targetStride, width, first, count,
+                                                    measure);
         error.SumOfSquares += dithered.SumOfSquares;
         error.Values += dithered.Values;
-        worker.Run([&put, target, first, count] { put(target, first, count); });
+        writer.Run([&put, target, first, count] { put(target, first, count); });
     }
-    worker.Wait();
+    writer.Wait();
     return error;
 }
 

@@ -1,5 +1,7 @@
 #include "SerialWorker.h"
 
+#include "BandPool.h"
+
 #include <system_error>
 #include <utility>
 
@@ -7,7 +9,12 @@ namespace parallel {
 
 cSerialWorker::cSerialWorker() {
     try {
-        thread_ = std::thread([this] { Loop(); });
+        // A step that runs bands runs them on the handing thread's share of
+        // the cores, as the handing thread would.
+        thread_ = std::thread([this, share = ThreadShare()] {
+            SetThreadShare(share);
+            Loop();
+        });
     } catch (const std::system_error&) {
     }
 }

@@ -5,6 +5,7 @@
 // hand: handing over the next waits until the one before is done, so two
 // buffers used in turn are enough. Without a thread to be had, each step runs
 // on the handing thread.
+// A step's bands (BandPool.h) use the handing thread's share of the cores.
 
 #include <condition_variable>
 #include <exception>
