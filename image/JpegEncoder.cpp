@@ -1,13 +1,13 @@
 #include "JpegEncoder.h"
 
-#include "GraphicsLayer.h"
-#include "VectorIntrinsics.h"
+#include "JpegPlanes.h"
 #include "cError.h"
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 #include <jerror.h>
@@ -88,6 +88,9 @@ struct cJpegEncoder::State {
     ErrorJump Error{};
     MemoryDestination Destination{};
     bool Created = false;
+    // Indexed rows go to the library as its planes, a block of rows at a time.
+    std::optional<cJpegPlanes> Planes;
+    int32_t Rows = 0;  // rows handed over
 
     ~State() {
         if (Created) jpeg_destroy_compress(&Info);
@@ -103,7 +106,8 @@ struct cJpegEncoder::State {
     }
 };
 
-cJpegEncoder::cJpegEncoder(int32_t width, int32_t height, uint8_t quality, JpegPixels pixels)
+cJpegEncoder::cJpegEncoder(int32_t width, int32_t height, uint8_t quality, JpegPixels pixels,
+                           const uint8_t* colourTable)
     : state_(std::make_unique<State>()) {
     if (quality > 100) RaiseJpegSaveError(JpegStatus::Quality);
     if (width <= 0 || height <= 0) RaiseJpegSaveError(JpegStatus::Unsupported);
@@ -129,8 +133,11 @@ cJpegEncoder::cJpegEncoder(int32_t width, int32_t height, uint8_t quality, JpegP
 
     s.Info.image_width = static_cast<JDIMENSION>(width);
     s.Info.image_height = static_cast<JDIMENSION>(height);
-    s.Info.in_color_space = pixels == JpegPixels::BGRX ? JCS_EXT_BGRX : JCS_EXT_RGB;
+    s.Info.in_color_space = pixels == JpegPixels::BGRX  ? JCS_EXT_BGRX
+                            : pixels == JpegPixels::RGB ? JCS_EXT_RGB
+                                                        : JCS_YCbCr;
     s.Info.input_components = pixels == JpegPixels::BGRX ? 4 : 3;
+    if (pixels == JpegPixels::Indexed) s.Planes.emplace(width, colourTable);
     const bool started = s.Guarded([&] {
         jpeg_set_defaults(&s.Info);
         jpeg_set_quality(&s.Info, quality, TRUE);
@@ -142,6 +149,7 @@ cJpegEncoder::cJpegEncoder(int32_t width, int32_t height, uint8_t quality, JpegP
             s.Info.comp_info[c].h_samp_factor = 1;
             s.Info.comp_info[c].v_samp_factor = 1;
         }
+        s.Info.raw_data_in = s.Planes.has_value();
         jpeg_start_compress(&s.Info, TRUE);
     });
     if (!started) RaiseJpegSaveError(JpegStatus::Encoding);
@@ -152,8 +160,16 @@ cJpegEncoder::~cJpegEncoder() = default;
 void cJpegEncoder::WriteRows(const uint8_t* first, std::ptrdiff_t stride, int32_t count) {
     State& s = *state_;
     if (count <= 0) return;
-    if (s.Info.next_scanline + static_cast<JDIMENSION>(count) > s.Info.image_height)
+    if (s.Rows + int64_t{count} > static_cast<int64_t>(s.Info.image_height))
         RaiseJpegSaveError(JpegStatus::Encoding);
+    s.Rows += count;
+    if (s.Planes) {
+        for (int32_t i = 0; i < count; ++i) {
+            s.Planes->AddRow(first + i * stride);
+            if (s.Planes->Full()) WritePlanes();
+        }
+        return;
+    }
     rows_.resize(static_cast<size_t>(count));
     // The library takes rows it does not change through pointers to non-const.
     for (int32_t i = 0; i < count; ++i)
@@ -165,9 +181,23 @@ void cJpegEncoder::WriteRows(const uint8_t* first, std::ptrdiff_t stride, int32_
     if (!encoded || written != wanted) RaiseJpegSaveError(JpegStatus::Encoding);
 }
 
+void cJpegEncoder::WritePlanes() {
+    State& s = *state_;
+    const auto planes = const_cast<JSAMPIMAGE>(s.Planes->Planes());
+    constexpr auto kRows = static_cast<JDIMENSION>(cJpegPlanes::kRows);
+    JDIMENSION written = 0;
+    const bool encoded = s.Guarded([&] { written = jpeg_write_raw_data(&s.Info, planes, kRows); });
+    if (!encoded || written != kRows) RaiseJpegSaveError(JpegStatus::Encoding);
+    s.Planes->Clear();
+}
+
 cJPGBytes cJpegEncoder::Finish() {
     State& s = *state_;
-    if (s.Info.next_scanline != s.Info.image_height) RaiseJpegSaveError(JpegStatus::Encoding);
+    if (s.Rows != static_cast<int64_t>(s.Info.image_height)) RaiseJpegSaveError(JpegStatus::Encoding);
+    if (s.Planes && !s.Planes->Empty()) {
+        s.Planes->FillBottom();
+        WritePlanes();
+    }
     if (!s.Guarded([&] { jpeg_finish_compress(&s.Info); }))
         RaiseJpegSaveError(JpegStatus::Encoding);
     cJPGBytes jpeg;
@@ -175,38 +205,4 @@ cJPGBytes cJpegEncoder::Finish() {
     jpeg.Data.reset(s.Destination.Bytes);
     s.Destination.Bytes = nullptr;
     return jpeg;
-}
-
-namespace {
-
-// Sixteen 8-bit pixels a step, their entries fetched by one gather; returns
-// where it stopped.
-__attribute__((target("avx512f"))) int32_t ExpandBytes16(const uint8_t* row, int32_t width,
-                                                         const uint8_t* table, uint8_t* out) {
-    const int* entries = reinterpret_cast<const int*>(table);
-    int32_t x = 0;
-    for (; x + 16 <= width; x += 16) {
-        const __m512i index =
-            _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
-        _mm512_storeu_si512(out + 4 * x, _mm512_i32gather_epi32(index, entries, 4));
-    }
-    return x;
-}
-
-bool HasAvx512() {
-    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512f"));
-    return has;
-}
-
-}  // namespace
-
-void ExpandIndexedRow(const uint8_t* row, int32_t width, int32_t bpp, const uint8_t* table,
-                      uint8_t* out) {
-    if (bpp == 8) {
-        const int32_t done = HasAvx512() ? ExpandBytes16(row, width, table, out) : 0;
-        for (int32_t x = done; x < width; ++x) std::memcpy(out + 4 * x, table + 4 * row[x], 4);
-        return;
-    }
-    for (int32_t x = 0; x < width; ++x)
-        std::memcpy(out + 4 * x, table + 4 * PixelIndex(row, x, bpp), 4);
 }

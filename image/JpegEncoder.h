@@ -36,15 +36,18 @@ struct cJPGBytes {
 
 // How the rows handed to the encoder hold a pixel.
 enum class JpegPixels {
-    BGRX,  // Blue, Green, Red, unused: a 32-bit image, or a colour table's entries
+    BGRX,     // Blue, Green, Red, unused: a 32-bit image
     RGB,
+    Indexed,  // one byte, the number of an entry of a colour table
 };
 
 class cJpegEncoder {
 public:
     // Starts the file of a width x height picture at quality (1..100; 0
-    // encodes as 1).
-    cJpegEncoder(int32_t width, int32_t height, uint8_t quality, JpegPixels pixels);
+    // encodes as 1). Indexed rows need colourTable: 256 entries of Blue,
+    // Green, Red, unused; the bytes are those of the rows expanded through it.
+    cJpegEncoder(int32_t width, int32_t height, uint8_t quality, JpegPixels pixels,
+                 const uint8_t* colourTable = nullptr);
     ~cJpegEncoder();
     cJpegEncoder(const cJpegEncoder&) = delete;
     cJpegEncoder& operator=(const cJpegEncoder&) = delete;
@@ -58,13 +61,10 @@ public:
     cJPGBytes Finish();
 
 private:
+    // Hands the planes' full block of rows to the library.
+    void WritePlanes();
+
     struct State;
     std::unique_ptr<State> state_;
     std::vector<uint8_t*> rows_;
 };
-
-// Expands width pixels of an indexed row (1, 4 or 8 bpp, the leftmost pixel
-// in the high bits of a byte) through table (Blue, Green, Red, reserved
-// entries, 2^bpp of them) into out, 4 bytes a pixel.
-void ExpandIndexedRow(const uint8_t* row, int32_t width, int32_t bpp, const uint8_t* table,
-                      uint8_t* out);

@@ -17,45 +17,42 @@
 
 #include "SaveAsJPG.h"
 
-#include "BandPool.h"
 #include "DescriptorWrite.h"
 #include "GraphicsLayer.h"
 #include "ReplacementFile.h"
 #include "RowView.h"
 #include "cDIB.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Indexed rows go to the encoder through the colour table in chunks of rows,
-// each chunk expanded on the calling thread's share of the band pool: no copy
-// of the whole picture at 3 or 4 bytes a pixel.
-void EncodeIndexed(const cDIB& image, cJpegEncoder& encoder) {
+// Indexed rows go to the encoder as entry numbers, a byte a pixel (rows of
+// 1 or 4 bits a pixel spread to a byte, one row at a time): no copy of the
+// picture at 3 or 4 bytes a pixel.
+void EncodeIndexed(const cDIB& image, uint8_t quality, cJPGBytes& jpeg) {
     const int32_t width = image.Width();
     const int32_t height = image.Height();
     const int32_t bpp = image.BPP();
     std::vector<uint8_t> table;
     image.GetPalette(table);
-    table.resize(static_cast<size_t>(4) << bpp);  // a short table reads as black
-
-    const size_t stride = static_cast<size_t>(width) * 4;
-    const int32_t chunkRows = static_cast<int32_t>(
-        std::min<int64_t>(height, std::max<int64_t>((int64_t{1} << 20) / width, 16)));
-    std::vector<uint8_t> chunk(stride * static_cast<size_t>(chunkRows));
+    table.resize(1024);  // a short table reads as black
+    cJpegEncoder encoder(width, height, quality, JpegPixels::Indexed, table.data());
     const RowView<uint8_t> rows = image.Rows();
-    for (int32_t top = 0; top < height; top += chunkRows) {
-        const int32_t count = std::min(chunkRows, height - top);
-        parallel::ForEachBand(count, width, [&](int32_t first, int32_t n) {
-            for (int32_t y = first; y < first + n; ++y)
-                ExpandIndexedRow(rows.Row(top + y), width, bpp, table.data(),
-                                 chunk.data() + static_cast<size_t>(y) * stride);
-        });
-        encoder.WriteRows(chunk.data(), static_cast<std::ptrdiff_t>(stride), count);
+    if (bpp == 8) {
+        // From the top row down: memory keeps the rows bottom-up.
+        encoder.WriteRows(rows.Row(0), -rows.Stride, height);
+    } else {
+        std::vector<uint8_t> spread(static_cast<size_t>(width));
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x)
+                spread[static_cast<size_t>(x)] = static_cast<uint8_t>(PixelIndex(rows.Row(y), x, bpp));
+            encoder.WriteRows(spread.data(), 0, 1);
+        }
     }
+    jpeg = encoder.Finish();
 }
 
 void CheckFilename(const std::string& filename) {
@@ -71,15 +68,15 @@ cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality) {
     if (Image.hDIB() == 0 || Image.lpBits() == nullptr || Image.Width() <= 0 ||
         Image.Height() <= 0 || !IsSupportedDepth(Image.BPP()))
         RaiseJpegSaveError(JpegStatus::Unsupported);
-    const bool indexed = Image.BPP() != 32;
-    cJpegEncoder encoder(Image.Width(), Image.Height(), quality, JpegPixels::BGRX);
-    if (indexed) {
-        EncodeIndexed(Image, encoder);
-    } else {
-        // Blue, green, red, unused and bottom-up: the encoder reads that as it is.
-        const RowView<uint8_t> rows = Image.Rows();
-        encoder.WriteRows(rows.Row(0), -rows.Stride, Image.Height());
+    if (Image.BPP() != 32) {
+        cJPGBytes jpeg;
+        EncodeIndexed(Image, quality, jpeg);
+        return jpeg;
     }
+    // Blue, green, red, unused and bottom-up: the encoder reads that as it is.
+    cJpegEncoder encoder(Image.Width(), Image.Height(), quality, JpegPixels::BGRX);
+    const RowView<uint8_t> rows = Image.Rows();
+    encoder.WriteRows(rows.Row(0), -rows.Stride, Image.Height());
     return encoder.Finish();
 }
 

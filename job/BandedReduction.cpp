@@ -131,25 +131,12 @@ RgbError cBandedReduction::Write(const std::string& path, bool measure, int32_t 
 
 cBandedReduction::cJPG cBandedReduction::EncodeJPG(uint8_t quality, bool measure,
                                                    int32_t bandRows) {
-    const int32_t width = Width();
     const size_t targetStride = TargetStride();
-    const size_t pixelStride = 4 * static_cast<size_t>(width);
-    cJpegEncoder encoder(width, Height(), quality, JpegPixels::BGRX);
-    // The encoder's thread expands the rows through the colour table, a few
-    // at a time, so that they are still in its cache when it encodes them.
-    constexpr int32_t kChunkRows = 16;
-    std::vector<uint8_t> chunk(pixelStride * kChunkRows);
-    const uint8_t* table = plan_->ColourTable();
+    cJpegEncoder encoder(Width(), Height(), quality, JpegPixels::Indexed, plan_->ColourTable());
     const auto encode = [&](const uint8_t* rows, int32_t, int32_t count) {
-        for (int32_t done = 0; done < count; done += kChunkRows) {
-            const int32_t n = std::min(kChunkRows, count - done);
-            // The band's top row is its last memory row.
-            for (int32_t i = 0; i < n; ++i)
-                ExpandIndexedRow(rows + static_cast<size_t>(count - 1 - done - i) * targetStride,
-                                 width, 8, table,
-                                 chunk.data() + static_cast<size_t>(i) * pixelStride);
-            encoder.WriteRows(chunk.data(), static_cast<std::ptrdiff_t>(pixelStride), n);
-        }
+        // The band's top row is its last memory row.
+        encoder.WriteRows(rows + static_cast<size_t>(count - 1) * targetStride,
+                          -static_cast<std::ptrdiff_t>(targetStride), count);
     };
     cJPG jpeg;
     jpeg.Error = DitherBands(bandRows, BandOrder::TopDown, measure, encode);

@@ -1,5 +1,6 @@
 #include "PixelRows.h"
 
+#include "CpuFeatures.h"
 #include "VectorIntrinsics.h"
 
 #include <algorithm>
@@ -41,12 +42,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t ExpandPixels16(co
     return x + 16;
 }
 
-bool HasByteShuffles() {
-    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx512bw") &&
-                                                       __builtin_cpu_supports("avx512vbmi"));
-    return has;
-}
-
 }  // namespace
 
 void ExpandRows24To32(uint8_t* bits, int32_t width, int32_t first, int32_t count) {
@@ -58,7 +53,7 @@ void ExpandRows24To32(uint8_t* bits, int32_t width, int32_t first, int32_t count
     // pixel is read before anything lands on it. A pixel is read as 4 bytes:
     // the fourth, the next pixel's first or padding, is still unwritten (the
     // next pixel went to 4 bytes further on) and is masked off.
-    const bool vectors = width >= 16 && HasByteShuffles();
+    const bool vectors = width >= 16 && HasAvx512Vbmi();
     for (int32_t r = count - 1; r >= 0; --r) {
         const uint8_t* src = band + static_cast<std::size_t>(r) * stride24;
         uint8_t* dst = band + static_cast<std::size_t>(r) * stride32;

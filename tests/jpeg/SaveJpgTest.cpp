@@ -249,7 +249,8 @@ TEST(JpegExport, KeepsTheBytesOfEveryEarlierFileAtEveryQualityAndDepth) {
     const auto busy = [](int x, int y) { return (x * 13 + y * 29 + (x * y) % 17) % 256; };
     const struct {
         int Width, Height, Bpp;
-    } images[] = {{1, 1, 8}, {17, 9, 8}, {123, 77, 8}, {40, 300, 4}, {33, 18, 1}, {123, 77, 32}};
+    } images[] = {{1, 1, 8},  {17, 9, 8},   {123, 77, 8}, {64, 16, 8},  {200, 33, 8},
+                  {130, 1, 8}, {1, 17, 8},  {40, 300, 4}, {33, 18, 1},  {123, 77, 32}};
     for (const auto& c : images) {
         cDIB image;
         Paint(image, c.Width, c.Height, c.Bpp, colours,

@@ -1,9 +1,7 @@
 #pragma once
 // Which vector instructions the processor has, asked once: the pixel loops
-// that have an AVX2 form pick it where it runs, and give the same bytes as
+// that have vector forms pick the one that runs, and give the same bytes as
 // their plain form.
-
-namespace mDither8bpp::detail {
 
 inline bool HasAvx2() {
     static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
@@ -22,5 +20,3 @@ inline bool HasAvx512Vbmi() {
                                                        __builtin_cpu_supports("avx512vbmi"));
     return has;
 }
-
-}  // namespace mDither8bpp::detail
