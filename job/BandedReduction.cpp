@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <span>
-#include <utility>
 #include <vector>
 
 cBandedReduction::cBandedReduction() = default;
@@ -71,9 +70,12 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
     const int32_t width = Width(), height = Height();
     bandRows = BandRows(bandRows);
     const size_t targetStride = TargetStride();
+    struct Band {
+        int32_t First, Count;
+    };
     const auto bandAt = [&](int32_t done) {
         const int32_t count = std::min(bandRows, height - done);
-        return std::pair(order == BandOrder::BottomUp ? done : height - done - count, count);
+        return Band{order == BandOrder::BottomUp ? done : height - done - count, count};
     };
     // One band is read while the one before it is dithered from the other
     // buffer, and handed on while the next is dithered into the other: on two
@@ -87,22 +89,22 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
     // Destroyed before the buffers, each waiting for the step it has in hand.
     parallel::cSerialWorker writer, reader;
     const auto readAhead = [&](int32_t done, int32_t band) {
-        const auto [first, count] = bandAt(done);
+        const Band rows = bandAt(done);
         uint8_t* pixels = sources[static_cast<size_t>(band % 2)].data();
-        reader.Run([this, first, count, pixels] { bands_->Read(first, count, pixels); });
+        reader.Run([this, rows, pixels] { bands_->Read(rows.First, rows.Count, pixels); });
     };
     readAhead(0, 0);
     for (int32_t done = 0, band = 0; done < height; done += bandRows, ++band) {
-        const auto [first, count] = bandAt(done);
+        const Band rows = bandAt(done);
         FromSource([&] { reader.Wait(); });
         if (done + bandRows < height) readAhead(done + bandRows, band + 1);
         uint8_t* target = targets[static_cast<size_t>(band % 2)].data();
         const RgbError dithered = plan_->DitherRows(sources[static_cast<size_t>(band % 2)].data(),
-                                                    target, targetStride, width, first, count,
-                                                    measure);
+                                                    target, targetStride, width, rows.First,
+                                                    rows.Count, measure);
         error.SumOfSquares += dithered.SumOfSquares;
         error.Values += dithered.Values;
-        writer.Run([&put, target, first, count] { put(target, first, count); });
+        writer.Run([&put, target, rows] { put(target, rows.First, rows.Count); });
     }
     writer.Wait();
     return error;
