@@ -314,11 +314,8 @@ std::vector<Rgb> Pixels(const cDIB& source) {
 
 // The fine mode's palette for source, made as the conversion makes it.
 void FinePalette(const cDIB& source, cPal8bpp& palette) {
-    cDIB scratch;
-    palette.CreateOptimal(mDither8bpp::PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
-    mDither8bpp::detail::RefineEntries(palette, source.Width(), source.Height(),
-                                       mDither8bpp::RowsOf(source),
-                                       mDither8bpp::detail::kRefineSteps);
+    mDither8bpp::detail::FinePalette(palette, source.Width(), source.Height(),
+                                     mDither8bpp::RowsOf(source));
 }
 
 // Each cell of the map holds the lowest entry at the least squared distance from the
