@@ -2,6 +2,8 @@
 
 #include "BandPool.h"
 #include "NearestMap.h"
+#include "PaletteGrid.h"
+#include "VarianceCut.h"
 #include "cPal8bpp.h"
 
 #include <algorithm>
@@ -14,56 +16,10 @@
 namespace mDither8bpp::detail {
 namespace {
 
-constexpr int64_t kGridPixels = int64_t{1} << 18;
-
 // Per entry: the sums of the grid pixels nearest to it, and their count.
 struct Sums {
     std::array<uint64_t, 256> R{}, G{}, B{}, N{};
 };
-
-int32_t GridStep(int32_t width, int32_t height) {
-    const double pixels = double(width) * double(height);
-    return std::max(1, static_cast<int32_t>(std::ceil(std::sqrt(pixels / double(kGridPixels)))));
-}
-
-// The grid's pixels gathered by their cell of the nearest-entry map: all the
-// pixels of a cell have one nearest entry, so a step adds up the few tens of
-// thousands of cells a photograph's grid falls in rather than its quarter of
-// a million pixels, with the same sums.
-struct GridCells {
-    std::vector<uint32_t> Cell;        // the cells, in the order the grid first meets them
-    std::vector<uint32_t> R, G, B, N;  // the sums of their pixels, and their count
-    std::vector<uint8_t> Blocks;       // cNearestMap::kBlocks flags: the map's blocks they lie in
-};
-
-GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows) {
-    const int32_t step = GridStep(width, height);
-    GridCells grid;
-    grid.Blocks.assign(cNearestMap::kBlocks, 0);
-    constexpr uint32_t kNone = UINT32_MAX;
-    std::vector<uint32_t> slot(size_t{1} << (3 * cNearestMap::kBits), kNone);
-    std::vector<uint8_t> row(4 * size_t(width));
-    for (int32_t y = 0; y < height; y += step) {
-        rows(y, 1, row.data());
-        for (int32_t x = 0; x < width; x += step) {
-            const uint8_t* p = row.data() + 4 * size_t(x);
-            const int32_t r = p[2], g = p[1], b = p[0];
-            const auto cell = static_cast<uint32_t>(cNearestMap::Cell(r, g, b));
-            uint32_t& at = slot[cell];
-            if (at == kNone) {
-                at = static_cast<uint32_t>(grid.Cell.size());
-                grid.Cell.push_back(cell);
-                for (auto* sums : {&grid.R, &grid.G, &grid.B, &grid.N}) sums->push_back(0);
-                grid.Blocks[size_t(cNearestMap::Block(r, g, b))] = 1;
-            }
-            grid.R[at] += uint32_t(r);
-            grid.G[at] += uint32_t(g);
-            grid.B[at] += uint32_t(b);
-            ++grid.N[at];
-        }
-    }
-    return grid;
-}
 
 Sums GridSums(const cNearestMap& nearest, const GridCells& grid) {
     Sums total;
@@ -97,9 +53,7 @@ uint8_t Mean(uint64_t sum, uint64_t count) {
 
 }  // namespace
 
-void RefineEntries(cPal8bpp& palette, int32_t width, int32_t height, const PictureRows& rows,
-                   int32_t steps) {
-    const GridCells grid = GatherGrid(width, height, rows);
+void RefineEntries(cPal8bpp& palette, const GridCells& grid, int32_t steps) {
     for (int32_t s = 0; s < steps; ++s) {
         const Sums sums = GridSums(cNearestMap(palette, grid.Blocks), grid);
         for (int32_t i = 0; i < palette.Entries() && i < 256; ++i) {
@@ -111,6 +65,12 @@ void RefineEntries(cPal8bpp& palette, int32_t width, int32_t height, const Pictu
         }
         palette.BuildLogicalPalette();
     }
+}
+
+void FinePalette(cPal8bpp& palette, int32_t width, int32_t height, const PictureRows& rows) {
+    const GridCells grid = GatherGrid(width, height, rows);
+    CutPalette(grid, palette);
+    RefineEntries(palette, grid, kRefineSteps);
 }
 
 }  // namespace mDither8bpp::detail

@@ -118,8 +118,10 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
     if (mode != kCubeMode && mode != kOptimalMode) throw cError::Subscript();  // no palette to read
     RequireConvertible(source);
     cDIB scratch;
+    // The fine palette reads the whole picture: only the exact one needs the sample.
+    const bool sampled = mode == kOptimalMode && choice.PixelMapping == Mapping::Exact;
     Choose(mode, choice.PixelMapping, source.Width(), source.Height(), RowsOf(source),
-           mode == kOptimalMode ? &PaletteSample(source, scratch) : nullptr);
+           sampled ? &PaletteSample(source, scratch) : nullptr);
 }
 
 cDitherPlan cDitherPlan::FromRows(int32_t width, int32_t height, const cDIB& sample,
@@ -140,12 +142,12 @@ void cDitherPlan::Choose(int32_t mode, Mapping mapping, int32_t width, int32_t h
     else
         maps_->Few.reset();
     if (!maps_->Few) {
-        if (mode == kCubeMode) {
+        if (mode == kCubeMode)
             palette.CreateHalftone(4);
-        } else {
+        else if (fine)
+            detail::FinePalette(palette, width, height, rows);
+        else
             palette.CreateOptimal(*sample, 256, 8, 1.0f, 1.0f, 1.0f);
-            if (fine) detail::RefineEntries(palette, width, height, rows, detail::kRefineSteps);
-        }
         if (fine)
             maps_->Fine.emplace(palette);
         else if (mode == kOptimalMode)

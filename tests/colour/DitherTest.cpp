@@ -314,11 +314,8 @@ std::vector<Rgb> Pixels(const cDIB& source) {
 
 // The fine mode's palette for source, made as the conversion makes it.
 void FinePalette(const cDIB& source, cPal8bpp& palette) {
-    cDIB scratch;
-    palette.CreateOptimal(mDither8bpp::PaletteSample(source, scratch), 256, 8, 1.0f, 1.0f, 1.0f);
-    mDither8bpp::detail::RefineEntries(palette, source.Width(), source.Height(),
-                                       mDither8bpp::RowsOf(source),
-                                       mDither8bpp::detail::kRefineSteps);
+    mDither8bpp::detail::FinePalette(palette, source.Width(), source.Height(),
+                                     mDither8bpp::RowsOf(source));
 }
 
 // Each cell of the map holds the lowest entry at the least squared distance from the
@@ -416,6 +413,34 @@ TEST_F(Dither, FineMappingKeepsPicturesOfFewColours) {
 // The fine mapping of a picture of many colours: every pixel is what the map and the
 // dither give for its colour and position (the plain formula, whichever form the loop
 // runs in), on any number of threads, at widths on and off the 8 pixels a step.
+// A colour few pixels hold but far from all the others gets an entry of its own: the
+// fine palette sees the whole picture, where a small sample misses such a patch and an
+// entry shared with its neighbours shows it in another hue.
+TEST_F(Dither, FinePaletteHoldsAFarColourOfFewPixels) {
+    struct Case {
+        int32_t W, H, PatchX, PatchY;
+        Rgb Patch;
+    };
+    for (const Case& c :
+         {Case{400, 400, 201, 97, {230, 20, 10}}, Case{900, 700, 13, 650, {10, 40, 250}}}) {
+        SCOPED_TRACE(testing::Message() << c.W << " x " << c.H << ", patch " << c.Patch);
+        cDIB source;
+        MakeImage(source, c.W, c.H, [&](int32_t x, int32_t y) {
+            const bool patch =
+                x >= c.PatchX && x < c.PatchX + 6 && y >= c.PatchY && y < c.PatchY + 6;
+            return patch ? c.Patch
+                         : Rgb{uint8_t(x % 256), uint8_t(100 + y % 60), uint8_t(x / 4 % 90)};
+        });
+        cPal8bpp palette;
+        FinePalette(source, palette);
+        ASSERT_LE(palette.Entries(), 256);
+        const Rgb nearest = Entry(palette, Closest(palette, c.Patch.R, c.Patch.G, c.Patch.B));
+        const auto d = [](uint8_t a, uint8_t b) { return std::abs(int32_t(a) - int32_t(b)); };
+        EXPECT_LE(d(nearest.R, c.Patch.R) + d(nearest.G, c.Patch.G) + d(nearest.B, c.Patch.B), 6)
+            << nearest;
+    }
+}
+
 TEST_F(Dither, FineMappingMatchesItsFormulaOnAnyNumberOfThreads) {
     std::mt19937 random(31337);
     for (const auto& size : {std::pair{1, 1}, {7, 3}, {8, 9}, {9, 40}, {17, 17}, {1001, 67}}) {

@@ -1,0 +1,133 @@
+#include "VarianceCut.h"
+
+#include "NearestMap.h"
+#include "PaletteGrid.h"
+#include "cPal8bpp.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+namespace mDither8bpp::detail {
+namespace {
+
+constexpr int32_t kSide = 1 << cNearestMap::kBits;  // cells along each channel
+
+// The grid pixels of a set of cells: their count, their sums, and the sum of
+// each cell's squared sums over its count, from which the set's squared error
+// about its mean follows (the error within each cell is the same however the
+// cells are cut, so it is left out).
+struct Moments {
+    uint64_t N = 0, R = 0, G = 0, B = 0;
+    double Q = 0;
+
+    void Add(const Moments& m) {
+        N += m.N, R += m.R, G += m.G, B += m.B;
+        Q += m.Q;
+    }
+    Moments Less(const Moments& m) const { return {N - m.N, R - m.R, G - m.G, B - m.B, Q - m.Q}; }
+    double Error() const {
+        if (N == 0) return 0;
+        const double r = double(R), g = double(G), b = double(B);
+        return Q - (r * r + g * g + b * b) / double(N);
+    }
+};
+
+// Cells order[First..Last) with their moments; the best cut puts the cells
+// below Cut along Axis (0 Red, 1 Green, 2 Blue) first.
+struct Box {
+    size_t First = 0, Last = 0;
+    Moments Sum;
+    double Gain = 0;
+    int32_t Axis = 0, Cut = 0;
+};
+
+int32_t Coordinate(uint32_t cell, int32_t axis) {
+    return static_cast<int32_t>(cell >> (axis * cNearestMap::kBits)) & (kSide - 1);
+}
+
+class cCutter {
+public:
+    explicit cCutter(const GridCells& grid) : grid_(grid), moments_(grid.Cell.size()) {
+        for (size_t i = 0; i < moments_.size(); ++i) {
+            const double r = grid.R[i], g = grid.G[i], b = grid.B[i];
+            moments_[i] = {grid.N[i], grid.R[i], grid.G[i], grid.B[i],
+                           (r * r + g * g + b * b) / double(grid.N[i])};
+        }
+        order_.resize(moments_.size());
+        std::iota(order_.begin(), order_.end(), uint32_t{0});
+    }
+
+    std::vector<Box> Cut(size_t boxes) {
+        std::vector<Box> cut{Sized(0, order_.size())};
+        while (cut.size() < boxes) {
+            size_t best = cut.size();
+            for (size_t i = 0; i < cut.size(); ++i)
+                if (cut[i].Gain > 0 && (best == cut.size() || cut[i].Gain > cut[best].Gain))
+                    best = i;
+            if (best == cut.size()) break;
+            const Box box = cut[best];
+            const auto middle = std::partition(
+                order_.begin() + ptrdiff_t(box.First), order_.begin() + ptrdiff_t(box.Last),
+                [&](uint32_t i) { return Coordinate(grid_.Cell[i], box.Axis) < box.Cut; });
+            const auto split = static_cast<size_t>(middle - order_.begin());
+            cut[best] = Sized(box.First, split);
+            cut.push_back(Sized(split, box.Last));
+        }
+        return cut;
+    }
+
+private:
+    // The box of cells order[first..last), its moments and best cut.
+    Box Sized(size_t first, size_t last) const {
+        Box box;
+        box.First = first, box.Last = last;
+        for (size_t i = first; i < last; ++i) box.Sum.Add(moments_[order_[i]]);
+        const double whole = box.Sum.Error();
+        for (int32_t axis = 0; axis < 3; ++axis) {
+            std::array<Moments, kSide> slices{};
+            for (size_t i = first; i < last; ++i)
+                slices[size_t(Coordinate(grid_.Cell[order_[i]], axis))].Add(moments_[order_[i]]);
+            Moments below;
+            for (int32_t c = 1; c < kSide; ++c) {
+                below.Add(slices[size_t(c - 1)]);
+                if (below.N == 0 || below.N == box.Sum.N) continue;
+                const double gain = whole - below.Error() - box.Sum.Less(below).Error();
+                if (gain > box.Gain) box.Gain = gain, box.Axis = axis, box.Cut = c;
+            }
+        }
+        return box;
+    }
+
+    const GridCells& grid_;
+    std::vector<Moments> moments_;
+    std::vector<uint32_t> order_;
+};
+
+uint8_t Mean(uint64_t sum, uint64_t count) {
+    return static_cast<uint8_t>((sum + count / 2) / count);
+}
+
+}  // namespace
+
+void CutPalette(const GridCells& grid, cPal8bpp& palette) {
+    if (grid.Cell.empty()) {
+        palette.Initialize(1);
+        palette.BuildLogicalPalette();
+        return;
+    }
+    const std::vector<Box> boxes = cCutter(grid).Cut(256);
+    palette.Initialize(static_cast<int16_t>(boxes.size()));
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const Moments& m = boxes[i].Sum;
+        const auto entry = static_cast<uint8_t>(i);
+        palette.rgbR(entry, Mean(m.R, m.N));
+        palette.rgbG(entry, Mean(m.G, m.N));
+        palette.rgbB(entry, Mean(m.B, m.N));
+    }
+    palette.BuildLogicalPalette();
+}
+
+}  // namespace mDither8bpp::detail
