@@ -110,7 +110,8 @@ cJpegEncoder::cJpegEncoder(int32_t width, int32_t height, uint8_t quality, JpegP
                            const uint8_t* colourTable)
     : state_(std::make_unique<State>()) {
     if (quality > 100) RaiseJpegSaveError(JpegStatus::Quality);
-    if (width <= 0 || height <= 0) RaiseJpegSaveError(JpegStatus::Unsupported);
+    if (width <= 0 || height <= 0 || (pixels == JpegPixels::Indexed && !colourTable))
+        RaiseJpegSaveError(JpegStatus::Unsupported);
     // The format holds at most 65500 pixels a side: the encoder refuses more.
     if (width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
         RaiseJpegSaveError(JpegStatus::Encoding);
@@ -193,7 +194,8 @@ void cJpegEncoder::WritePlanes() {
 
 cJPGBytes cJpegEncoder::Finish() {
     State& s = *state_;
-    if (s.Rows != static_cast<int64_t>(s.Info.image_height)) RaiseJpegSaveError(JpegStatus::Encoding);
+    if (s.Rows != static_cast<int64_t>(s.Info.image_height))
+        RaiseJpegSaveError(JpegStatus::Encoding);
     if (s.Planes && !s.Planes->Empty()) {
         s.Planes->FillBottom();
         WritePlanes();

@@ -21,8 +21,7 @@ int32_t Blocks(int32_t samples) { return (samples + 7) / 8 * 8; }
 struct ByteTable {
     __m512i Low, LowHigh, High, HighHigh;
 
-    __attribute__((target("avx512f,avx512bw,avx512vbmi"))) explicit ByteTable(
-        const uint8_t* table)
+    __attribute__((target("avx512f,avx512bw,avx512vbmi"))) explicit ByteTable(const uint8_t* table)
         : Low(_mm512_load_si512(table)),
           LowHigh(_mm512_load_si512(table + 64)),
           High(_mm512_load_si512(table + 128)),
@@ -37,9 +36,9 @@ struct ByteTable {
 
 // Y of 64 entries a step; returns where it stopped.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t YRow64(const uint8_t* row,
-                                                                     int32_t width,
-                                                                     const uint8_t* levels,
-                                                                     uint8_t* out) {
+                                                                      int32_t width,
+                                                                      const uint8_t* levels,
+                                                                      uint8_t* out) {
     const ByteTable y(levels);
     int32_t x = 0;
     for (; x + 64 <= width; x += 64)
@@ -49,9 +48,11 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t YRow64(const uint
 
 // Cb or Cr of 32 blocks of 2 x 2 a step, from 64 pixels of two rows; returns
 // the first block it did not do.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t ChromaRow64(
-    const uint8_t* upper, const uint8_t* lower, int32_t width, const uint8_t* levels,
-    uint8_t* out) {
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t ChromaRow64(const uint8_t* upper,
+                                                                           const uint8_t* lower,
+                                                                           int32_t width,
+                                                                           const uint8_t* levels,
+                                                                           uint8_t* out) {
     const ByteTable table(levels);
     const __m512i ones = _mm512_set1_epi8(1);
     // Block j is rounded with 1 when j is even, 2 when odd; a step starts even.
@@ -76,7 +77,8 @@ cJpegPlanes::cJpegPlanes(int32_t width, const uint8_t* colourTable)
         const int32_t b = colourTable[4 * i], g = colourTable[4 * i + 1],
                       r = colourTable[4 * i + 2];
         const auto level = [](int32_t sum) { return static_cast<uint8_t>(sum >> kScaleBits); };
-        levels_[0][size_t(i)] = level(Fix(0.29900) * r + Fix(0.58700) * g + Fix(0.11400) * b + kHalf);
+        levels_[0][size_t(i)] =
+            level(Fix(0.29900) * r + Fix(0.58700) * g + Fix(0.11400) * b + kHalf);
         levels_[1][size_t(i)] =
             level(-Fix(0.16874) * r - Fix(0.33126) * g + Fix(0.50000) * b + kChromaOffset);
         levels_[2][size_t(i)] =
@@ -110,7 +112,8 @@ void cJpegPlanes::ChromaRows(const uint8_t* upper, const uint8_t* lower, int32_t
         int32_t j = HasAvx512Vbmi() ? ChromaRow64(upper, lower, width_, levels, out) : 0;
         for (; j < chromaWidth_; ++j) {
             // Past the row's end its last pixel repeats.
-            const int32_t left = std::min(2 * j, width_ - 1), right = std::min(2 * j + 1, width_ - 1);
+            const int32_t left = std::min(2 * j, width_ - 1),
+                          right = std::min(2 * j + 1, width_ - 1);
             const int32_t sum = levels[upper[left]] + levels[upper[right]] + levels[lower[left]] +
                                 levels[lower[right]];
             out[j] = static_cast<uint8_t>((sum + 1 + (j & 1)) >> 2);

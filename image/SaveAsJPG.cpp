@@ -48,7 +48,8 @@ void EncodeIndexed(const cDIB& image, uint8_t quality, cJPGBytes& jpeg) {
         std::vector<uint8_t> spread(static_cast<size_t>(width));
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x)
-                spread[static_cast<size_t>(x)] = static_cast<uint8_t>(PixelIndex(rows.Row(y), x, bpp));
+                spread[static_cast<size_t>(x)] =
+                    static_cast<uint8_t>(PixelIndex(rows.Row(y), x, bpp));
             encoder.WriteRows(spread.data(), 0, 1);
         }
     }

@@ -99,9 +99,9 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
         FromSource([&] { reader.Wait(); });
         if (done + bandRows < height) readAhead(done + bandRows, band + 1);
         uint8_t* target = targets[static_cast<size_t>(band % 2)].data();
-        const RgbError dithered = plan_->DitherRows(sources[static_cast<size_t>(band % 2)].data(),
-                                                    target, targetStride, width, rows.First,
-                                                    rows.Count, measure);
+        const RgbError dithered =
+            plan_->DitherRows(sources[static_cast<size_t>(band % 2)].data(), target, targetStride,
+                              width, rows.First, rows.Count, measure);
         error.SumOfSquares += dithered.SumOfSquares;
         error.Values += dithered.Values;
         writer.Run([&put, target, rows] { put(target, rows.First, rows.Count); });
