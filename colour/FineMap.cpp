@@ -80,11 +80,13 @@ const std::array<int16_t, 256> cFineMap::kThresholds = Thresholds();
 
 cFineMap::cFineMap(const cPal8bpp& palette) : nearest_(palette) {
     const std::array<double, 256> spacing = Spacing(palette);
-    for (int32_t b = 0; b < 16; ++b)
-        for (int32_t g = 0; g < 16; ++g)
-            for (int32_t r = 0; r < 16; ++r) {
-                const uint8_t entry = nearest_.Nearest(16 * r + 8, 16 * g + 8, 16 * b + 8);
-                amplitude_[Coarse(16 * r, 16 * g, 16 * b)] = static_cast<uint8_t>(
+    constexpr int32_t side = 1 << kCoarseBits, width = 256 / side;
+    for (int32_t b = 0; b < side; ++b)
+        for (int32_t g = 0; g < side; ++g)
+            for (int32_t r = 0; r < side; ++r) {
+                const uint8_t entry = nearest_.Nearest(width * r + width / 2, width * g + width / 2,
+                                                       width * b + width / 2);
+                amplitude_[Coarse(width * r, width * g, width * b)] = static_cast<uint8_t>(
                     std::lround(std::min(kAmplitudeCap, kAmplitudeShare * spacing[entry])));
             }
 }
@@ -100,8 +102,9 @@ __attribute__((target("avx2"))) int32_t cFineMap::Avx2Row(const uint8_t* source,
                                                           int32_t first, int32_t width,
                                                           int32_t y) const {
     const int16_t* thresholds = &kThresholds[(y & (kSide - 1)) * kSide];
-    const __m256i nibble = _mm256_set1_epi32(0x00F), nibble1 = _mm256_set1_epi32(0x0F0),
-                  nibble2 = _mm256_set1_epi32(0xF00);
+    static_assert(kCoarseBits == 3);
+    const __m256i low = _mm256_set1_epi32(0x007), middle = _mm256_set1_epi32(0x038),
+                  high = _mm256_set1_epi32(0x1C0);
     // The low byte of each 32-bit lane into the lane's first 4 bytes.
     const __m256i lowBytes =
         _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12,
@@ -114,10 +117,11 @@ __attribute__((target("avx2"))) int32_t cFineMap::Avx2Row(const uint8_t* source,
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(thresholds + (x & (kSide - 1)))));
         const __m256i p =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * size_t(x)));
+        // Red's top 3 bits (bits 21-23) to 0-2, Green's (13-15) to 3-5, Blue's (5-7) to 6-8.
         const __m256i coarse =
-            _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 20), nibble),
-                            _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 8), nibble1),
-                                            _mm256_and_si256(_mm256_slli_epi32(p, 4), nibble2)));
+            _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 21), low),
+                            _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 10), middle),
+                                            _mm256_and_si256(_mm256_slli_epi32(p, 1), high)));
         const __m256i amplitude = _mm256_and_si256(
             _mm256_i32gather_epi32(reinterpret_cast<const int*>(amplitude_.data()), coarse, 1),
             _mm256_set1_epi32(0xFF));
@@ -141,33 +145,47 @@ __attribute__((target("avx2"))) int32_t cFineMap::Avx2Row(const uint8_t* source,
 // added with saturation as its positive part and taken away as its negative
 // one, which clamps as Clamp does; the cells' and the coarse cells' indices
 // are sums of the bytes' shifted values, weighted in two multiply-adds.
-__attribute__((target("avx512f,avx512bw"))) int32_t cFineMap::Avx512Row(const uint8_t* source,
-                                                                        uint8_t* target,
-                                                                        int32_t width,
-                                                                        int32_t y) const {
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t cFineMap::Avx512Row(
+    const uint8_t* source, uint8_t* target, int32_t width, int32_t y) const {
     const __m512i threshold = _mm512_cvtepi16_epi32(_mm256_loadu_si256(
         reinterpret_cast<const __m256i*>(&kThresholds[(y & (kSide - 1)) * kSide])));
     const __m512i half = _mm512_set1_epi32(256), zero = _mm512_setzero_si512();
     // Byte 0 of each 32-bit lane into its Blue, Green and Red bytes.
     const __m512i spread = _mm512_broadcast_i32x4(
         _mm_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128));
-    const __m512i lowSix = _mm512_set1_epi8(0x3F), lowFour = _mm512_set1_epi8(0x0F);
+    const __m512i lowSix = _mm512_set1_epi8(0x3F);
     // Per pixel: Blue x 64 + Green, Red x 1 (cells of 6 bits); then x 64 and x 1.
     const __m512i cellPairs = _mm512_set1_epi32(0x00010140),
                   cellSum = _mm512_set1_epi32(0x00010040);
-    // The same for the coarse cells of 4 bits, with 16.
-    const __m512i coarsePairs = _mm512_set1_epi32(0x00010110),
-                  coarseSum = _mm512_set1_epi32(0x00010010);
+    // The same for the coarse cells of 3 bits, with 8.
+    const __m512i lowThree = _mm512_set1_epi8(0x07);
+    const __m512i coarsePairs = _mm512_set1_epi32(0x00010108),
+                  coarseSum = _mm512_set1_epi32(0x00010008);
+    // The amplitude table in eight registers: a cell's low 7 bits pick a
+    // byte of a pair of them, its bits 7 and 8 the pair.
+    static_assert(kCoarseCells == 512);
+    __m512i table[8];
+    for (int32_t i = 0; i < 8; ++i) table[i] = _mm512_load_si512(amplitude_.data() + 64 * i);
+    const __m512i bit7 = _mm512_set1_epi32(0x80);
+    const __m512i firstByte = _mm512_set1_epi32(0xFF);
     const int* cells = reinterpret_cast<const int*>(nearest_.Cells());
     static_assert(cNearestMap::kBits == 6);
     int32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m512i p = _mm512_loadu_si512(source + 4 * size_t(x));
-        const __m512i fours = _mm512_and_si512(_mm512_srli_epi16(p, 4), lowFour);
+        const __m512i threes = _mm512_and_si512(_mm512_srli_epi16(p, 5), lowThree);
         const __m512i coarse =
-            _mm512_madd_epi16(_mm512_maddubs_epi16(fours, coarsePairs), coarseSum);
-        const __m512i amplitude = _mm512_and_si512(
-            _mm512_i32gather_epi32(coarse, amplitude_.data(), 1), _mm512_set1_epi32(0xFF));
+            _mm512_madd_epi16(_mm512_maddubs_epi16(threes, coarsePairs), coarseSum);
+        const __mmask64 upperHalf = _mm512_test_epi8_mask(coarse, bit7);
+        const __mmask64 upperPair = _mm512_test_epi8_mask(_mm512_srli_epi32(coarse, 1), bit7);
+        const __m512i lower =
+            _mm512_mask_blend_epi8(upperHalf, _mm512_permutex2var_epi8(table[0], coarse, table[1]),
+                                   _mm512_permutex2var_epi8(table[2], coarse, table[3]));
+        const __m512i upper =
+            _mm512_mask_blend_epi8(upperHalf, _mm512_permutex2var_epi8(table[4], coarse, table[5]),
+                                   _mm512_permutex2var_epi8(table[6], coarse, table[7]));
+        const __m512i amplitude =
+            _mm512_and_si512(_mm512_mask_blend_epi8(upperPair, lower, upper), firstByte);
         const __m512i offset =
             _mm512_srai_epi32(_mm512_add_epi32(_mm512_mullo_epi32(amplitude, threshold), half), 9);
         const __m512i up = _mm512_shuffle_epi8(_mm512_max_epi32(offset, zero), spread);
@@ -184,7 +202,7 @@ __attribute__((target("avx512f,avx512bw"))) int32_t cFineMap::Avx512Row(const ui
 
 void cFineMap::MapRow(const uint8_t* source, uint8_t* target, int32_t width, int32_t y) const {
     int32_t x = 0;
-    if (HasAvx512()) x = Avx512Row(source, target, width, y);
+    if (HasAvx512Vbmi()) x = Avx512Row(source, target, width, y);
     if (HasAvx2()) x = Avx2Row(source, target, x, width, y);
     PlainRow(source, target, x, width, y);
 }

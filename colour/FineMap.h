@@ -48,8 +48,13 @@ private:
         return (amplitude * threshold + 256) >> 9;
     }
     static int32_t Clamp(int32_t v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+    // The amplitude's cells: 8 x 8 x 8, so that the table fits in eight
+    // vector registers and a row looks it up by byte permutes.
+    static constexpr int32_t kCoarseBits = 3;
+    static constexpr int32_t kCoarseCells = 1 << (3 * kCoarseBits);
     static int32_t Coarse(int32_t r, int32_t g, int32_t b) {
-        return (r >> 4) | (g >> 4) << 4 | (b >> 4) << 8;
+        constexpr int32_t shift = 8 - kCoarseBits;
+        return (r >> shift) | (g >> shift) << kCoarseBits | (b >> shift) << (2 * kCoarseBits);
     }
 
     void PlainRow(const uint8_t* source, uint8_t* target, int32_t first, int32_t width,
@@ -59,10 +64,9 @@ private:
     int32_t Avx512Row(const uint8_t* source, uint8_t* target, int32_t width, int32_t y) const;
 
     cNearestMap nearest_;
-    // The amplitude in colour units (at most 64) by 16 x 16 x 16
-    // coarse cell, bytes that stay in the first-level cache, and 3 bytes that
-    // a 4-byte read of the last cell may touch.
-    std::array<uint8_t, 4096 + 3> amplitude_{};
+    // The amplitude in colour units (at most 64) by coarse cell, and 3 bytes
+    // that a 4-byte read of the last cell may touch.
+    alignas(64) std::array<uint8_t, kCoarseCells + 3> amplitude_{};
 };
 
 }  // namespace mDither8bpp::detail
