@@ -1,6 +1,7 @@
 #include "PaletteRefine.h"
 
 #include "BandPool.h"
+#include "FarColours.h"
 #include "NearestMap.h"
 #include "PaletteGrid.h"
 #include "VarianceCut.h"
@@ -15,6 +16,9 @@
 
 namespace mDither8bpp::detail {
 namespace {
+
+// The entries the cut leaves for the colours it serves worst.
+constexpr int32_t kFarEntries = 12;
 
 // Per entry: the sums of the grid pixels nearest to it, and their count.
 struct Sums {
@@ -69,8 +73,14 @@ void RefineEntries(cPal8bpp& palette, const GridCells& grid, int32_t steps) {
 
 void FinePalette(cPal8bpp& palette, int32_t width, int32_t height, const PictureRows& rows) {
     const GridCells grid = GatherGrid(width, height, rows);
-    CutPalette(grid, palette);
+    // A grid of at most 256 cells gives every cell an entry of its own.
+    const int32_t far = grid.Cell.size() > 256 ? kFarEntries : 0;
+    CutPalette(grid, palette, 256 - far);
     RefineEntries(palette, grid, kRefineSteps);
+    if (far == 0 || palette.Entries() < 256 - far) return;
+    AddFarEntries(palette, grid, far);
+    // The far entries' own pixels, and their neighbours', settle them.
+    RefineEntries(palette, grid, 1);
 }
 
 }  // namespace mDither8bpp::detail

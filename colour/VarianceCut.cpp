@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <numeric>
 #include <vector>
@@ -15,25 +16,43 @@ namespace {
 
 constexpr int32_t kSide = 1 << cNearestMap::kBits;  // cells along each channel
 
-// The grid pixels of a set of cells: their count, their sums, and the sum of
-// each cell's squared sums over its count, from which the set's squared error
-// about its mean follows (the error within each cell is the same however the
-// cells are cut, so it is left out).
+// The grid pixels of a set of cells, each cell weighing its count to the
+// power kWeight rather than its count: by plain squared error a colour of few
+// pixels that lies far from the rest (a thin red stalk among dark leaves) is
+// out-voted by the small steps of a common one. Weights and weighted sums,
+// and the sum of each cell's squared weighted sums over its weight, from which
+// the set's weighted squared error about its mean follows (the error within
+// each cell is the same however the cells are cut, so it is left out). The
+// plain counts and sums give the entries their means.
 struct Moments {
-    uint64_t N = 0, R = 0, G = 0, B = 0;
-    double Q = 0;
+    double W = 0, R = 0, G = 0, B = 0, Q = 0;
+    uint64_t Count = 0, SumR = 0, SumG = 0, SumB = 0;
 
     void Add(const Moments& m) {
-        N += m.N, R += m.R, G += m.G, B += m.B;
-        Q += m.Q;
+        W += m.W, R += m.R, G += m.G, B += m.B, Q += m.Q;
+        Count += m.Count, SumR += m.SumR, SumG += m.SumG, SumB += m.SumB;
     }
-    Moments Less(const Moments& m) const { return {N - m.N, R - m.R, G - m.G, B - m.B, Q - m.Q}; }
+    Moments Less(const Moments& m) const {
+        return {W - m.W,         R - m.R,       G - m.G,       B - m.B,      Q - m.Q,
+                Count - m.Count, SumR - m.SumR, SumG - m.SumG, SumB - m.SumB};
+    }
     double Error() const {
-        if (N == 0) return 0;
-        const double r = double(R), g = double(G), b = double(B);
-        return Q - (r * r + g * g + b * b) / double(N);
+        if (Count == 0) return 0;
+        return Q - (R * R + G * G + B * B) / W;
     }
 };
+
+constexpr double kWeight = 0.8;
+
+// A cell's weight over its count; most cells hold few grid pixels.
+double WeightPerPixel(uint32_t count) {
+    static const auto table = [] {
+        std::array<double, 1024> t{};
+        for (size_t n = 1; n < t.size(); ++n) t[n] = std::pow(double(n), kWeight - 1);
+        return t;
+    }();
+    return count < table.size() ? table[count] : std::pow(double(count), kWeight - 1);
+}
 
 // Cells order[First..Last) with their moments; the best cut puts the cells
 // below Cut along Axis (0 Red, 1 Green, 2 Blue) first.
@@ -52,9 +71,12 @@ class cCutter {
 public:
     explicit cCutter(const GridCells& grid) : grid_(grid), moments_(grid.Cell.size()) {
         for (size_t i = 0; i < moments_.size(); ++i) {
-            const double r = grid.R[i], g = grid.G[i], b = grid.B[i];
-            moments_[i] = {grid.N[i], grid.R[i], grid.G[i], grid.B[i],
-                           (r * r + g * g + b * b) / double(grid.N[i])};
+            const double w = WeightPerPixel(grid.N[i]);
+            const double r = grid.R[i] * w, g = grid.G[i] * w, b = grid.B[i] * w;
+            const double weight = grid.N[i] * w;
+            moments_[i] = {
+                weight,    r,         g,         b,        (r * r + g * g + b * b) / weight,
+                grid.N[i], grid.R[i], grid.G[i], grid.B[i]};
         }
         order_.resize(moments_.size());
         std::iota(order_.begin(), order_.end(), uint32_t{0});
@@ -93,7 +115,7 @@ private:
             Moments below;
             for (int32_t c = 1; c < kSide; ++c) {
                 below.Add(slices[size_t(c - 1)]);
-                if (below.N == 0 || below.N == box.Sum.N) continue;
+                if (below.Count == 0 || below.Count == box.Sum.Count) continue;
                 const double gain = whole - below.Error() - box.Sum.Less(below).Error();
                 if (gain > box.Gain) box.Gain = gain, box.Axis = axis, box.Cut = c;
             }
@@ -112,20 +134,20 @@ uint8_t Mean(uint64_t sum, uint64_t count) {
 
 }  // namespace
 
-void CutPalette(const GridCells& grid, cPal8bpp& palette) {
+void CutPalette(const GridCells& grid, cPal8bpp& palette, int32_t entries) {
     if (grid.Cell.empty()) {
         palette.Initialize(1);
         palette.BuildLogicalPalette();
         return;
     }
-    const std::vector<Box> boxes = cCutter(grid).Cut(256);
+    const std::vector<Box> boxes = cCutter(grid).Cut(size_t(entries));
     palette.Initialize(static_cast<int16_t>(boxes.size()));
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Moments& m = boxes[i].Sum;
         const auto entry = static_cast<uint8_t>(i);
-        palette.rgbR(entry, Mean(m.R, m.N));
-        palette.rgbG(entry, Mean(m.G, m.N));
-        palette.rgbB(entry, Mean(m.B, m.N));
+        palette.rgbR(entry, Mean(m.SumR, m.Count));
+        palette.rgbG(entry, Mean(m.SumG, m.Count));
+        palette.rgbB(entry, Mean(m.SumB, m.Count));
     }
     palette.BuildLogicalPalette();
 }

@@ -1,8 +1,10 @@
 #include "TestImages.h"
 
 #include "BandPool.h"
+#include "FarColours.h"
 #include "FineMap.h"
 #include "NearestMap.h"
+#include "PaletteGrid.h"
 #include "PaletteRefine.h"
 #include "PaletteSample.h"
 #include "mDither8bpp.h"
@@ -438,6 +440,47 @@ TEST_F(Dither, FinePaletteHoldsAFarColourOfFewPixels) {
         const auto d = [](uint8_t a, uint8_t b) { return std::abs(int32_t(a) - int32_t(b)); };
         EXPECT_LE(d(nearest.R, c.Patch.R) + d(nearest.G, c.Patch.G) + d(nearest.B, c.Patch.B), 6)
             << nearest;
+    }
+}
+
+// Far entries go to patches of a colour far from every entry, one each, as many as asked,
+// the farthest first even when it holds fewer pixels; a pixel or two of such a colour is
+// noise and gets none.
+TEST_F(Dither, FarEntriesGoToFarPatchesOnly) {
+    const Rgb red{100, 30, 5}, green{0, 250, 0};
+    const struct {
+        const char* What;
+        int32_t RedPixels, GreenPixels, Count;
+        std::vector<Rgb> Added;
+    } cases[] = {
+        {"a patch", 36, 0, 4, {red}},
+        {"a patch and a lone pixel", 36, 1, 4, {red}},
+        {"two patches", 36, 20, 4, {green, red}},
+        {"two patches, room for one", 36, 20, 1, {green}},
+        {"none asked", 36, 20, 0, {}},
+        {"two pixels", 2, 0, 4, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        cDIB source;
+        MakeImage(source, 40, 40, [&](int32_t x, int32_t y) {
+            const int32_t i = y * 40 + x;
+            return i < c.RedPixels                   ? red
+                   : i < c.RedPixels + c.GreenPixels ? green
+                                                     : Grey(x % 2 ? 50 : 200);
+        });
+        const auto grid =
+            mDither8bpp::detail::GatherGrid(source.Width(), source.Height(), RowsOf(source));
+        cPal8bpp palette;
+        palette.Initialize(2);
+        for (uint8_t e : {0, 1}) {
+            const uint8_t v = e ? 200 : 50;
+            palette.rgbR(e, v), palette.rgbG(e, v), palette.rgbB(e, v);
+        }
+        mDither8bpp::detail::AddFarEntries(palette, grid, c.Count);
+        ASSERT_EQ(palette.Entries(), 2 + int32_t(c.Added.size()));
+        for (size_t i = 0; i < c.Added.size(); ++i)
+            EXPECT_EQ(Entry(palette, uint8_t(2 + i)), c.Added[i]);
     }
 }
 
