@@ -88,9 +88,9 @@ void FillInverseColorMap(const cPal8bpp& palette, uint8_t* map) {
                                      static_cast<uint8_t>(17 * b), map[r + 16 * g + 256 * b]);
 }
 
-void RequireConvertible(const cDIB* source) {
+void RequireConvertible(const cDIB& source) {
     // Reading 4 bytes a pixel from anything else would run past its pixel memory.
-    if (!source || source->BPP() != 32 || source->hDIB() == 0)
+    if (source.BPP() != 32 || source.hDIB() == 0)
         throw cError(ErrorNumber::InvalidCall, "Invalid procedure call or argument");
 }
 
@@ -116,7 +116,7 @@ cDitherPlan::~cDitherPlan() = default;
 cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDitherPlan() {
     const int32_t mode = choice.PaletteMode;
     if (mode != kCubeMode && mode != kOptimalMode) throw cError::Subscript();  // no palette to read
-    RequireConvertible(&source);
+    RequireConvertible(source);
     cDIB scratch;
     // The fine palette reads the whole picture: only the exact one needs the sample.
     const bool sampled = mode == kOptimalMode && choice.PixelMapping == Mapping::Exact;
@@ -124,11 +124,11 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
            sampled ? &PaletteSample(source, scratch) : nullptr);
 }
 
-cDitherPlan cDitherPlan::FromRows(int32_t width, int32_t height, const cDIB* sample,
+cDitherPlan cDitherPlan::FromRows(int32_t width, int32_t height, const cDIB& sample,
                                   const PictureRows& rows, Mapping mapping) {
-    if (mapping == Mapping::Exact) RequireConvertible(sample);
+    RequireConvertible(sample);
     cDitherPlan plan;
-    plan.Choose(kOptimalMode, mapping, width, height, rows, sample);
+    plan.Choose(kOptimalMode, mapping, width, height, rows, &sample);
     return plan;
 }
 

@@ -58,10 +58,9 @@ public:
 
     // The plan over the optimal palette of a width x height picture that is
     // not held whole, the same as for the picture: sample is its palette
-    // sample (TakePaletteSample), which only the exact mapping needs (nullptr
-    // for the fine one), and rows read what else the mapping needs (the fine
-    // one: the picture's colours, and the grid its palette is made from).
-    static cDitherPlan FromRows(int32_t width, int32_t height, const cDIB* sample,
+    // sample (TakePaletteSample), and rows read what else the mapping needs
+    // (the fine one: the picture's colours, and a grid of its pixels).
+    static cDitherPlan FromRows(int32_t width, int32_t height, const cDIB& sample,
                                 const PictureRows& rows, Mapping mapping);
 
     cDitherPlan(cDitherPlan&&) noexcept;

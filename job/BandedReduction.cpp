@@ -47,14 +47,13 @@ mDither8bpp::PictureRows cBandedReduction::Rows() {
     return [this](int32_t first, int32_t count, uint8_t* pixels) { Read(first, count, pixels); };
 }
 
-void cBandedReduction::ReadSample(mDither8bpp::Mapping mapping) {
-    if (mapping != mDither8bpp::Mapping::Exact) return;
+void cBandedReduction::ReadSample() {
     if (!mDither8bpp::TakePaletteSample(Width(), Height(), Rows(), sample_)) RaiseNoMemory(path_);
 }
 
 void cBandedReduction::Plan(mDither8bpp::Mapping mapping) {
-    plan_ = std::make_unique<mDither8bpp::cDitherPlan>(mDither8bpp::cDitherPlan::FromRows(
-        Width(), Height(), sample_.hDIB() ? &sample_ : nullptr, Rows(), mapping));
+    plan_ = std::make_unique<mDither8bpp::cDitherPlan>(
+        mDither8bpp::cDitherPlan::FromRows(Width(), Height(), sample_, Rows(), mapping));
     sample_.Destroy();
 }
 

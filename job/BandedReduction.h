@@ -34,9 +34,8 @@ public:
     int32_t Width() const;
     int32_t Height() const;
 
-    // Reads the rows of the palette's sample, which only the exact mapping
-    // takes (the fine one makes its palette from rows Plan reads).
-    void ReadSample(mDither8bpp::Mapping mapping);
+    // Reads the rows of the palette's sample.
+    void ReadSample();
     // Computes the palette from the sample (and, for the fine mapping, the
     // rows it reads).
     void Plan(mDither8bpp::Mapping mapping);

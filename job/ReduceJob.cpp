@@ -146,7 +146,7 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     std::unique_ptr<cBandedReduction> banded;
     const bool loaded = run(ReduceStep::Load, [&]() -> std::string {
         if (road.OpenBands && (banded = road.OpenBands())) {
-            banded->ReadSample(road.Choice.Mapping);
+            banded->ReadSample();
             road.Width = banded->Width();
             road.Height = banded->Height();
             return {};

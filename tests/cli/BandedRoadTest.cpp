@@ -131,7 +131,7 @@ TEST(BandedRoad, GivesTheBytesAndTheErrorOfTheWholePicture) {
                         const std::unique_ptr<cBandedReduction> banded =
                             cBandedReduction::Open(source);
                         ASSERT_TRUE(banded);
-                        banded->ReadSample(mapping);
+                        banded->ReadSample();
                         banded->Plan(mapping);
                         const RgbError error =
                             banded->Write(tree.Path("banded.bmp"), true, bandRows);
@@ -259,7 +259,7 @@ TEST(BandedRoad, TakesWhatItCanReadInBandsAndRefusesAsTheLoaderDoes) {
             WriteFile(source, *file);
             const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
             ASSERT_TRUE(banded);
-            banded->ReadSample(mDither8bpp::Mapping::Exact);
+            banded->ReadSample();
             banded->Plan(mDither8bpp::Mapping::Exact);
             std::filesystem::resize_file(source, file->size() / 2);
             if (toJpeg)
@@ -279,7 +279,7 @@ TEST(BandedRoad, AWriteThatFailsPartWayFailsTheWritingAndLeavesNothing) {
     WriteFile(source, Bmp24(Picture(400, 300, 3)));  // 8-bit output: 121078 bytes
     const std::unique_ptr<cBandedReduction> banded = cBandedReduction::Open(source);
     ASSERT_TRUE(banded);
-    banded->ReadSample(mDither8bpp::Mapping::Exact);
+    banded->ReadSample();
     banded->Plan(mDither8bpp::Mapping::Exact);
 
     rlimit saved{};
