@@ -23,4 +23,10 @@ struct GridCells {
 // The grid's rows are all it reads of the width x height picture.
 GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows);
 
+// The mean of count grid values that sum to sum (count > 0), rounded half
+// up: where the palette's steps put an entry.
+inline uint8_t Mean(uint64_t sum, uint64_t count) {
+    return static_cast<uint8_t>((sum + count / 2) / count);
+}
+
 }  // namespace mDither8bpp::detail

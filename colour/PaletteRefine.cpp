@@ -51,10 +51,6 @@ Sums GridSums(const cNearestMap& nearest, const GridCells& grid) {
     return total;
 }
 
-uint8_t Mean(uint64_t sum, uint64_t count) {
-    return static_cast<uint8_t>((sum + count / 2) / count);
-}
-
 }  // namespace
 
 void RefineEntries(cPal8bpp& palette, const GridCells& grid, int32_t steps) {

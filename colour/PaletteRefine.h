@@ -1,9 +1,10 @@
 #pragma once
 // The fine mode's palette: the grid's colours cut into boxes (VarianceCut.h),
 // each entry then moved to the mean colour of the grid pixels nearest to it
-// (steps of k-means). The cut places each entry at the mean of a box, where
-// the pixels of the box's edges would rather have an entry of their own; the
-// steps let every pixel choose.
+// (steps of k-means), then a few entries for the patches of colour still far
+// from every entry (FarColours.h), settled by one more step. The cut places
+// each entry at the mean of a box, where the pixels of the box's edges would
+// rather have an entry of their own; the steps let every pixel choose.
 
 #include "PaletteSample.h"
 

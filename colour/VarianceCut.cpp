@@ -128,10 +128,6 @@ private:
     std::vector<uint32_t> order_;
 };
 
-uint8_t Mean(uint64_t sum, uint64_t count) {
-    return static_cast<uint8_t>((sum + count / 2) / count);
-}
-
 }  // namespace
 
 void CutPalette(const GridCells& grid, cPal8bpp& palette, int32_t entries) {
