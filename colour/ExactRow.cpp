@@ -1,5 +1,6 @@
 #include "ExactRow.h"
 
+#include "ByteTable.h"
 #include "CpuFeatures.h"
 #include "VectorIntrinsics.h"
 
@@ -42,19 +43,14 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t Avx512Row(const u
                                                                          const int32_t* matrix16,
                                                                          const uint8_t* inverse) {
     const Offsets<uint8_t, 16> offsets(y, matrix16);
-    const uint8_t* levels = kLevels.data();
+    const ByteTable256 levels = LoadByteTable(kLevels.data());
     const __m512i offset = _mm512_load_si512(offsets.Lanes.data());
-    const __m512i low = _mm512_load_si512(levels), lowHigh = _mm512_load_si512(levels + 64);
-    const __m512i high = _mm512_load_si512(levels + 128),
-                  highHigh = _mm512_load_si512(levels + 192);
     const __m512i pairWeights = _mm512_set1_epi32(0x00010110);  // bytes 16, 1, 1, 0
     const __m512i sumWeights = _mm512_set1_epi32(0x00010010);   // words 16, 1
     int32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m512i sums = _mm512_adds_epu8(_mm512_loadu_si512(source + 4 * size_t(x)), offset);
-        const __m512i level = _mm512_mask_blend_epi8(
-            _mm512_movepi8_mask(sums), _mm512_permutex2var_epi8(low, sums, lowHigh),
-            _mm512_permutex2var_epi8(high, sums, highHigh));
+        const __m512i level = LookUp(levels, sums);
         const __m512i index =
             _mm512_madd_epi16(_mm512_maddubs_epi16(level, pairWeights), sumWeights);
         const __m512i entries = _mm512_i32gather_epi32(index, inverse, 1);

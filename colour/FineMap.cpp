@@ -1,5 +1,6 @@
 #include "FineMap.h"
 
+#include "ByteTable.h"
 #include "CpuFeatures.h"
 #include "VectorIntrinsics.h"
 #include "cPal8bpp.h"
@@ -161,11 +162,11 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t cFineMap::Avx512R
     const __m512i lowThree = _mm512_set1_epi8(0x07);
     const __m512i coarsePairs = _mm512_set1_epi32(0x00010108),
                   coarseSum = _mm512_set1_epi32(0x00010008);
-    // The amplitude table in eight registers: a cell's low 7 bits pick a
-    // byte of a pair of them, its bits 7 and 8 the pair.
+    // The amplitude table as two byte tables: a cell's bit 8 picks the table,
+    // its low 8 bits the byte.
     static_assert(kCoarseCells == 512);
-    __m512i table[8];
-    for (int32_t i = 0; i < 8; ++i) table[i] = _mm512_load_si512(amplitude_.data() + 64 * i);
+    const ByteTable256 lowerCells = LoadByteTable(amplitude_.data()),
+                       upperCells = LoadByteTable(amplitude_.data() + 256);
     const __m512i bit7 = _mm512_set1_epi32(0x80);
     const __m512i firstByte = _mm512_set1_epi32(0xFF);
     const int* cells = reinterpret_cast<const int*>(nearest_.Cells());
@@ -176,16 +177,11 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t cFineMap::Avx512R
         const __m512i threes = _mm512_and_si512(_mm512_srli_epi16(p, 5), lowThree);
         const __m512i coarse =
             _mm512_madd_epi16(_mm512_maddubs_epi16(threes, coarsePairs), coarseSum);
-        const __mmask64 upperHalf = _mm512_test_epi8_mask(coarse, bit7);
-        const __mmask64 upperPair = _mm512_test_epi8_mask(_mm512_srli_epi32(coarse, 1), bit7);
-        const __m512i lower =
-            _mm512_mask_blend_epi8(upperHalf, _mm512_permutex2var_epi8(table[0], coarse, table[1]),
-                                   _mm512_permutex2var_epi8(table[2], coarse, table[3]));
-        const __m512i upper =
-            _mm512_mask_blend_epi8(upperHalf, _mm512_permutex2var_epi8(table[4], coarse, table[5]),
-                                   _mm512_permutex2var_epi8(table[6], coarse, table[7]));
-        const __m512i amplitude =
-            _mm512_and_si512(_mm512_mask_blend_epi8(upperPair, lower, upper), firstByte);
+        // Bit 8 of each cell, brought down to bit 7 of the cell's first byte.
+        const __mmask64 upper = _mm512_test_epi8_mask(_mm512_srli_epi32(coarse, 1), bit7);
+        const __m512i amplitude = _mm512_and_si512(
+            _mm512_mask_blend_epi8(upper, LookUp(lowerCells, coarse), LookUp(upperCells, coarse)),
+            firstByte);
         const __m512i offset =
             _mm512_srai_epi32(_mm512_add_epi32(_mm512_mullo_epi32(amplitude, threshold), half), 9);
         const __m512i up = _mm512_shuffle_epi8(_mm512_max_epi32(offset, zero), spread);

@@ -5,6 +5,7 @@
 
 #include "RowError.h"
 
+#include "ByteTable.h"
 #include "CpuFeatures.h"
 #include "VectorIntrinsics.h"
 
@@ -71,21 +72,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i Channel(
     return _mm512_mask_blend_epi8(0xFFFFFFFF00000000ull, first, second);
 }
 
-// One channel of a 256-entry table of 4-byte records, as four registers of
-// 64 bytes: entries 0-63, 64-127, 128-191, 192-255.
-struct ChannelTable {
-    __m512i Part[4];
-};
-
-// The channel's byte for each of 64 entry numbers: bit 7 picks the half,
-// bits 0-6 the byte within it.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i Lookup(
-    const ChannelTable& table, __m512i index) {
-    const __m512i low = _mm512_permutex2var_epi8(table.Part[0], index, table.Part[1]);
-    const __m512i high = _mm512_permutex2var_epi8(table.Part[2], index, table.Part[3]);
-    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
-}
-
 // The squares of 64 byte differences, added to 32-bit lanes.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i AddSquares(__m512i lanes,
                                                                                  __m512i a,
@@ -109,8 +95,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) uint64_t Avx512RowError(
     const __m512i fourths = _mm512_load_si512(kFourths);
     const __m512i picks[3] = {fourths, _mm512_add_epi8(fourths, _mm512_set1_epi8(1)),
                               _mm512_add_epi8(fourths, _mm512_set1_epi8(2))};
-    // The colour table is read like 256 pixels.
-    ChannelTable tables[3];
+    // The colour table is read like 256 pixels, one byte table a channel.
+    ByteTable256 tables[3];
     for (int32_t k = 0; k < 4; ++k) {
         const uint8_t* t = colourTable + 256 * k;
         const __m512i entries[4] = {_mm512_loadu_si512(t), _mm512_loadu_si512(t + 64),
@@ -130,7 +116,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) uint64_t Avx512RowError(
             const __m512i index = _mm512_loadu_si512(indices + x);
             for (int32_t channel = 0; channel < 3; ++channel)
                 lanes = AddSquares(lanes, Channel(pixels, picks[channel]),
-                                   Lookup(tables[channel], index));
+                                   LookUp(tables[channel], index));
         }
         alignas(64) uint32_t parts[16];
         _mm512_store_si512(parts, lanes);

@@ -1,7 +1,7 @@
 #include "JpegPlanes.h"
 
+#include "ByteTable.h"
 #include "CpuFeatures.h"
-#include "VectorIntrinsics.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,32 +17,15 @@ constexpr int32_t kChromaOffset = (128 << kScaleBits) + kHalf - 1;
 
 int32_t Blocks(int32_t samples) { return (samples + 7) / 8 * 8; }
 
-// A 256-byte table held in four registers, looked up for 64 bytes at once.
-struct ByteTable {
-    __m512i Low, LowHigh, High, HighHigh;
-
-    __attribute__((target("avx512f,avx512bw,avx512vbmi"))) explicit ByteTable(const uint8_t* table)
-        : Low(_mm512_load_si512(table)),
-          LowHigh(_mm512_load_si512(table + 64)),
-          High(_mm512_load_si512(table + 128)),
-          HighHigh(_mm512_load_si512(table + 192)) {}
-
-    __attribute__((target("avx512f,avx512bw,avx512vbmi"))) __m512i Of(__m512i index) const {
-        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index),
-                                      _mm512_permutex2var_epi8(Low, index, LowHigh),
-                                      _mm512_permutex2var_epi8(High, index, HighHigh));
-    }
-};
-
 // Y of 64 entries a step; returns where it stopped.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t YRow64(const uint8_t* row,
                                                                       int32_t width,
                                                                       const uint8_t* levels,
                                                                       uint8_t* out) {
-    const ByteTable y(levels);
+    const ByteTable256 y = LoadByteTable(levels);
     int32_t x = 0;
     for (; x + 64 <= width; x += 64)
-        _mm512_storeu_si512(out + x, y.Of(_mm512_loadu_si512(row + x)));
+        _mm512_storeu_si512(out + x, LookUp(y, _mm512_loadu_si512(row + x)));
     return x;
 }
 
@@ -53,15 +36,16 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int32_t ChromaRow64(const
                                                                            int32_t width,
                                                                            const uint8_t* levels,
                                                                            uint8_t* out) {
-    const ByteTable table(levels);
+    const ByteTable256 table = LoadByteTable(levels);
     const __m512i ones = _mm512_set1_epi8(1);
     // Block j is rounded with 1 when j is even, 2 when odd; a step starts even.
     const __m512i rounding = _mm512_set1_epi32(0x00020001);
     int32_t x = 0;
     for (; x + 64 <= width; x += 64) {
-        const __m512i pairsUp = _mm512_maddubs_epi16(table.Of(_mm512_loadu_si512(upper + x)), ones);
+        const __m512i pairsUp =
+            _mm512_maddubs_epi16(LookUp(table, _mm512_loadu_si512(upper + x)), ones);
         const __m512i pairsDown =
-            _mm512_maddubs_epi16(table.Of(_mm512_loadu_si512(lower + x)), ones);
+            _mm512_maddubs_epi16(LookUp(table, _mm512_loadu_si512(lower + x)), ones);
         const __m512i sums = _mm512_add_epi16(_mm512_add_epi16(pairsUp, pairsDown), rounding);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x / 2),
                             _mm512_cvtepi16_epi8(_mm512_srli_epi16(sums, 2)));
