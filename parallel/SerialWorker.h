@@ -1,11 +1,11 @@
 #pragma once
 // A thread of its own for the steps of one run that must go in order, one
-// at a time, beside the thread that hands them over: a band is read ahead
-// of its dither, or written or encoded while the next one is dithered. At most one step is in
-// hand: handing over the next waits until the one before is done, so two
-// buffers used in turn are enough. Without a thread to be had, each step runs
-// on the handing thread.
-// A step's bands (BandPool.h) use the handing thread's share of the cores.
+// at a time, beside the thread that hands them over: a band is read ahead of
+// its dither, or written or encoded while the next one is dithered. At most
+// one step is in hand: handing over the next waits until the one before is
+// done, so two buffers used in turn are enough. Without a thread to be had,
+// each step runs on the handing thread. A step's bands (BandPool.h) use the
+// handing thread's share of the cores.
 
 #include <condition_variable>
 #include <exception>
