@@ -32,7 +32,7 @@ namespace {
 // Indexed rows go to the encoder as entry numbers, a byte a pixel (rows of
 // 1 or 4 bits a pixel spread to a byte, one row at a time): no copy of the
 // picture at 3 or 4 bytes a pixel.
-void EncodeIndexed(const cDIB& image, uint8_t quality, cJPGBytes& jpeg) {
+cJPGBytes EncodeIndexed(const cDIB& image, uint8_t quality) {
     const int32_t width = image.Width();
     const int32_t height = image.Height();
     const int32_t bpp = image.BPP();
@@ -53,7 +53,7 @@ void EncodeIndexed(const cDIB& image, uint8_t quality, cJPGBytes& jpeg) {
             encoder.WriteRows(spread.data(), 0, 1);
         }
     }
-    jpeg = encoder.Finish();
+    return encoder.Finish();
 }
 
 void CheckFilename(const std::string& filename) {
@@ -69,11 +69,7 @@ cJPGBytes EncodeJPG(const cDIB& Image, uint8_t quality) {
     if (Image.hDIB() == 0 || Image.lpBits() == nullptr || Image.Width() <= 0 ||
         Image.Height() <= 0 || !IsSupportedDepth(Image.BPP()))
         RaiseJpegSaveError(JpegStatus::Unsupported);
-    if (Image.BPP() != 32) {
-        cJPGBytes jpeg;
-        EncodeIndexed(Image, quality, jpeg);
-        return jpeg;
-    }
+    if (Image.BPP() != 32) return EncodeIndexed(Image, quality);
     // Blue, green, red, unused and bottom-up: the encoder reads that as it is.
     cJpegEncoder encoder(Image.Width(), Image.Height(), quality, JpegPixels::BGRX);
     const RowView<uint8_t> rows = Image.Rows();
