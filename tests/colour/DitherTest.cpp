@@ -412,9 +412,6 @@ TEST_F(Dither, FineMappingKeepsPicturesOfFewColours) {
         }
 }
 
-// The fine mapping of a picture of many colours: every pixel is what the map and the
-// dither give for its colour and position (the plain formula, whichever form the loop
-// runs in), on any number of threads, at widths on and off the 8 pixels a step.
 // A colour few pixels hold but far from all the others gets an entry of its own: the
 // fine palette sees the whole picture, where a small sample misses such a patch and an
 // entry shared with its neighbours shows it in another hue.
@@ -484,6 +481,9 @@ TEST_F(Dither, FarEntriesGoToFarPatchesOnly) {
     }
 }
 
+// The fine mapping of a picture of many colours: every pixel is what the map and the
+// dither give for its colour and position (the plain formula, whichever form the loop
+// runs in), on any number of threads, at widths on and off the 8 pixels a step.
 TEST_F(Dither, FineMappingMatchesItsFormulaOnAnyNumberOfThreads) {
     std::mt19937 random(31337);
     for (const auto& size : {std::pair{1, 1}, {7, 3}, {8, 9}, {9, 40}, {17, 17}, {1001, 67}}) {
