@@ -47,25 +47,31 @@ struct BlockSums {
 
 void AddFarEntries(cPal8bpp& palette, const GridCells& grid, int32_t count) {
     std::vector<FarCell> far = FarCells(palette, grid);
+    // The blocks the far cells lie in, in ascending order: the first of
+    // equal scores wins.
+    std::vector<int32_t> farBlocks;
+    for (const FarCell& c : far) farBlocks.push_back(c.Block);
+    std::sort(farBlocks.begin(), farBlocks.end());
+    farBlocks.erase(std::unique(farBlocks.begin(), farBlocks.end()), farBlocks.end());
     std::vector<BlockSums> blocks(cNearestMap::kBlocks);
     for (int32_t added = 0; added < count; ++added) {
-        std::fill(blocks.begin(), blocks.end(), BlockSums{});
+        for (const int32_t b : farBlocks) blocks[size_t(b)] = {};
         for (const FarCell& c : far) {
             if (c.Distance <= kFar) continue;
             BlockSums& s = blocks[size_t(c.Block)];
             s.Error += c.N * c.Distance, s.N += c.N;
             s.R += c.N * c.R, s.G += c.N * c.G, s.B += c.N * c.B;
         }
-        size_t best = blocks.size();
+        int32_t best = -1;
         double bestScore = 0;
-        for (size_t b = 0; b < blocks.size(); ++b) {
-            const BlockSums& s = blocks[b];
+        for (const int32_t b : farBlocks) {
+            const BlockSums& s = blocks[size_t(b)];
             if (s.N < kPatchPixels) continue;
             const double score = s.Error / std::sqrt(s.N);
             if (score > bestScore) bestScore = score, best = b;
         }
-        if (best == blocks.size()) break;
-        const BlockSums& s = blocks[best];
+        if (best < 0) break;
+        const BlockSums& s = blocks[size_t(best)];
         const auto entry = static_cast<uint8_t>(palette.Entries());
         palette.Entries(static_cast<int16_t>(entry + 1));
         palette.rgbR(entry, static_cast<uint8_t>(std::lround(s.R / s.N)));

@@ -6,6 +6,8 @@
 #include "NearestMap.h"
 
 #include "BandPool.h"
+#include "CpuFeatures.h"
+#include "VectorIntrinsics.h"
 #include "cError.h"
 #include "cPal8bpp.h"
 
@@ -87,8 +89,8 @@ __attribute__((always_inline)) inline int32_t NearAndBound(const Entries2& e, in
 // from the whole box as the entry whose farthest point of the box is nearest;
 // the others cannot be. An entry that can be nearest in a part of a box is
 // among the box's own, so a block need only look at its group's.
-void Candidates(const Entries2& e, int32_t k0r, int32_t k0g, int32_t k0b, int32_t side,
-                Entries2& out) {
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Candidates(
+    const Entries2& e, int32_t k0r, int32_t k0g, int32_t k0b, int32_t side, Entries2& out) {
     std::array<int32_t, 256> near;
     const int32_t bound = NearAndBound(e, k0r, k0g, k0b, side, near);
     out.Count = 0;
@@ -100,6 +102,41 @@ void Candidates(const Entries2& e, int32_t k0r, int32_t k0g, int32_t k0b, int32_
         out.Number[out.Count] = e.Number[i];
         ++out.Count;
     }
+}
+
+// The numbers i < count of the entries with near[i] <= bound, in order,
+// into kept (room for count + 16); returns how many. A handful of a block's
+// group pass, which ones depends on the block: a branch an entry would
+// mostly guess wrong, and a count carried from entry to entry waits on
+// itself, so sixteen entries are sorted out at a time where the processor can.
+__attribute__((target("avx512f"))) int32_t KeptAvx512(const int32_t* near, int32_t count,
+                                                      int32_t bound, int32_t* kept) {
+    const __m512i limit = _mm512_set1_epi32(bound), sixteen = _mm512_set1_epi32(16);
+    __m512i numbers = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    int32_t n = 0, i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __mmask16 pass = _mm512_cmple_epi32_mask(_mm512_loadu_si512(near + i), limit);
+        // Compressed into a register and stored whole: a compressing store
+        // is many times slower on some processors.
+        _mm512_storeu_si512(kept + n, _mm512_maskz_compress_epi32(pass, numbers));
+        n += __builtin_popcount(pass);
+        numbers = _mm512_add_epi32(numbers, sixteen);
+    }
+    for (; i < count; ++i) {
+        kept[n] = i;
+        n += near[i] <= bound;
+    }
+    return n;
+}
+
+int32_t Kept(const int32_t* near, int32_t count, int32_t bound, int32_t* kept) {
+    if (HasAvx512()) return KeptAvx512(near, count, bound, kept);
+    int32_t n = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        kept[n] = i;
+        n += near[i] <= bound;
+    }
+    return n;
 }
 
 // The cells of block (br, bg, bb), from its group's entries (Candidates):
@@ -119,8 +156,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillBlo
         best[c] = INT32_MAX;
         index[c] = 0;
     }
-    for (int32_t i = 0; i < e.Count; ++i) {
-        if (near[i] > bound) continue;
+    std::array<int32_t, 256 + 16> kept;
+    const int32_t count = Kept(near.data(), e.Count, bound, kept.data());
+    for (int32_t k = 0; k < count; ++k) {
+        const int32_t i = kept[size_t(k)];
         const int32_t r = e.R[i], g = e.G[i], b = e.B[i];
         for (int32_t c = 0; c < kCellsPerBlock; ++c) {
             const int32_t d = Square(cr[c] - r) + Square(cg[c] - g) + Square(cb[c] - b);
@@ -129,11 +168,12 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FillBlo
             index[c] = closer ? i : index[c];
         }
     }
-    for (int32_t c = 0; c < kCellsPerBlock; ++c) {
-        const int32_t kr = k0r + c % kBlockCells, kg = k0g + c / kBlockCells % kBlockCells,
-                      kb = k0b + c / (kBlockCells * kBlockCells);
-        nearest[kr | kg << cNearestMap::kBits | kb << (2 * cNearestMap::kBits)] =
-            e.Number[index[c]];
+    // Each line of the block along red is kBlockCells bytes in a row of the map.
+    for (int32_t line = 0; line < kBlockCells * kBlockCells; ++line) {
+        uint8_t* to = nearest + (k0r | (k0g + line % kBlockCells) << cNearestMap::kBits |
+                                 (k0b + line / kBlockCells) << (2 * cNearestMap::kBits));
+        for (int32_t red = 0; red < kBlockCells; ++red)
+            to[red] = e.Number[size_t(index[size_t(line * kBlockCells + red)])];
     }
 }
 

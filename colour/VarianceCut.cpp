@@ -67,23 +67,23 @@ int32_t Coordinate(uint32_t cell, int32_t axis) {
     return static_cast<int32_t>(cell >> (axis * cNearestMap::kBits)) & (kSide - 1);
 }
 
+// The cells, each with its moments, are kept in the order the cuts leave
+// them: a box is a run of them, and a pass over a box reads straight on.
 class cCutter {
 public:
-    explicit cCutter(const GridCells& grid) : grid_(grid), moments_(grid.Cell.size()) {
-        for (size_t i = 0; i < moments_.size(); ++i) {
+    explicit cCutter(const GridCells& grid) : cells_(grid.Cell.size()) {
+        for (size_t i = 0; i < cells_.size(); ++i) {
             const double w = WeightPerPixel(grid.N[i]);
             const double r = grid.R[i] * w, g = grid.G[i] * w, b = grid.B[i] * w;
             const double weight = grid.N[i] * w;
-            moments_[i] = {
-                weight,    r,         g,         b,        (r * r + g * g + b * b) / weight,
-                grid.N[i], grid.R[i], grid.G[i], grid.B[i]};
+            cells_[i] = {grid.Cell[i],
+                         {weight, r, g, b, (r * r + g * g + b * b) / weight, grid.N[i], grid.R[i],
+                          grid.G[i], grid.B[i]}};
         }
-        order_.resize(moments_.size());
-        std::iota(order_.begin(), order_.end(), uint32_t{0});
     }
 
     std::vector<Box> Cut(size_t boxes) {
-        std::vector<Box> cut{Sized(0, order_.size())};
+        std::vector<Box> cut{Sized(0, cells_.size())};
         while (cut.size() < boxes) {
             size_t best = cut.size();
             for (size_t i = 0; i < cut.size(); ++i)
@@ -92,9 +92,9 @@ public:
             if (best == cut.size()) break;
             const Box box = cut[best];
             const auto middle = std::partition(
-                order_.begin() + ptrdiff_t(box.First), order_.begin() + ptrdiff_t(box.Last),
-                [&](uint32_t i) { return Coordinate(grid_.Cell[i], box.Axis) < box.Cut; });
-            const auto split = static_cast<size_t>(middle - order_.begin());
+                cells_.begin() + ptrdiff_t(box.First), cells_.begin() + ptrdiff_t(box.Last),
+                [&](const Cell& c) { return Coordinate(c.Number, box.Axis) < box.Cut; });
+            const auto split = static_cast<size_t>(middle - cells_.begin());
             cut[best] = Sized(box.First, split);
             cut.push_back(Sized(split, box.Last));
         }
@@ -102,30 +102,47 @@ public:
     }
 
 private:
-    // The box of cells order[first..last), its moments and best cut.
-    Box Sized(size_t first, size_t last) const {
+    struct Cell {
+        uint32_t Number;
+        Moments Sum;
+    };
+
+    // The box of cells [first, last), its moments and best cut. One pass
+    // gathers the cells' moments by slice along each axis; each axis' slices
+    // add up in the order the cells come, as the box's sum does. Only the
+    // slices the box reaches are looked at (an empty one leaves every sum
+    // as it was), and left cleared for the next box.
+    Box Sized(size_t first, size_t last) {
         Box box;
         box.First = first, box.Last = last;
-        for (size_t i = first; i < last; ++i) box.Sum.Add(moments_[order_[i]]);
-        const double whole = box.Sum.Error();
-        for (int32_t axis = 0; axis < 3; ++axis) {
-            std::array<Moments, kSide> slices{};
-            for (size_t i = first; i < last; ++i)
-                slices[size_t(Coordinate(grid_.Cell[order_[i]], axis))].Add(moments_[order_[i]]);
-            Moments below;
-            for (int32_t c = 1; c < kSide; ++c) {
-                below.Add(slices[size_t(c - 1)]);
-                if (below.Count == 0 || below.Count == box.Sum.Count) continue;
-                const double gain = whole - below.Error() - box.Sum.Less(below).Error();
-                if (gain > box.Gain) box.Gain = gain, box.Axis = axis, box.Cut = c;
+        std::array<int32_t, 3> low{kSide, kSide, kSide}, high{-1, -1, -1};
+        for (size_t i = first; i < last; ++i) {
+            const Cell& c = cells_[i];
+            box.Sum.Add(c.Sum);
+            for (size_t axis = 0; axis < 3; ++axis) {
+                const int32_t at = Coordinate(c.Number, int32_t(axis));
+                slices_[axis][size_t(at)].Add(c.Sum);
+                low[axis] = std::min(low[axis], at), high[axis] = std::max(high[axis], at);
             }
+        }
+        const double whole = box.Sum.Error();
+        for (size_t axis = 0; axis < 3; ++axis) {
+            Moments below;
+            for (int32_t c = low[axis]; c < high[axis]; ++c) {
+                Moments& slice = slices_[axis][size_t(c)];
+                if (slice.Count == 0) continue;
+                below.Add(slice);
+                slice = {};
+                const double gain = whole - below.Error() - box.Sum.Less(below).Error();
+                if (gain > box.Gain) box.Gain = gain, box.Axis = int32_t(axis), box.Cut = c + 1;
+            }
+            if (high[axis] >= 0) slices_[axis][size_t(high[axis])] = {};
         }
         return box;
     }
 
-    const GridCells& grid_;
-    std::vector<Moments> moments_;
-    std::vector<uint32_t> order_;
+    std::array<std::array<Moments, kSide>, 3> slices_{};
+    std::vector<Cell> cells_;
 };
 
 }  // namespace
