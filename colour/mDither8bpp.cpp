@@ -126,7 +126,7 @@ cDitherPlan::cDitherPlan(const cDIB& source, const DitherChoice& choice) : cDith
 
 cDitherPlan cDitherPlan::FromRows(int32_t width, int32_t height, const cDIB& sample,
                                   const PictureRows& rows, Mapping mapping) {
-    RequireConvertible(sample);
+    if (mapping == Mapping::Exact) RequireConvertible(sample);
     cDitherPlan plan;
     plan.Choose(kOptimalMode, mapping, width, height, rows, &sample);
     return plan;

@@ -58,8 +58,9 @@ public:
 
     // The plan over the optimal palette of a width x height picture that is
     // not held whole, the same as for the picture: sample is its palette
-    // sample (TakePaletteSample), and rows read what else the mapping needs
-    // (the fine one: the picture's colours, and a grid of its pixels).
+    // sample (TakePaletteSample) for the exact mapping, which is all it reads;
+    // the fine one reads what it needs through rows (the picture's colours,
+    // and a grid of its pixels) and is given no sample.
     static cDitherPlan FromRows(int32_t width, int32_t height, const cDIB& sample,
                                 const PictureRows& rows, Mapping mapping);
 

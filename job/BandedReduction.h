@@ -35,10 +35,11 @@ public:
     int32_t Width() const;
     int32_t Height() const;
 
-    // Reads the rows of the palette's sample.
+    // Reads the rows of the exact mapping's palette sample.
     void ReadSample();
-    // Computes the palette from the sample (and, for the fine mapping, the
-    // rows it reads).
+    // Computes the palette: the exact mapping's from the sample, the fine
+    // one's from the rows it reads. A failure to read the source raises the
+    // loader's error and sets SourceFailed.
     void Plan(mDither8bpp::Mapping mapping);
 
     // Writes the reduction to path (replacing a file there only once it is

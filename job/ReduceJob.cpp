@@ -146,7 +146,8 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     std::unique_ptr<cBandedReduction> banded;
     const bool loaded = run(ReduceStep::Load, [&]() -> std::string {
         if (road.OpenBands && (banded = road.OpenBands())) {
-            banded->ReadSample();
+            // The fine palette reads the picture's own rows when it is made.
+            if (road.Choice.Mapping == mDither8bpp::Mapping::Exact) banded->ReadSample();
             road.Width = banded->Width();
             road.Height = banded->Height();
             return {};
@@ -162,7 +163,12 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     if (!loaded) return false;
     const bool converted = run(ReduceStep::Convert, [&]() -> std::string {
         if (banded) {
-            banded->Plan(road.Choice.Mapping);
+            try {
+                banded->Plan(road.Choice.Mapping);
+            } catch (...) {
+                road.SourceFailed = banded->SourceFailed();
+                throw;
+            }
             return {};
         }
         if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;

@@ -107,8 +107,8 @@ struct FileRoad {
     int32_t Height = 0;
     RgbError Error;  // of the reduction, once converted (when the choice measures it)
     bool Skipped = false;
-    // Whether the source failed to be read at a later stage (a band read by
-    // WriteBands): a failure of its load, whatever the stage.
+    // Whether the source failed to be read at a later stage (rows read for
+    // the palette or by WriteBands): a failure of its load, whatever the stage.
     bool SourceFailed = false;
 };
 

@@ -232,13 +232,20 @@ TEST(BandedRoad, TakesWhatItCanReadInBandsAndRefusesAsTheLoaderDoes) {
         {"a JPEG cut while its bands are read", jpeg, CutWhenChecked,
          "the file ends before its pixel data does"},
     };
-    for (const OutputType type : {OutputType::BMP, OutputType::JPG})
+    // The fine mapping reads no sample: its first rows are read for its palette.
+    using mDither8bpp::Mapping;
+    for (const auto& [type, mapping] : {std::pair{OutputType::BMP, Mapping::Exact},
+                                        {OutputType::JPG, Mapping::Exact},
+                                        {OutputType::BMP, Mapping::Fine}})
         for (const auto& c : cases) {
-            SCOPED_TRACE(testing::Message() << c.What << (type == OutputType::JPG ? ", JPEG" : ""));
+            SCOPED_TRACE(testing::Message() << c.What << (type == OutputType::JPG ? ", JPEG" : "")
+                                            << (mapping == Mapping::Fine ? ", fine" : ""));
             const std::string source = tree.Path("in.bmp"), output = tree.Path("out");
             WriteFile(source, c.File);
             SetLoadHookForTesting(c.Hook);
-            const ReduceResult result = ReduceFile(source, output, type, 85);
+            ReduceChoice choice;
+            choice.Mapping = mapping;
+            const ReduceResult result = ReduceFile(source, output, type, 85, {}, choice);
             SetLoadHookForTesting(nullptr);
             if (*c.Reason == 0) {
                 EXPECT_EQ(result.Status, ReduceStatus::Written) << result.Message;
