@@ -24,21 +24,29 @@ constexpr int32_t kSide = 1 << cNearestMap::kBits;  // cells along each channel
 // the set's weighted squared error about its mean follows (the error within
 // each cell is the same however the cells are cut, so it is left out). The
 // plain counts and sums give the entries their means.
-struct Moments {
+struct Weighted {
     double W = 0, R = 0, G = 0, B = 0, Q = 0;
-    uint64_t Count = 0, SumR = 0, SumG = 0, SumB = 0;
+    uint64_t Count = 0;
 
-    void Add(const Moments& m) {
+    void Add(const Weighted& m) {
         W += m.W, R += m.R, G += m.G, B += m.B, Q += m.Q;
-        Count += m.Count, SumR += m.SumR, SumG += m.SumG, SumB += m.SumB;
+        Count += m.Count;
     }
-    Moments Less(const Moments& m) const {
-        return {W - m.W,         R - m.R,       G - m.G,       B - m.B,      Q - m.Q,
-                Count - m.Count, SumR - m.SumR, SumG - m.SumG, SumB - m.SumB};
+    Weighted Less(const Weighted& m) const {
+        return {W - m.W, R - m.R, G - m.G, B - m.B, Q - m.Q, Count - m.Count};
     }
     double Error() const {
         if (Count == 0) return 0;
         return Q - (R * R + G * G + B * B) / W;
+    }
+};
+struct Moments {
+    Weighted Weights;
+    uint64_t SumR = 0, SumG = 0, SumB = 0;
+
+    void Add(const Moments& m) {
+        Weights.Add(m.Weights);
+        SumR += m.SumR, SumG += m.SumG, SumB += m.SumB;
     }
 };
 
@@ -77,8 +85,10 @@ public:
             const double r = grid.R[i] * w, g = grid.G[i] * w, b = grid.B[i] * w;
             const double weight = grid.N[i] * w;
             cells_[i] = {grid.Cell[i],
-                         {weight, r, g, b, (r * r + g * g + b * b) / weight, grid.N[i], grid.R[i],
-                          grid.G[i], grid.B[i]}};
+                         {{weight, r, g, b, (r * r + g * g + b * b) / weight, grid.N[i]},
+                          grid.R[i],
+                          grid.G[i],
+                          grid.B[i]}};
         }
     }
 
@@ -121,19 +131,20 @@ private:
             box.Sum.Add(c.Sum);
             for (size_t axis = 0; axis < 3; ++axis) {
                 const int32_t at = Coordinate(c.Number, int32_t(axis));
-                slices_[axis][size_t(at)].Add(c.Sum);
+                slices_[axis][size_t(at)].Add(c.Sum.Weights);
                 low[axis] = std::min(low[axis], at), high[axis] = std::max(high[axis], at);
             }
         }
-        const double whole = box.Sum.Error();
+        const Weighted& all = box.Sum.Weights;
+        const double whole = all.Error();
         for (size_t axis = 0; axis < 3; ++axis) {
-            Moments below;
+            Weighted below;
             for (int32_t c = low[axis]; c < high[axis]; ++c) {
-                Moments& slice = slices_[axis][size_t(c)];
+                Weighted& slice = slices_[axis][size_t(c)];
                 if (slice.Count == 0) continue;
                 below.Add(slice);
                 slice = {};
-                const double gain = whole - below.Error() - box.Sum.Less(below).Error();
+                const double gain = whole - below.Error() - all.Less(below).Error();
                 if (gain > box.Gain) box.Gain = gain, box.Axis = int32_t(axis), box.Cut = c + 1;
             }
             if (high[axis] >= 0) slices_[axis][size_t(high[axis])] = {};
@@ -141,7 +152,7 @@ private:
         return box;
     }
 
-    std::array<std::array<Moments, kSide>, 3> slices_{};
+    std::array<std::array<Weighted, kSide>, 3> slices_{};
     std::vector<Cell> cells_;
 };
 
@@ -158,9 +169,9 @@ void CutPalette(const GridCells& grid, cPal8bpp& palette, int32_t entries) {
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Moments& m = boxes[i].Sum;
         const auto entry = static_cast<uint8_t>(i);
-        palette.rgbR(entry, Mean(m.SumR, m.Count));
-        palette.rgbG(entry, Mean(m.SumG, m.Count));
-        palette.rgbB(entry, Mean(m.SumB, m.Count));
+        palette.rgbR(entry, Mean(m.SumR, m.Weights.Count));
+        palette.rgbG(entry, Mean(m.SumG, m.Weights.Count));
+        palette.rgbB(entry, Mean(m.SumB, m.Weights.Count));
     }
     palette.BuildLogicalPalette();
 }
