@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace mDither8bpp::detail {
 namespace {
@@ -15,24 +16,22 @@ int32_t GridStep(int32_t width, int32_t height) {
     return std::max(1, static_cast<int32_t>(std::ceil(std::sqrt(pixels / double(kGridPixels)))));
 }
 
-}  // namespace
+// A cell's sums side by side while the grid is gathered: a pixel adds to
+// one cache line, not four.
+struct Sums {
+    uint32_t R = 0, G = 0, B = 0, N = 0;
+};
 
-GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows) {
-    const int32_t step = GridStep(width, height);
-    // By cell: its place among the grid's cells, or kNone. Kept by each
-    // thread from picture to picture, every slot back at kNone: filled anew,
-    // its megabyte took as long as gathering a fifth of a 12 MP grid.
-    constexpr uint32_t kNone = UINT32_MAX;
-    thread_local std::vector<uint32_t> slot(size_t{1} << (3 * cNearestMap::kBits), kNone);
-    // A cell's sums side by side while the grid is gathered: a pixel adds to
-    // one cache line, not four.
-    struct Sums {
-        uint32_t R = 0, G = 0, B = 0, N = 0;
-    };
-    std::vector<Sums> sums;
-    GridCells grid;
+// The grid's cells with their sums, each cell's place among them found
+// through slots (by cell: its place, or the type's largest value for none).
+// False, with the slots as they were, when the grid holds more cells than
+// the slots can number.
+template <typename Slot>
+bool Gather(int32_t width, int32_t height, int32_t step, const PictureRows& rows,
+            std::vector<Slot>& slot, std::vector<uint32_t>& cells, std::vector<Sums>& sums) {
+    constexpr Slot kNone = std::numeric_limits<Slot>::max();
     const auto clearSlots = [&] {
-        for (const uint32_t cell : grid.Cell) slot[cell] = kNone;
+        for (const uint32_t cell : cells) slot[cell] = kNone;
     };
     try {
         std::vector<uint8_t> row(4 * size_t(width));
@@ -43,10 +42,14 @@ GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows) {
                 const uint32_t r = p[2], g = p[1], b = p[0];
                 const auto cell =
                     static_cast<uint32_t>(cNearestMap::Cell(int32_t(r), int32_t(g), int32_t(b)));
-                uint32_t& at = slot[cell];
+                Slot& at = slot[cell];
                 if (at == kNone) {
-                    grid.Cell.push_back(cell);
-                    at = static_cast<uint32_t>(sums.size());
+                    if (sums.size() == kNone) {
+                        clearSlots();
+                        return false;
+                    }
+                    cells.push_back(cell);
+                    at = static_cast<Slot>(sums.size());
                     sums.emplace_back();
                 }
                 Sums& s = sums[at];
@@ -58,6 +61,32 @@ GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows) {
         throw;
     }
     clearSlots();
+    return true;
+}
+
+// Slots kept by each thread from picture to picture, every one back at none:
+// filled anew, a megabyte of them took as long as gathering a fifth of a
+// 12 MP grid.
+template <typename Slot>
+std::vector<Slot>& KeptSlots() {
+    thread_local std::vector<Slot> slot(size_t{1} << (3 * cNearestMap::kBits),
+                                        std::numeric_limits<Slot>::max());
+    return slot;
+}
+
+}  // namespace
+
+GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows) {
+    const int32_t step = GridStep(width, height);
+    GridCells grid;
+    std::vector<Sums> sums;
+    // Slots of 16 bits serve a photograph's few tens of thousands of cells
+    // from the second cache, where 32-bit ones spill beyond it; a grid of
+    // more cells is gathered again with those.
+    if (!Gather(width, height, step, rows, KeptSlots<uint16_t>(), grid.Cell, sums)) {
+        grid.Cell.clear(), sums.clear();
+        Gather(width, height, step, rows, KeptSlots<uint32_t>(), grid.Cell, sums);
+    }
     for (auto* of : {&grid.R, &grid.G, &grid.B, &grid.N}) of->resize(sums.size());
     grid.Blocks.assign(cNearestMap::kBlocks, 0);
     for (size_t i = 0; i < sums.size(); ++i) {

@@ -9,8 +9,12 @@
 #include "PaletteSample.h"
 #include "mDither8bpp.h"
 
+#include <array>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <random>
+#include <string>
 #include <thread>
 
 namespace {
@@ -438,6 +442,56 @@ TEST_F(Dither, FinePaletteHoldsAFarColourOfFewPixels) {
         EXPECT_LE(d(nearest.R, c.Patch.R) + d(nearest.G, c.Patch.G) + d(nearest.B, c.Patch.B), 6)
             << nearest;
     }
+}
+
+// The grid holds every grid pixel once, each cell with the sums of its pixels, in the order
+// the grid first meets the cells: for a photograph's few cells and for noise whose cells
+// outnumber what 16-bit slots can count, again and again on one thread.
+TEST_F(Dither, GridGathersEveryGridPixelByCell) {
+    std::mt19937 random(2718);
+    const struct {
+        const char* What;
+        int32_t W, H, Step;  // every Step-th pixel of every Step-th row
+        std::function<Rgb(int32_t, int32_t)> Colour;
+    } cases[] = {
+        {"a gradient", 300, 200, 1,
+         [](int32_t x, int32_t y) {
+             return Rgb{uint8_t(x), uint8_t(y), uint8_t(x ^ y)};
+         }},
+        {"noise of more than 65535 cells", 512, 512, 1,
+         [&](int32_t, int32_t) { return RandomColour(random); }},
+        {"a picture of many grid rows", 2000, 700, 3,
+         [](int32_t x, int32_t y) {
+             return Rgb{uint8_t(x * 7), uint8_t(y * 3), uint8_t(x + y)};
+         }},
+    };
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.What << ", pass " << pass);
+            cDIB source;
+            MakeImage(source, c.W, c.H, c.Colour);
+            const auto grid = mDither8bpp::detail::GatherGrid(c.W, c.H, RowsOf(source));
+            std::map<uint32_t, size_t> place;
+            std::vector<std::array<uint64_t, 5>> expected;  // cell, R, G, B, N
+            for (int32_t y = 0; y < c.H; y += c.Step)
+                for (int32_t x = 0; x < c.W; x += c.Step) {
+                    const uint8_t* p = source.lpBits() + 4 * (size_t(y) * c.W + x);
+                    const auto cell = uint32_t(cNearestMap::Cell(p[2], p[1], p[0]));
+                    const auto [at, added] = place.emplace(cell, expected.size());
+                    if (added) expected.push_back({cell, 0, 0, 0, 0});
+                    auto& e = expected[at->second];
+                    e[1] += p[2], e[2] += p[1], e[3] += p[0], ++e[4];
+                }
+            ASSERT_EQ(grid.Cell.size(), expected.size());
+            for (size_t i = 0; i < expected.size(); ++i) {
+                const std::array<uint64_t, 5> got{grid.Cell[i], grid.R[i], grid.G[i], grid.B[i],
+                                                  grid.N[i]};
+                ASSERT_EQ(got, expected[i]) << i;
+            }
+            if (std::string(c.What).find("noise") != std::string::npos) {
+                EXPECT_GT(expected.size(), 65535u);
+            }
+        }
 }
 
 // Far entries go to patches of a colour far from every entry, one each, as many as asked,
