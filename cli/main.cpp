@@ -1,6 +1,7 @@
 // pixolune-cli: reduces image files to 8-bit BMP or JPEG files from the
 // command line, the way the window's "Start Reducing" does.
 
+#include "BandPool.h"
 #include "BatchRun.h"
 #include "CliMessages.h"
 #include "CliOptions.h"
@@ -109,7 +110,10 @@ int main(int argc, char** argv) {
     // A reader that goes away (of --json, of a picture on standard output)
     // must not end the run half-way.
     std::signal(SIGPIPE, SIG_IGN);
-    if (options.Piped()) return Exit(RunPipe(options));
+    if (options.Piped()) {
+        parallel::StartBandThreads();  // while the picture is read, not when it is planned
+        return Exit(RunPipe(options));
+    }
 
     if (const int error = OutputFolderError(options.OutputFolder)) {
         PrintLine(MessageLine(options.OutputFolder,
@@ -125,6 +129,10 @@ int main(int argc, char** argv) {
         }
 
     SignalWatch signals;  // before the walk, which a signal may cut short
+    // While the files are looked for and opened, not when the first one is
+    // planned; after the watch, whose signals a thread started before it
+    // would take.
+    parallel::StartBandThreads();
     const ReportStyle style{options.Quiet, ::isatty(STDERR_FILENO) == 1, options.Verbose,
                             options.Json, options.DryRun};
     const std::string outputFolder = WithoutTrailingSlashes(options.OutputFolder);

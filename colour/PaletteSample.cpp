@@ -23,10 +23,12 @@ cFitSize SampleSize(int32_t width, int32_t height) {
 
 PictureRows RowsOf(const cDIB& picture) {
     const size_t stride = 4 * static_cast<size_t>(picture.Width());
-    return [bits = picture.lpBits(), stride](int32_t first, int32_t count, uint8_t* pixels) {
+    const auto read = [bits = picture.lpBits(), stride](int32_t first, int32_t count,
+                                                        uint8_t* pixels) {
         std::memcpy(pixels, bits + static_cast<size_t>(first) * stride,
                     static_cast<size_t>(count) * stride);
     };
+    return {read, true};
 }
 
 const cDIB& PaletteSample(const cDIB& source, cDIB& scratch) {

@@ -13,7 +13,16 @@ inline constexpr int32_t kSampleBox = 150;
 // Gives memory rows first .. first + count - 1 of a picture (row 0 the
 // bottom) into pixels, 4 x its width bytes each: how the palette's steps read
 // a picture that may not be held whole.
-using PictureRows = std::function<void(int32_t first, int32_t count, uint8_t* pixels)>;
+struct PictureRows {
+    std::function<void(int32_t first, int32_t count, uint8_t* pixels)> Read;
+    // Whether several threads may read rows at once (a picture in memory, a
+    // file read at offsets), not only one after another.
+    bool AtOnce = false;
+
+    void operator()(int32_t first, int32_t count, uint8_t* pixels) const {
+        Read(first, count, pixels);
+    }
+};
 
 // The rows of a 32-bpp picture held whole.
 PictureRows RowsOf(const cDIB& picture);

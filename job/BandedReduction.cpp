@@ -44,7 +44,10 @@ void cBandedReduction::Read(int32_t first, int32_t count, uint8_t* pixels) {
 }
 
 mDither8bpp::PictureRows cBandedReduction::Rows() {
-    return [this](int32_t first, int32_t count, uint8_t* pixels) { Read(first, count, pixels); };
+    const auto read = [this](int32_t first, int32_t count, uint8_t* pixels) {
+        Read(first, count, pixels);
+    };
+    return {read, bands_->ReadsAtOnce()};
 }
 
 void cBandedReduction::ReadSample() {

@@ -13,6 +13,7 @@
 #include "cDIB.h"
 #include "mDither8bpp.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -90,5 +91,5 @@ private:
     std::unique_ptr<cBandSource> bands_;
     cDIB sample_;
     std::unique_ptr<mDither8bpp::cDitherPlan> plan_;
-    bool sourceFailed_ = false;
+    std::atomic<bool> sourceFailed_{false};  // rows may be read on several threads
 };

@@ -28,6 +28,8 @@ public:
     // them. Raises the loader's error for a file that is cut, does not
     // decode or cannot be read.
     virtual void Read(int32_t first, int32_t count, uint8_t* pixels) = 0;
+    // Whether Read may be called on several threads at once.
+    virtual bool ReadsAtOnce() const { return false; }
 
     // Raises when the file changed since it was opened: call it once every
     // row has been read.

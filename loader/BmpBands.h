@@ -23,6 +23,7 @@ public:
     int32_t Width() const override { return static_cast<int32_t>(header_.Width); }
     int32_t Height() const override { return static_cast<int32_t>(header_.Rows()); }
     bool FromTop() const override { return false; }
+    bool ReadsAtOnce() const override { return true; }  // reads at offsets, keeps no state
 
     // Read on every core of the calling thread's share of the band pool.
     void Read(int32_t first, int32_t count, uint8_t* pixels) override;

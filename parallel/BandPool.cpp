@@ -47,6 +47,14 @@ public:
         for (std::thread& thread : threads_) thread.join();
     }
 
+    void Start(unsigned helpers) {
+        const std::lock_guard lock(mutex_);
+        try {
+            while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
+        } catch (...) {  // a run makes do with the ones there are
+        }
+    }
+
     void Run(Job& job, unsigned helpers) {
         {
             std::lock_guard lock(mutex_);
@@ -138,6 +146,8 @@ ScopedThreadShare::~ScopedThreadShare() {
     tShare = threads_;
     tMinBandPixels = minBandPixels_;
 }
+
+void StartBandThreads() { ThePool().Start(ThreadShare() - 1); }
 
 void RunBands(int32_t rows, int64_t pixelsPerRow, BandFunction band, void* context) {
     if (rows <= 0) return;

@@ -446,7 +446,8 @@ TEST_F(Dither, FinePaletteHoldsAFarColourOfFewPixels) {
 
 // The grid holds every grid pixel once, each cell with the sums of its pixels, in the order
 // the grid first meets the cells: for a photograph's few cells and for noise whose cells
-// outnumber what 16-bit slots can count, again and again on one thread.
+// outnumber what 16-bit slots can count, again and again on a thread, and with its rows
+// shared among threads.
 TEST_F(Dither, GridGathersEveryGridPixelByCell) {
     std::mt19937 random(2718);
     const struct {
@@ -465,9 +466,10 @@ TEST_F(Dither, GridGathersEveryGridPixelByCell) {
              return Rgb{uint8_t(x * 7), uint8_t(y * 3), uint8_t(x + y)};
          }},
     };
-    for (int pass = 0; pass < 2; ++pass)
+    for (const unsigned threads : {1u, 1u, 2u, 4u})
         for (const auto& c : cases) {
-            SCOPED_TRACE(testing::Message() << c.What << ", pass " << pass);
+            SCOPED_TRACE(testing::Message() << c.What << ", " << threads << " threads");
+            const parallel::ScopedThreadShare share(threads, 1);
             cDIB source;
             MakeImage(source, c.W, c.H, c.Colour);
             const auto grid = mDither8bpp::detail::GatherGrid(c.W, c.H, RowsOf(source));
