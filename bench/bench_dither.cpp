@@ -1,6 +1,6 @@
 // bench_dither: the 8-bpp conversion of real photographs against the memory
-// pass that bounds it, on one thread and on every core, plus the palette step
-// and the JPEG export alone.
+// pass that bounds it, on one thread and on every core, plus the palette step,
+// the fine mapping's plan and the JPEG export alone.
 //
 // DitherTo8bpp builds the palette and dithers in one call; the pixel loop is
 // not reachable on its own, so the palette step (sample, octree, inverse map)
@@ -77,6 +77,18 @@ void DitherChoiceBench(benchmark::State& state, const std::string& label) {
         benchmark::ClobberMemory();
     }
     CountPixels(state, source, kBytesPerPixelPass);
+}
+
+// What the fine mapping does before its pixel loop: the grid, the cut, the
+// steps, the far entries and the maps.
+void FinePlanBench(benchmark::State& state, const std::string& label) {
+    const parallel::ScopedThreadShare share(Threads(state));
+    const cDIB& source = CorpusPhoto(label);
+    for (auto _ : state) {
+        const mDither8bpp::cDitherPlan plan(source, {1, mDither8bpp::Mapping::Fine, false});
+        benchmark::DoNotOptimize(plan.ColourTable());
+    }
+    CountPixels(state, source, 0);
 }
 
 // What DitherTo8bpp does before its pixel loop in mode 1.
@@ -196,6 +208,7 @@ int main(int argc, char** argv) {
     for (const std::string& size : sizes) {
         add("DitherTo8bpp", DitherTo8bppBench, size, threads);
         add("PaletteStep", PaletteStepBench, size, {1});
+        add("FinePlan", FinePlanBench, size, threads);
         add("BandwidthWarm", BandwidthWarmBench, size, threads);
         add("BandwidthFresh", BandwidthFreshBench, size, threads);
         using mDither8bpp::Mapping;

@@ -80,31 +80,40 @@ RgbError cBandedReduction::DitherBands(int32_t bandRows, BandOrder order, bool m
         const int32_t count = std::min(bandRows, height - done);
         return Band{order == BandOrder::BottomUp ? done : height - done - count, count};
     };
-    // One band is read while the one before it is dithered from the other
-    // buffer, and handed on while the next is dithered into the other: on two
-    // cores the file's reading and writing share one, the dither has the other.
-    std::array<std::vector<uint8_t>, 2> sources, targets;
+    // Bands are read up to two ahead of the one being dithered, and handed
+    // on to put up to two behind it, each in a buffer of its own: the file's
+    // reading and writing share one core and keep it busy, the dither has
+    // the other, and neither waits for the other's every band.
+    constexpr int32_t kAhead = 2;
+    std::array<std::vector<uint8_t>, kAhead + 1> sources, targets;
     for (std::vector<uint8_t>& source : sources)
         source.resize(4 * static_cast<size_t>(width) * static_cast<size_t>(bandRows));
     for (std::vector<uint8_t>& target : targets)
         target.resize(targetStride * static_cast<size_t>(bandRows));
+    const auto buffer = [](auto& buffers, int32_t band) {
+        return buffers[static_cast<size_t>(band % (kAhead + 1))].data();
+    };
     RgbError error;
-    // Destroyed before the buffers, each waiting for the step it has in hand.
-    parallel::cSerialWorker writer, reader;
-    const auto readAhead = [&](int32_t done, int32_t band) {
-        const Band rows = bandAt(done);
-        uint8_t* pixels = sources[static_cast<size_t>(band % 2)].data();
+    // Destroyed before the buffers, each waiting for the steps it has in hand.
+    parallel::cSerialWorker writer(kAhead), reader(kAhead);
+    const int32_t bands = (height + bandRows - 1) / bandRows;
+    // Into the buffer of the band before the one being dithered, or a fresh one.
+    const auto readAhead = [&](int32_t band) {
+        if (band >= bands) return;
+        const Band rows = bandAt(band * bandRows);
+        uint8_t* pixels = buffer(sources, band);
         reader.Run([this, rows, pixels] { bands_->Read(rows.First, rows.Count, pixels); });
     };
-    readAhead(0, 0);
-    for (int32_t done = 0, band = 0; done < height; done += bandRows, ++band) {
-        const Band rows = bandAt(done);
-        FromSource([&] { reader.Wait(); });
-        if (done + bandRows < height) readAhead(done + bandRows, band + 1);
-        uint8_t* target = targets[static_cast<size_t>(band % 2)].data();
-        const RgbError dithered =
-            plan_->DitherRows(sources[static_cast<size_t>(band % 2)].data(), target, targetStride,
-                              width, rows.First, rows.Count, measure);
+    for (int32_t band = 0; band < kAhead; ++band) readAhead(band);
+    for (int32_t band = 0; band < bands; ++band) {
+        const Band rows = bandAt(band * bandRows);
+        FromSource([&] { reader.WaitFor(static_cast<uint64_t>(band) + 1); });
+        readAhead(band + kAhead);
+        // Its buffer's last band was written before the band before this
+        // one was handed on: the writer holds at most kAhead.
+        uint8_t* target = buffer(targets, band);
+        const RgbError dithered = plan_->DitherRows(buffer(sources, band), target, targetStride,
+                                                    width, rows.First, rows.Count, measure);
         error.SumOfSquares += dithered.SumOfSquares;
         error.Values += dithered.Values;
         writer.Run([&put, target, rows] { put(target, rows.First, rows.Count); });
