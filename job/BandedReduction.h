@@ -1,11 +1,11 @@
 #pragma once
 // A picture reduced band by band, never held whole (a plain BMP file, a PNG
-// or a JPEG: BandSource.h): the rows its palette's sample takes are read
-// first, then bands of rows are read and dithered in order, each band read
-// on a thread of its own while the one before it is dithered, and handed on
-// (written to the 8-bit BMP, or encoded as a JPEG from the top down) on
-// another while the next one is dithered: two bands in memory at a time. The
-// bytes are those of the whole picture's road.
+// or a JPEG: BandSource.h): the rows its palette reads are read first, then
+// bands of rows are read and dithered in order, each band read on a thread of
+// its own up to two bands ahead of its dither, and handed on (written to the
+// 8-bit BMP, or encoded as a JPEG from the top down) on another while the
+// next ones are dithered: three bands in memory at a time. The bytes are
+// those of the whole picture's road.
 
 #include "JpegEncoder.h"
 #include "LoaderErrors.h"
@@ -76,9 +76,9 @@ private:
     using BandSink = std::function<void(const uint8_t* rows, int32_t first, int32_t count)>;
     enum class BandOrder { BottomUp, TopDown };
     // Reads and dithers every band of bandRows rows in order (0: the band
-    // size's choice), each read on a thread of its own ahead of its dither
-    // and handed to put on another while the next is dithered; returns once
-    // put has taken the last.
+    // size's choice), each read on a thread of its own up to two bands ahead
+    // of its dither and handed to put on another while the next ones are
+    // dithered; returns once put has taken the last.
     RgbError DitherBands(int32_t bandRows, BandOrder order, bool measure, const BandSink& put);
     // The rows of a band: bandRows, or the band size's choice for 0.
     int32_t BandRows(int32_t bandRows) const;
