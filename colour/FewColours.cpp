@@ -9,7 +9,9 @@ namespace mDither8bpp::detail {
 
 namespace {
 
-// The pixels read at a time: a photograph tells within its first rows.
+// The pixels read at a time: a few thousand first, since a photograph
+// tells within its first rows, then twice as many each time up to the most.
+constexpr size_t kFirstChunkPixels = size_t{1} << 12;
 constexpr size_t kChunkPixels = size_t{1} << 16;
 
 }  // namespace
@@ -33,11 +35,15 @@ bool cFewColours::Add(const uint8_t* pixels, size_t count) {
 bool cFewColours::Collect(int32_t width, int32_t height, const PictureRows& rows) {
     keys_.fill(kNoKey);
     count_ = 0;
-    const int32_t chunkRows =
-        static_cast<int32_t>(std::clamp<size_t>(kChunkPixels / size_t(width), 1, size_t(height)));
-    std::vector<uint8_t> chunk(4 * size_t(width) * size_t(chunkRows));
-    for (int32_t first = 0; first < height; first += chunkRows) {
+    const auto rowsOf = [&](size_t pixels) {
+        return static_cast<int32_t>(std::clamp<size_t>(pixels / size_t(width), 1, size_t(height)));
+    };
+    const int32_t mostRows = rowsOf(kChunkPixels);
+    std::vector<uint8_t> chunk;
+    for (int32_t first = 0, chunkRows = rowsOf(kFirstChunkPixels); first < height;
+         first += chunkRows, chunkRows = std::min(2 * chunkRows, mostRows)) {
         const int32_t count = std::min(chunkRows, height - first);
+        chunk.resize(4 * size_t(width) * size_t(count));
         rows(first, count, chunk.data());
         if (!Add(chunk.data(), size_t(width) * size_t(count))) {
             keys_.fill(kNoKey);
