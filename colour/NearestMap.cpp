@@ -104,13 +104,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Candida
     }
 }
 
-// The numbers i < count of the entries with near[i] <= bound, in order,
-// into kept (room for count + 16); returns how many. A handful of a block's
-// group pass, which ones depends on the block: a branch an entry would
-// mostly guess wrong, and a count carried from entry to entry waits on
-// itself, so sixteen entries are sorted out at a time where the processor can.
+// Kept for the entries from 0 in steps of sixteen, as far as whole steps
+// go; returns how many it kept, and in done where it stopped.
 __attribute__((target("avx512f"))) int32_t KeptAvx512(const int32_t* near, int32_t count,
-                                                      int32_t bound, int32_t* kept) {
+                                                      int32_t bound, int32_t* kept, int32_t& done) {
     const __m512i limit = _mm512_set1_epi32(bound), sixteen = _mm512_set1_epi32(16);
     __m512i numbers = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     int32_t n = 0, i = 0;
@@ -122,17 +119,19 @@ __attribute__((target("avx512f"))) int32_t KeptAvx512(const int32_t* near, int32
         n += __builtin_popcount(pass);
         numbers = _mm512_add_epi32(numbers, sixteen);
     }
-    for (; i < count; ++i) {
-        kept[n] = i;
-        n += near[i] <= bound;
-    }
+    done = i;
     return n;
 }
 
+// The numbers i < count of the entries with near[i] <= bound, in order,
+// into kept (room for count + 16); returns how many. A handful of a block's
+// group pass, which ones depends on the block: a branch an entry would
+// mostly guess wrong, and a count carried from entry to entry waits on
+// itself, so sixteen entries are sorted out at a time where the processor can.
 int32_t Kept(const int32_t* near, int32_t count, int32_t bound, int32_t* kept) {
-    if (HasAvx512()) return KeptAvx512(near, count, bound, kept);
-    int32_t n = 0;
-    for (int32_t i = 0; i < count; ++i) {
+    int32_t n = 0, i = 0;
+    if (HasAvx512()) n = KeptAvx512(near, count, bound, kept, i);
+    for (; i < count; ++i) {
         kept[n] = i;
         n += near[i] <= bound;
     }

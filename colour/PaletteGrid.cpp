@@ -109,9 +109,9 @@ Part GatherRows(int32_t width, int32_t step, const PictureRows& rows, int32_t fi
 // first meets its cells: each part's new cells after those of the parts
 // before it.
 template <typename Slot>
-Part Merge(const std::vector<Part>& parts) {
+Part Merge(const std::vector<std::pair<int32_t, Part>>& parts) {
     cAdder<Slot> adder;
-    for (const Part& part : parts)
+    for (const auto& [first, part] : parts)
         for (size_t i = 0; i < part.Cell.size(); ++i) {
             const Sums& s = part.Sum[i];
             adder.Add(part.Cell[i], s.R, s.G, s.B, s.N);
@@ -148,12 +148,11 @@ GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows) {
     if (failure) std::rethrow_exception(failure);
     std::sort(parts.begin(), parts.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<Part> ordered;
     size_t cells = 0;
-    for (auto& [first, part] : parts) cells += part.Cell.size(), ordered.push_back(std::move(part));
-    Part whole = ordered.size() == 1                            ? std::move(ordered.front())
-                 : cells < std::numeric_limits<uint16_t>::max() ? Merge<uint16_t>(ordered)
-                                                                : Merge<uint32_t>(ordered);
+    for (const auto& [first, part] : parts) cells += part.Cell.size();
+    Part whole = parts.size() == 1                              ? std::move(parts.front().second)
+                 : cells < std::numeric_limits<uint16_t>::max() ? Merge<uint16_t>(parts)
+                                                                : Merge<uint32_t>(parts);
 
     GridCells grid;
     grid.Cell = std::move(whole.Cell);
@@ -163,7 +162,9 @@ GridCells GatherGrid(int32_t width, int32_t height, const PictureRows& rows) {
         const Sums& s = whole.Sum[i];
         grid.R[i] = s.R, grid.G[i] = s.G, grid.B[i] = s.B, grid.N[i] = s.N;
         const auto level = [&](int32_t at) {  // the cell's channel as a colour value
-            return int32_t(grid.Cell[i] >> (at * cNearestMap::kBits) & 63) << cNearestMap::kShift;
+            constexpr uint32_t channel = (1u << cNearestMap::kBits) - 1;
+            return int32_t(grid.Cell[i] >> (at * cNearestMap::kBits) & channel)
+                   << cNearestMap::kShift;
         };
         grid.Blocks[size_t(cNearestMap::Block(level(0), level(1), level(2)))] = 1;
     }

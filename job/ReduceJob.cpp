@@ -144,6 +144,15 @@ bool WriteReducedIf(const cDIB& reduced, const std::string& path, OutputType typ
 
 bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     std::unique_ptr<cBandedReduction> banded;
+    // A step of the bands past their load, which may read the source.
+    const auto fromBands = [&](const auto& step) {
+        try {
+            step();
+        } catch (...) {
+            road.SourceFailed = banded->SourceFailed();
+            throw;
+        }
+    };
     const bool loaded = run(ReduceStep::Load, [&]() -> std::string {
         if (road.OpenBands && (banded = road.OpenBands())) {
             // The fine palette reads the picture's own rows when it is made.
@@ -163,12 +172,7 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     if (!loaded) return false;
     const bool converted = run(ReduceStep::Convert, [&]() -> std::string {
         if (banded) {
-            try {
-                banded->Plan(road.Choice.Mapping);
-            } catch (...) {
-                road.SourceFailed = banded->SourceFailed();
-                throw;
-            }
+            fromBands([&] { banded->Plan(road.Choice.Mapping); });
             return {};
         }
         if (!road.Picture || road.Picture->hDIB() == 0 || !road.Reduced) return kNothingToDither;
@@ -178,12 +182,7 @@ bool RunFileRoad(FileRoad& road, const StageRunner& run) {
     if (!converted) return false;
     return run(ReduceStep::Write, [&]() -> std::string {
         if (banded) {
-            try {
-                road.Skipped = !road.WriteBands(*banded);
-            } catch (...) {
-                road.SourceFailed = banded->SourceFailed();
-                throw;
-            }
+            fromBands([&] { road.Skipped = !road.WriteBands(*banded); });
             return {};
         }
         if (!road.Reduced || road.Reduced->hDIB() == 0) return kNothingToSave;

@@ -49,23 +49,15 @@ public:
 
     void Start(unsigned helpers) {
         const std::lock_guard lock(mutex_);
-        try {
-            while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
-        } catch (...) {  // a run makes do with the ones there are
-        }
+        Grow(helpers);
     }
 
     void Run(Job& job, unsigned helpers) {
         {
             std::lock_guard lock(mutex_);
-            // Threads are only ever added: a share asks for at most cores - 1.
             // Without a thread or memory to be had, the caller does the bands
             // of the helpers it did not get: nothing leaves a run early.
-            try {
-                while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
-            } catch (...) {
-                helpers = static_cast<unsigned>(threads_.size());
-            }
+            helpers = Grow(helpers);
             try {
                 for (unsigned i = 0; i < helpers; ++i) requests_.push_back(&job);
             } catch (...) {
@@ -84,6 +76,17 @@ public:
     }
 
 private:
+    // Under the lock: starts threads until there are helpers of them, or as
+    // many as can be had; returns how many there are, at most helpers.
+    // Threads are only ever added: a share asks for at most cores - 1.
+    unsigned Grow(unsigned helpers) {
+        try {
+            while (threads_.size() < helpers) threads_.emplace_back([this] { Serve(); });
+        } catch (...) {
+        }
+        return std::min(helpers, static_cast<unsigned>(threads_.size()));
+    }
+
     void Serve() {
         SetThreadShare(1);  // a band that runs bands itself runs them here
         std::unique_lock lock(mutex_);
